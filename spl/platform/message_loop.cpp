@@ -5,6 +5,15 @@
 
 namespace {
 thread_local CMessageLoop* current_loop = nullptr;
+std::mutex main_loop_mutex;
+CMessageLoop* main_loop = nullptr;
+}  // namespace
+
+int PostAppQuit(int code) {
+  std::lock_guard<std::mutex> lock(main_loop_mutex);
+  if (!main_loop) return 0;
+  main_loop->PostQuitMessage(code);
+  return 1;
 }
 
 CHeadlessWindow::CHeadlessWindow(CMessageLoop& loop) : loop_(loop), hwnd_(CreateWindowHandle(this)) {
@@ -20,9 +29,17 @@ CHeadlessWindow::~CHeadlessWindow() {
 
 void CHeadlessWindow::Enqueue(const MSG& msg) { loop_.queue_.Post(msg); }
 
-CMessageLoop::CMessageLoop() : previous_(current_loop) { current_loop = this; }
+CMessageLoop::CMessageLoop() : previous_(current_loop) {
+  current_loop = this;
+  std::lock_guard<std::mutex> lock(main_loop_mutex);
+  if (!main_loop) main_loop = this;
+}
 
 CMessageLoop::~CMessageLoop() {
+  {
+    std::lock_guard<std::mutex> lock(main_loop_mutex);
+    if (main_loop == this) main_loop = nullptr;
+  }
   MSG msg;
   while (queue_.Peek(msg)) {
     if (orphan_) orphan_(msg);

@@ -28,6 +28,10 @@ class CHeadlessWindow : public CMessageTarget {
   HWND hwnd_;
 };
 
+// Asks the program's main loop (the first loop made that still exists) to quit with code;
+// 0 when there is none. Safe from any thread.
+int PostAppQuit(int code);
+
 class CMessageLoop {
  public:
   using Timer = std::function<void()>;

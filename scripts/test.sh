@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The whole test suite: builds (plain and with AddressSanitizer + UndefinedBehaviorSanitizer),
+# runs every test in both builds, and fuzzes the wave-file reader for a bounded time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh --sanitize
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+echo "== tests, sanitizer build"
+ctest --test-dir build-asan -j2 --output-on-failure --timeout 600
+
+fuzz_seconds=${KESTREL_FUZZ_SECONDS:-60}
+for fuzzer in build-asan/tests/fuzz/fuzz_*; do
+  [ -x "$fuzzer" ] || continue
+  name=$(basename "$fuzzer")
+  echo "== $name for ${fuzz_seconds} s"
+  corpus=$(mktemp -d)
+  seeds=tests/fuzz/corpus/${name#fuzz_}
+  [ -d "$seeds" ] && cp -r "$seeds"/. "$corpus"/
+  "$fuzzer" -max_total_time="$fuzz_seconds" -max_len=4096 -print_final_stats=0 "$corpus" \
+    > "build-asan/$name.log" 2>&1 || { tail -40 "build-asan/$name.log"; exit 1; }
+  tail -1 "build-asan/$name.log"
+  rm -rf "$corpus"
+done
+
+echo "== tests, plain build"
+ctest --test-dir build -j2 --output-on-failure --timeout 600
