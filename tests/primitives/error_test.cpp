@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include "error_recorder.h"
+#include "spl/primitives/nsp.h"
+
+namespace {
+
+TEST(PrimitiveErrors, StatusTexts) {
+  EXPECT_STREQ(PrimitiveStatusText(0), "No Error");
+  EXPECT_STREQ(PrimitiveStatusText(-1), "Backtrace");
+  EXPECT_STREQ(PrimitiveStatusText(-2), "Unknown error or status code");
+  EXPECT_STREQ(PrimitiveStatusText(-3), "Internal error (bad state)");
+  EXPECT_STREQ(PrimitiveStatusText(-4), "Out of memory");
+  EXPECT_STREQ(PrimitiveStatusText(-5), "Bad argument");
+  EXPECT_STREQ(PrimitiveStatusText(-6), "Unsupported function");
+  EXPECT_STREQ(PrimitiveStatusText(-7), "Iteration convergence failed");
+  EXPECT_STREQ(PrimitiveStatusText(-8), "Autotrace call");
+  EXPECT_STREQ(PrimitiveStatusText(-9), "Unknown error or status code");
+  EXPECT_STREQ(PrimitiveStatusText(1), "Unknown error or status code");
+}
+
+TEST(PrimitiveErrors, ReportRecordsAndCallsTheHandler) {
+  ErrorRecorder errors;
+  ClearPrimitiveErrorStatus();
+  ReportPrimitiveError(NSP_STS_OK, "f", "c", "file", 1);
+  EXPECT_EQ(errors.Count(), 0u);
+  ReportPrimitiveError(NSP_STS_NO_MEMORY, "f", "c", "file", 2);
+  EXPECT_EQ(GetPrimitiveErrorStatus(), NSP_STS_NO_MEMORY);
+  ASSERT_EQ(errors.Count(), 1u);
+  EXPECT_EQ(errors.Last().func, "f");
+  // Trace statuses reach the handler but leave the recorded status alone.
+  ReportPrimitiveError(NSP_STS_BACKTRACE, "g", "c", "file", 3);
+  ReportPrimitiveError(NSP_STS_AUTOTRACE, "g", "c", "file", 4);
+  EXPECT_EQ(errors.Count(), 3u);
+  EXPECT_EQ(GetPrimitiveErrorStatus(), NSP_STS_NO_MEMORY);
+  ReportPrimitiveError(NSP_STS_OK, "f", "c", "file", 5);
+  EXPECT_EQ(GetPrimitiveErrorStatus(), NSP_STS_OK);
+}
+
+void OtherHandler(int, const char*, const char*, const char*, int) {}
+
+TEST(PrimitiveErrors, SetHandlerReturnsPreviousAndNullRestoresDefault) {
+  NSPErrorHandler first = SetPrimitiveErrorHandler(OtherHandler);
+  EXPECT_EQ(first, &DefaultPrimitiveErrorHandler);
+  EXPECT_EQ(SetPrimitiveErrorHandler(nullptr), &OtherHandler);
+  EXPECT_EQ(SetPrimitiveErrorHandler(nullptr), &DefaultPrimitiveErrorHandler);
+}
+
+TEST(PrimitiveErrorsDeathTest, DefaultHandlerEndsTheProcessInModeZero) {
+  ASSERT_EQ(GetPrimitiveErrorMode(), 0);
+  float v[1] = {0};
+  EXPECT_EXIT(nspsbZero(v, 0), ::testing::ExitedWithCode(1), "nspsbZero: n<=0");
+}
+
+TEST(PrimitiveErrors, OtherModesReturnFromTheDefaultHandler) {
+  const int previous = SetPrimitiveErrorMode(NSP_ERR_MODE_SILENT);
+  float v[1] = {3};
+  nspsbZero(v, 0);  // would end the process in mode 0
+  EXPECT_EQ(v[0], 3.0f);
+  EXPECT_EQ(GetPrimitiveErrorStatus(), NSP_STS_BAD_ARG);
+  SetPrimitiveErrorMode(previous);
+}
+
+}  // namespace
