@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "spl/primitives/nspcheck.h"
+#include "spl/primitives/nspsimd.h"
 #include "spl/primitives/nsptwd.h"
 
 #if defined(__clang__)
@@ -45,7 +46,7 @@ float* Scratch(size_t floats) {
 }
 
 // One radix-4 DIF stage over groups of L = 4m points; (ir, ii) may equal (outR, outI).
-void Radix4Stage(const float* ir, const float* ii, float* outR, float* outI, size_t n, size_t m,
+NSP_VECTOR_CLONES void Radix4Stage(const float* ir, const float* ii, float* outR, float* outI, size_t n, size_t m,
                  const float* w) {
   const float* w1r = w;
   const float* w1i = w + m;
@@ -102,9 +103,131 @@ inline void Dft4(float& a0r, float& a0i, float& a1r, float& a1i, float& a2r, flo
   a3i = t1i + t3r;
 }
 
+// Final pass for len 4 or 8 and at least kLanes groups: the groups whose results land side by
+// side (order[r] for kLanes consecutive r) are loaded together and transposed so that one lane
+// holds one group; the butterflies then run lane-wise and every store is a contiguous run.
+// Written with the compilers' generic vector types, which lower to whatever width the
+// processor variant has.
+#if defined(__clang__) || (defined(__GNUC__) && __GNUC__ >= 12)
+#define NSP_HAVE_LANES 1
+// The vector helpers are inlined into their callers only; their calling convention never shows.
+#pragma GCC diagnostic ignored "-Wpsabi"
+constexpr size_t kLanes = 8;
+typedef float V8 __attribute__((vector_size(32)));
+typedef float V4 __attribute__((vector_size(16)));
+
+inline V8 Load8(const float* p) {
+  V8 v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+inline V4 Load4(const float* p) {
+  V4 v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+inline void Store8(float* p, V8 v) { std::memcpy(p, &v, sizeof v); }
+
+// Interleaves within each 128-bit half, as the usual transpose building blocks do.
+inline V8 UnpackLo(V8 a, V8 b) { return __builtin_shufflevector(a, b, 0, 8, 1, 9, 4, 12, 5, 13); }
+inline V8 UnpackHi(V8 a, V8 b) { return __builtin_shufflevector(a, b, 2, 10, 3, 11, 6, 14, 7, 15); }
+inline V8 PairLo(V8 a, V8 b) { return __builtin_shufflevector(a, b, 0, 1, 8, 9, 4, 5, 12, 13); }
+inline V8 PairHi(V8 a, V8 b) { return __builtin_shufflevector(a, b, 2, 3, 10, 11, 6, 7, 14, 15); }
+inline V8 HalvesLo(V8 a, V8 b) { return __builtin_shufflevector(a, b, 0, 1, 2, 3, 8, 9, 10, 11); }
+inline V8 HalvesHi(V8 a, V8 b) { return __builtin_shufflevector(a, b, 4, 5, 6, 7, 12, 13, 14, 15); }
+
+// col[t] lane b = element t of group rows[b], for 8 groups of 4 points.
+inline void Transpose8x4(const float* base, const uint32_t* order, V8 col[4]) {
+  V8 a[4];
+  for (int b = 0; b < 4; ++b)
+    a[b] = __builtin_shufflevector(Load4(base + 4 * size_t{order[b]}),
+                                   Load4(base + 4 * size_t{order[b + 4]}), 0, 1, 2, 3, 4, 5, 6, 7);
+  const V8 t0 = UnpackLo(a[0], a[1]), t1 = UnpackHi(a[0], a[1]);
+  const V8 t2 = UnpackLo(a[2], a[3]), t3 = UnpackHi(a[2], a[3]);
+  col[0] = PairLo(t0, t2);
+  col[1] = PairHi(t0, t2);
+  col[2] = PairLo(t1, t3);
+  col[3] = PairHi(t1, t3);
+}
+
+// The same for 8 groups of 8 points.
+inline void Transpose8x8(const float* base, const uint32_t* order, V8 col[8]) {
+  V8 r[8];
+  for (int b = 0; b < 8; ++b) r[b] = Load8(base + 8 * size_t{order[b]});
+  const V8 u0 = UnpackLo(r[0], r[1]), u1 = UnpackHi(r[0], r[1]);
+  const V8 u2 = UnpackLo(r[2], r[3]), u3 = UnpackHi(r[2], r[3]);
+  const V8 u4 = UnpackLo(r[4], r[5]), u5 = UnpackHi(r[4], r[5]);
+  const V8 u6 = UnpackLo(r[6], r[7]), u7 = UnpackHi(r[6], r[7]);
+  const V8 w0 = PairLo(u0, u2), w1 = PairHi(u0, u2), w2 = PairLo(u1, u3), w3 = PairHi(u1, u3);
+  const V8 w4 = PairLo(u4, u6), w5 = PairHi(u4, u6), w6 = PairLo(u5, u7), w7 = PairHi(u5, u7);
+  col[0] = HalvesLo(w0, w4);
+  col[4] = HalvesHi(w0, w4);
+  col[1] = HalvesLo(w1, w5);
+  col[5] = HalvesHi(w1, w5);
+  col[2] = HalvesLo(w2, w6);
+  col[6] = HalvesHi(w2, w6);
+  col[3] = HalvesLo(w3, w7);
+  col[7] = HalvesHi(w3, w7);
+}
+
+template <typename T>
+inline void Dft4Of(T& a0r, T& a0i, T& a1r, T& a1i, T& a2r, T& a2i, T& a3r, T& a3i) {
+  const T t0r = a0r + a2r, t0i = a0i + a2i;
+  const T t1r = a0r - a2r, t1i = a0i - a2i;
+  const T t2r = a1r + a3r, t2i = a1i + a3i;
+  const T t3r = a1r - a3r, t3i = a1i - a3i;
+  a0r = t0r + t2r;
+  a0i = t0i + t2i;
+  a2r = t0r - t2r;
+  a2i = t0i - t2i;
+  a1r = t1r + t3i;
+  a1i = t1i - t3r;
+  a3r = t1r - t3i;
+  a3i = t1i + t3r;
+}
+
+template <int Len>
+NSP_VECTOR_CLONES void FinalPassLanes(const float* ir, const float* ii, float* outR, float* outI,
+                                      size_t groups, const uint32_t* order, float scale) {
+  for (size_t c = 0; c < groups; c += kLanes) {
+    V8 xr[Len], xi[Len];
+    if constexpr (Len == 4) {
+      Transpose8x4(ir, order + c, xr);
+      Transpose8x4(ii, order + c, xi);
+      Dft4Of(xr[0], xi[0], xr[1], xi[1], xr[2], xi[2], xr[3], xi[3]);
+    } else {
+      Transpose8x8(ir, order + c, xr);
+      Transpose8x8(ii, order + c, xi);
+      // Radix-2 split into even (u) and odd (v, twiddled by W8^q) frequencies.
+      V8 u0r = xr[0] + xr[4], u0i = xi[0] + xi[4];
+      V8 u1r = xr[1] + xr[5], u1i = xi[1] + xi[5];
+      V8 u2r = xr[2] + xr[6], u2i = xi[2] + xi[6];
+      V8 u3r = xr[3] + xr[7], u3i = xi[3] + xi[7];
+      V8 v0r = xr[0] - xr[4], v0i = xi[0] - xi[4];
+      const V8 d1r = xr[1] - xr[5], d1i = xi[1] - xi[5];
+      const V8 d2r = xr[2] - xr[6], d2i = xi[2] - xi[6];
+      const V8 d3r = xr[3] - xr[7], d3i = xi[3] - xi[7];
+      V8 v1r = (d1r + d1i) * kSqrtHalf, v1i = (d1i - d1r) * kSqrtHalf;
+      V8 v2r = d2i, v2i = -d2r;
+      V8 v3r = (d3i - d3r) * kSqrtHalf, v3i = -(d3r + d3i) * kSqrtHalf;
+      Dft4Of(u0r, u0i, u1r, u1i, u2r, u2i, u3r, u3i);
+      Dft4Of(v0r, v0i, v1r, v1i, v2r, v2i, v3r, v3i);
+      xr[0] = u0r, xr[1] = v0r, xr[2] = u1r, xr[3] = v1r;
+      xr[4] = u2r, xr[5] = v2r, xr[6] = u3r, xr[7] = v3r;
+      xi[0] = u0i, xi[1] = v0i, xi[2] = u1i, xi[3] = v1i;
+      xi[4] = u2i, xi[5] = v2i, xi[6] = u3i, xi[7] = v3i;
+    }
+    for (int f = 0; f < Len; ++f) {
+      Store8(outR + f * groups + c, xr[f] * scale);
+      Store8(outI + f * groups + c, xi[f] * scale);
+    }
+  }
+}
+#endif
+
 // Final pass: DFT of each group of len (1, 2, 4, 8) points, written in natural order. Group
 // g = order[r] yields frequency f of the whole transform at f * groups + r.
-void FinalPass(const float* ir, const float* ii, float* outR, float* outI, size_t groups,
+NSP_VECTOR_CLONES void FinalPass(const float* ir, const float* ii, float* outR, float* outI, size_t groups,
                int len, const uint32_t* order, float scale) {
   switch (len) {
     case 1:
@@ -188,7 +311,14 @@ void ForwardCore(const ComplexTables& t, const float* inR, const float* inI, flo
     else
       Radix4Stage(sr, si, sr, si, n, m, w);
   }
-  FinalPass(sr, si, outR, outI, n / t.finalLen, t.finalLen, t.groupOrder.data(), scale);
+  const size_t groups = n / t.finalLen;
+#ifdef NSP_HAVE_LANES
+  if (groups >= kLanes && t.finalLen == 8)
+    return FinalPassLanes<8>(sr, si, outR, outI, groups, t.groupOrder.data(), scale);
+  if (groups >= kLanes && t.finalLen == 4)
+    return FinalPassLanes<4>(sr, si, outR, outI, groups, t.groupOrder.data(), scale);
+#endif
+  FinalPass(sr, si, outR, outI, groups, t.finalLen, t.groupOrder.data(), scale);
 }
 
 // Checks order and flags; handles the table-only flags. Returns false when no transform is due.
@@ -215,10 +345,28 @@ float InverseScale(int order, int flags) {
   return (flags & NSP_NO_SCALE) ? 1.0f : 1.0f / static_cast<float>(size_t{1} << order);
 }
 
+// Even samples to re, odd samples to im, and back.
+NSP_VECTOR_CLONES void Deinterleave(const float* __restrict src, float* __restrict re,
+                                    float* __restrict im, size_t m) {
+  for (size_t i = 0; i < m; ++i) {
+    re[i] = src[2 * i];
+    im[i] = src[2 * i + 1];
+  }
+}
+
+NSP_VECTOR_CLONES void Interleave(const float* __restrict re, const float* __restrict im,
+                                  float* __restrict dst, size_t m) {
+  for (size_t i = 0; i < m; ++i) {
+    dst[2 * i] = re[i];
+    dst[2 * i + 1] = im[i];
+  }
+}
+
 // Z[k] of a transform of the even (re) and odd (im) samples split into X[k], k = 0 .. M,
 // written as CCS into dst; the imaginary parts are negated when conjugate is set.
-void SplitReal(const float* zr, const float* zi, const RealTables& rt, size_t m, float* dst,
-               float scale, bool conjugate) {
+NSP_VECTOR_CLONES void SplitReal(const float* __restrict zr, const float* __restrict zi,
+                                 const float* __restrict twr, const float* __restrict twi,
+                                 size_t m, float* __restrict dst, float scale, bool conjugate) {
   const float sign = conjugate ? -1.0f : 1.0f;
   dst[0] = (zr[0] + zi[0]) * scale;
   dst[1] = 0.0f;
@@ -232,7 +380,7 @@ void SplitReal(const float* zr, const float* zi, const RealTables& rt, size_t m,
     // X[q] = conj(E - W^k O).
     const float er = zr[k] + zr[q], ei = zi[k] - zi[q];
     const float or_ = zi[k] + zi[q], oi = zr[q] - zr[k];
-    const float wr = rt.re[k], wi = rt.im[k];
+    const float wr = twr[k], wi = twi[k];
     const float pr = wr * or_ - wi * oi, pi = wr * oi + wi * or_;
     dst[2 * k] = (er + pr) * half;
     dst[2 * k + 1] = (ei + pi) * isign;
@@ -242,8 +390,9 @@ void SplitReal(const float* zr, const float* zi, const RealTables& rt, size_t m,
 }
 
 // The reverse of SplitReal: CCS src into Z2[k] = 2 Z[k] (times scale), k < M.
-void MergeReal(const float* src, const RealTables& rt, size_t m, float* zr, float* zi,
-               float scale, bool conjugate) {
+NSP_VECTOR_CLONES void MergeReal(const float* __restrict src, const float* __restrict twr,
+                                 const float* __restrict twi, size_t m, float* __restrict zr,
+                                 float* __restrict zi, float scale, bool conjugate) {
   const float sign = conjugate ? -1.0f : 1.0f;
   const float x0 = src[0], xm = src[2 * m];
   zr[0] = (x0 + xm) * scale;
@@ -256,7 +405,7 @@ void MergeReal(const float* src, const RealTables& rt, size_t m, float* zr, floa
     // Z2[q] = conj(E2) + j conj(O2).
     const float er = xkr + xqr, ei = xki - xqi;
     const float dr = xkr - xqr, di = xki + xqi;
-    const float wr = rt.re[k], wi = -rt.im[k];  // conj(W^k)
+    const float wr = twr[k], wi = -twi[k];  // conj(W^k)
     const float or_ = dr * wr - di * wi, oi = dr * wi + di * wr;
     zr[k] = (er - oi) * scale;
     zi[k] = (ei + or_) * scale;
@@ -311,13 +460,10 @@ void nspsRealFftNip(const float* src, float* dst, int order, int flags) {
   if (!scratch) return ReportNoTables(func);
   float* zr = scratch;
   float* zi = scratch + m;
-  for (size_t i = 0; i < m; ++i) {
-    zr[i] = src[2 * i];
-    zi[i] = src[2 * i + 1];
-  }
+  Deinterleave(src, zr, zi, m);
   ForwardCore(*t, zr, zi, zr, zi, scratch + 2 * m, 1.0f);
   // The inverse of a real signal is the conjugate of its forward transform, scaled.
-  SplitReal(zr, zi, *rt, m, dst, scale, inverse);
+  SplitReal(zr, zi, rt->re.data(), rt->im.data(), m, dst, scale, inverse);
 }
 
 void nspsCcsFftNip(const float* src, float* dst, int order, int flags) {
@@ -344,11 +490,8 @@ void nspsCcsFftNip(const float* src, float* dst, int order, int flags) {
   float* zr = scratch;
   float* zi = scratch + m;
   // A forward transform of a conjugate-symmetric spectrum is the inverse of its conjugate.
-  MergeReal(src, *rt, m, zr, zi, scale, !inverse);
+  MergeReal(src, rt->re.data(), rt->im.data(), m, zr, zi, scale, !inverse);
   // Inverse of Z2 by the forward transform with real and imaginary parts exchanged.
   ForwardCore(*t, zi, zr, zi, zr, scratch + 2 * m, 1.0f);
-  for (size_t i = 0; i < m; ++i) {
-    dst[2 * i] = zr[i];
-    dst[2 * i + 1] = zi[i];
-  }
+  Interleave(zr, zi, dst, m);
 }

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "spl/primitives/nspcheck.h"
+#include "spl/primitives/nspsimd.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ void Release(NSPFirState* state) {
 }
 
 // dst[i] = sum_j taps[j] * line[i + j] for i < count.
-void DotRuns(const float* __restrict taps, int L, const float* __restrict line,
+NSP_VECTOR_CLONES void DotRuns(const float* __restrict taps, int L, const float* __restrict line,
              float* __restrict dst, int count) {
   int i = 0;
   for (; i + kOutputRun <= count; i += kOutputRun) {
