@@ -14,6 +14,8 @@
 #include "spl/primitives/nsptwd.h"
 
 #if defined(__clang__)
+// Instrumented builds may refuse the hint; that is no fault of the code.
+#pragma clang diagnostic ignored "-Wpass-failed"
 #define NSP_NO_ALIAS _Pragma("clang loop vectorize(assume_safety)")
 #elif defined(__GNUC__)
 #define NSP_NO_ALIAS _Pragma("GCC ivdep")
@@ -187,8 +189,9 @@ inline void Dft4Of(T& a0r, T& a0i, T& a1r, T& a1i, T& a2r, T& a2i, T& a3r, T& a3
 }
 
 template <int Len>
-NSP_VECTOR_CLONES void FinalPassLanes(const float* ir, const float* ii, float* outR, float* outI,
-                                      size_t groups, const uint32_t* order, float scale) {
+inline __attribute__((always_inline)) void FinalPassLanes(const float* ir, const float* ii,
+                                                          float* outR, float* outI, size_t groups,
+                                                          const uint32_t* order, float scale) {
   for (size_t c = 0; c < groups; c += kLanes) {
     V8 xr[Len], xi[Len];
     if constexpr (Len == 4) {
@@ -222,6 +225,16 @@ NSP_VECTOR_CLONES void FinalPassLanes(const float* ir, const float* ii, float* o
       Store8(outI + f * groups + c, xi[f] * scale);
     }
   }
+}
+
+// One entry per group size, since multiversioned functions cannot be templates everywhere.
+NSP_VECTOR_CLONES void FinalPassLanes4(const float* ir, const float* ii, float* outR, float* outI,
+                                       size_t groups, const uint32_t* order, float scale) {
+  FinalPassLanes<4>(ir, ii, outR, outI, groups, order, scale);
+}
+NSP_VECTOR_CLONES void FinalPassLanes8(const float* ir, const float* ii, float* outR, float* outI,
+                                       size_t groups, const uint32_t* order, float scale) {
+  FinalPassLanes<8>(ir, ii, outR, outI, groups, order, scale);
 }
 #endif
 
@@ -314,9 +327,9 @@ void ForwardCore(const ComplexTables& t, const float* inR, const float* inI, flo
   const size_t groups = n / t.finalLen;
 #ifdef NSP_HAVE_LANES
   if (groups >= kLanes && t.finalLen == 8)
-    return FinalPassLanes<8>(sr, si, outR, outI, groups, t.groupOrder.data(), scale);
+    return FinalPassLanes8(sr, si, outR, outI, groups, t.groupOrder.data(), scale);
   if (groups >= kLanes && t.finalLen == 4)
-    return FinalPassLanes<4>(sr, si, outR, outI, groups, t.groupOrder.data(), scale);
+    return FinalPassLanes4(sr, si, outR, outI, groups, t.groupOrder.data(), scale);
 #endif
   FinalPass(sr, si, outR, outI, groups, t.finalLen, t.groupOrder.data(), scale);
 }
