@@ -1,5 +1,6 @@
 #include "spl/radio/receiver_table.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "spl/radio/receiver_handlers.h"
@@ -112,7 +113,7 @@ const ReceiverType* FindReceiverType(int type) {
 std::string ModeName(int mode) {
   for (int i = 0; i < kModeCount; ++i) {
     if (mode == (1 << i)) {
-      std::string name(kModeNames + 4 * i, 4);
+      std::string name(kModeNames + 4 * i, std::min<size_t>(4, sizeof kModeNames - 1 - 4 * i));
       while (!name.empty() && name.back() == ' ') name.pop_back();
       return name;
     }

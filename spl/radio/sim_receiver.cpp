@@ -19,6 +19,7 @@ namespace {
 
 constexpr int kReadChunk = 256;
 constexpr int kLevelMax = 255;
+constexpr int kPausePollMs = 10;  // how often a paused receiver looks whether to go on
 
 // One receiver code and the mode it selects, as the receiver reads it.
 struct CodeMode {
@@ -285,6 +286,10 @@ void CSimReceiver::Run() {
   unsigned char buffer[kReadChunk];
   for (;;) {
     pollfd pfd[2] = {{master_, POLLIN, 0}, {stop_fd_, POLLIN, 0}};
+    if (paused_) {
+      if (poll(pfd + 1, 1, kPausePollMs) > 0) return;
+      continue;
+    }
     if (poll(pfd, 2, -1) < 0) continue;
     if (pfd[1].revents) return;
     if (!(pfd[0].revents & POLLIN)) continue;

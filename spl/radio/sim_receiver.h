@@ -72,6 +72,8 @@ class CSimReceiver {
   int Line(SerialLine& line) const;
   // Sends bytes to the far end as if the receiver had sent them (noise, cut replies).
   int SendRaw(const std::string& bytes);
+  // A receiver that stops reading (1) and starts again (0): the far end's writes back up.
+  void Pause(int on) { paused_ = on != 0; }
   // Closes the receiver's side: to the far end the port has vanished.
   void Hangup();
 
@@ -106,6 +108,7 @@ class CSimReceiver {
   std::thread thread_;
   std::atomic<int> signal_{0};
   std::atomic<bool> resync_{false};
+  std::atomic<bool> paused_{false};
 
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
