@@ -1,0 +1,223 @@
+// kestrel rig: the receiver types, tuning a receiver over its serial port, watching its
+// S-meter and squelch, and running a simulated receiver on a pseudo-terminal.
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "spl/platform/message_loop.h"
+#include "spl/radio/radio.h"
+#include "spl/radio/sim_receiver.h"
+#include "tools/kestrel/args.h"
+#include "tools/kestrel/command.h"
+
+namespace {
+
+constexpr DWORD kPollMs = 100;         // how often the tool looks for news and for Ctrl-C
+constexpr DWORD kQueryEveryMs = 500;   // S-meter and squelch requests to receivers that answer
+constexpr unsigned kPollTimer = 1;
+constexpr unsigned kQueryTimer = 2;
+constexpr int kLevelMax = 255;
+
+volatile std::sig_atomic_t g_interrupted = 0;
+void OnInterrupt(int) { g_interrupted = 1; }
+
+void CatchInterrupt() {
+  g_interrupted = 0;
+  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
+}
+
+const char* kUsage =
+    "usage: kestrel rig types\n"
+    "       kestrel rig --type N --port COMn|PATH [--power on|off] [--frq KHZ] [--mode MODE]\n"
+    "                   [--ifw KHZ] [--att on|off] [--vol 0-255] [--sql 0-255] [--smeter]\n"
+    "       kestrel rig simulate --type N [--signal 0-255]\n"
+    "MODE is one of LSB USB CWN CW RTTY FAX AMN AM ASD ASF ASL ASU FM WFM.\n"
+    "--smeter prints S-meter and squelch changes until interrupted (Ctrl-C).\n"
+    "simulate prints the pty path to give as --port, then every command it receives.\n";
+
+std::string LineText(const SerialLine& line) {
+  static const char kParity[] = "NOE";
+  static const char* const kStop[] = {"1", "1.5", "2"};
+  return std::to_string(line.baud) + " " + std::to_string(line.dataBits) + kParity[line.parity] +
+         kStop[line.stopBits];
+}
+
+std::string Capabilities(unsigned mask) {
+  std::string text;
+  for (int i = 0; i < kModeCount; ++i)
+    if (mask & (1u << i)) text += (text.empty() ? "" : " ") + ModeName(1 << i);
+  static const struct {
+    unsigned bit;
+    const char* name;
+  } kControls[] = {{kCapAttenuator, "att"}, {kCapIFWidth, "ifw"}, {kCapVolume, "vol"},
+                   {kCapSquelch, "sql"},    {kCapAGC, "agc"},     {kCapNB, "nb"}};
+  std::string controls;
+  for (const auto& c : kControls)
+    if (mask & c.bit) controls += (controls.empty() ? "" : ",") + std::string(c.name);
+  if (!controls.empty()) text += (text.empty() ? "" : "; ") + controls;
+  return text.empty() ? "-" : text;
+}
+
+int Types() {
+  printf("%-4s %-38s %-10s %-8s %s\n", "type", "command set", "line", "mask", "modes; controls");
+  for (int i = 0; i < kReceiverTypeCount; ++i) {
+    const ReceiverType& t = kReceiverTypes[i];
+    printf("%-4d %-38s %-10s 0x%05X %s\n", t.type, t.name, LineText(t.line).c_str(), t.mask,
+           Capabilities(t.mask).c_str());
+  }
+  return kExitOk;
+}
+
+int OnOff(const std::string& text, int& out) {
+  if (text == "on" || text == "1") return out = 1, 1;
+  if (text == "off" || text == "0") return out = 0, 1;
+  return 0;
+}
+
+// A radio whose reports are stored by the reader thread and printed by the loop's thread.
+class CWatchedRadio : public CRadio {
+ public:
+  ~CWatchedRadio() override { Exit(); }
+  void SMeterChange(int value) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    smeter_ = value;
+  }
+  void SquelchChange(int open) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    squelch_ = open;
+  }
+  void PrintChanges() {
+    int smeter, squelch;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      smeter = smeter_;
+      squelch = squelch_;
+    }
+    if (smeter != shown_smeter_) printf("S-meter %d\n", smeter);
+    if (squelch != shown_squelch_) printf("squelch %s\n", squelch ? "open" : "closed");
+    if (smeter != shown_smeter_ || squelch != shown_squelch_) fflush(stdout);
+    shown_smeter_ = smeter;
+    shown_squelch_ = squelch;
+  }
+
+ private:
+  std::mutex mutex_;
+  int smeter_ = -1, squelch_ = -1;
+  int shown_smeter_ = -1, shown_squelch_ = -1;
+};
+
+int Report(int result, const std::string& what, int type, int& refused) {
+  if (result) {
+    printf("%s: sent\n", what.c_str());
+  } else {
+    fprintf(stderr, "kestrel: rig: receiver type %d refuses %s\n", type, what.c_str());
+    refused = 1;
+  }
+  return result;
+}
+
+int Control(CArgs& args) {
+  long type;
+  if (!args.Has("--type")) return Fail("rig", "--type is required (see kestrel rig types)");
+  if (!args.GetInt("--type", 0, kReceiverTypeFirst, kReceiverTypeLast, type)) return Fail("rig", args.Error());
+  if (!args.Has("--port")) return Fail("rig", "--port is required (COMn or a device path)");
+  double frq = 0;
+  long ifw = 0, vol = 0, sql = 0;
+  int att = 0, power = 0, mode = 0;
+  if (!args.GetDouble("--frq", 0, 0, 1e9, frq) || !args.GetInt("--ifw", 0, 0, 100000, ifw) ||
+      !args.GetInt("--vol", 0, 0, kLevelMax, vol) || !args.GetInt("--sql", 0, 0, kLevelMax, sql))
+    return Fail("rig", args.Error());
+  if (args.Has("--mode") && !(mode = ModeFromName(args.Get("--mode"))))
+    return Fail("rig", "unknown mode \"" + args.Get("--mode") + "\"");
+  if (args.Has("--att") && !OnOff(args.Get("--att"), att))
+    return Fail("rig", "--att wants on or off, not \"" + args.Get("--att") + "\"");
+  if (args.Has("--power") && !OnOff(args.Get("--power"), power))
+    return Fail("rig", "--power wants on or off, not \"" + args.Get("--power") + "\"");
+
+  CMessageLoop loop;  // the keep-alive timer of the PCR types runs on it
+  CWatchedRadio radio;
+  radio.SetReceiver(int(type));
+  if (!radio.Init(args.Get("--port"), 1)) {
+    std::string device = radio.PortDevice().empty() ? args.Get("--port") : radio.PortDevice();
+    return Fail(device, radio.PortError() == ENODEV ? "no device for this port (COM1-COM8 are mapped; or give a path)"
+                                                    : strerror(radio.PortError()));
+  }
+  int refused = 0;
+  char text[64];
+  if (args.Has("--power")) Report(radio.Radio_OnOff(power), power ? "power on" : "power off", int(type), refused);
+  if (args.Has("--mode")) Report(radio.Radio_SetMode(mode), "mode " + ModeName(mode), int(type), refused);
+  if (args.Has("--frq")) {
+    snprintf(text, sizeof text, "frequency %.3f kHz", frq);
+    Report(radio.Radio_SetFrq(frq), text, int(type), refused);
+  }
+  if (args.Has("--ifw")) Report(radio.Radio_SetZFWidth(int(ifw)), "IF width " + std::to_string(ifw) + " kHz", int(type), refused);
+  if (args.Has("--att")) Report(radio.Radio_SetAtt(att), att ? "attenuator on" : "attenuator off", int(type), refused);
+  if (args.Has("--vol")) Report(radio.Radio_SetVolume(int(vol)), "volume " + std::to_string(vol), int(type), refused);
+  if (args.Has("--sql")) Report(radio.Radio_SetSquelch(int(sql)), "squelch " + std::to_string(sql), int(type), refused);
+  fflush(stdout);
+  if (radio.Port() == 0) return Fail(radio.PortDevice(), std::string("lost: ") + strerror(radio.PortError()));
+
+  if (args.Has("--smeter")) {
+    const ReceiverType* row = FindReceiverType(int(type));
+    if (!row || !row->ops.parse) {
+      fprintf(stderr, "kestrel: rig: receiver type %ld does not report its S-meter\n", type);
+      return kExitFailure;
+    }
+    CatchInterrupt();
+    loop.SetTimer(kPollTimer, kPollMs, [&] { radio.PrintChanges(); });
+    loop.SetTimer(kQueryTimer, kQueryEveryMs, [&] {
+      radio.TxCom("I1?\r\n", 5);
+      radio.TxCom("I0?\r\n", 5);
+    });
+    while (!g_interrupted && radio.Port() != 0) loop.Run(kPollMs);
+    radio.PrintChanges();
+    if (radio.Port() == 0) return Fail(radio.PortDevice(), std::string("lost: ") + strerror(radio.PortError()));
+  }
+  return refused ? kExitFailure : kExitOk;
+}
+
+int Simulate(CArgs& args) {
+  long type, signal;
+  if (!args.Has("--type")) return Fail("rig simulate", "--type is required");
+  if (!args.GetInt("--type", 0, kReceiverTypeFirst, kReceiverTypeLast, type) ||
+      !args.GetInt("--signal", 0, 0, kLevelMax, signal))
+    return Fail("rig simulate", args.Error());
+  CSimReceiver sim;
+  std::mutex out;
+  sim.SetListener([&](const std::string& line) {
+    std::lock_guard<std::mutex> lock(out);
+    printf("%s\n", line.c_str());
+    fflush(stdout);
+  });
+  if (!sim.Init(int(type))) return Fail("rig simulate", std::string("no pseudo-terminal: ") + strerror(errno));
+  sim.SetSignal(int(signal));
+  {
+    std::lock_guard<std::mutex> lock(out);
+    printf("%s\n", sim.DevicePath().c_str());
+    fflush(stdout);
+  }
+  CatchInterrupt();
+  while (!g_interrupted) Sleep(kPollMs);
+  return kExitOk;
+}
+
+}  // namespace
+
+int RunRig(int argc, char** argv) {
+  CArgs args({"--type", "--port", "--frq", "--mode", "--ifw", "--att", "--vol", "--sql", "--power", "--signal"},
+             {"--smeter"});
+  if (!args.Parse(argc, argv)) return Fail("rig", args.Error());
+  if (args.WantsHelp()) {
+    fputs(kUsage, stdout);
+    return kExitOk;
+  }
+  const auto& words = args.Positional();
+  if (words.size() == 1 && words[0] == "types") return Types();
+  if (words.size() == 1 && words[0] == "simulate") return Simulate(args);
+  if (!words.empty()) return Fail("rig", "unknown word \"" + words[0] + "\" (see kestrel rig --help)");
+  return Control(args);
+}
