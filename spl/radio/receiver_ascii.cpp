@@ -13,11 +13,12 @@ constexpr int kLevelMax = 255;
 constexpr int kType15WidthMax = 999;  // what fits the receiver's width field
 
 constexpr ModeCode kType3Modes[] = {
-    {kModeUSB, 1}, {kModeASF, 2}, {kModeCW, 3}, {kModeAM, 4},
+    {kModeUSB, 1}, {kModeASF, 2}, {kModeCW, 3},  {kModeAM, 4},
     {kModeLSB, 5}, {kModeFM, 6},  {kModeASL, 7}, {kModeASU, 8},
 };
 constexpr ModeCode kType4Letters[] = {
-    {kModeAM, 'A'}, {kModeLSB, 'L'}, {kModeUSB, 'U'}, {kModeCW, 'C'}, {kModeFM, 'N'}, {kModeWFM, 'W'},
+    {kModeAM, 'A'}, {kModeLSB, 'L'}, {kModeUSB, 'U'},
+    {kModeCW, 'C'}, {kModeFM, 'N'},  {kModeWFM, 'W'},
 };
 constexpr ModeCode kType5Modes[] = {
     {kModeFM, 0}, {kModeAM, 1}, {kModeLSB, 2}, {kModeUSB, 3}, {kModeCW, 4},
@@ -27,11 +28,12 @@ constexpr ModeCode kType5Widths[] = {
     {0, 0}, {3, 1}, {6, 2}, {15, 3}, {30, 4}, {110, 5}, {220, 6},
 };
 constexpr ModeCode kType8Modes[] = {
-    {kModeRTTY, 0}, {kModeCW, 1}, {kModeUSB, 2}, {kModeLSB, 3}, {kModeAM, 4}, {kModeFM, 5}, {kModeFAX, 6},
+    {kModeRTTY, 0}, {kModeCW, 1}, {kModeUSB, 2}, {kModeLSB, 3},
+    {kModeAM, 4},   {kModeFM, 5}, {kModeFAX, 6},
 };
 constexpr ModeCode kType17Modes[] = {
-    {kModeRTTY, 0}, {kModeCW, 1}, {kModeUSB, 2}, {kModeLSB, 3}, {kModeAM, 4},
-    {kModeFM, 5},   {kModeFAX, 6}, {kModeWFM, 9},
+    {kModeRTTY, 0}, {kModeCW, 1}, {kModeUSB, 2}, {kModeLSB, 3},
+    {kModeAM, 4},   {kModeFM, 5}, {kModeFAX, 6}, {kModeWFM, 9},
 };
 constexpr ModeCode kType9Modes[] = {
     {kModeLSB, 1}, {kModeUSB, 2}, {kModeCW, 3}, {kModeFM, 4}, {kModeAM, 5}, {kModeRTTY, 6},
@@ -95,7 +97,9 @@ int RadioHandlers::Type4Mode(CRadio& r, int mode) {
   return SendType4(r);
 }
 
-int RadioHandlers::Type5Frq(CRadio& r, double kHz) { return Send(r, Format("VA%lld\r\n", Hz(kHz))); }
+int RadioHandlers::Type5Frq(CRadio& r, double kHz) {
+  return Send(r, Format("VA%lld\r\n", Hz(kHz)));
+}
 
 int RadioHandlers::Type5Mode(CRadio& r, int mode) {
   int code;
@@ -156,7 +160,9 @@ int RadioHandlers::Type17Mode(CRadio& r, int mode) {
 // its digit ("A1" on, "A0" off) in the form of the set's other one-letter switches (T, H).
 int RadioHandlers::Type17Att(CRadio& r, int on) { return Send(r, Format("A%d\r", on ? 1 : 0)); }
 
-int RadioHandlers::Type9Frq(CRadio& r, double kHz) { return Send(r, Format("FA%011lld;", Hz(kHz))); }
+int RadioHandlers::Type9Frq(CRadio& r, double kHz) {
+  return Send(r, Format("FA%011lld;", Hz(kHz)));
+}
 
 int RadioHandlers::Type9Mode(CRadio& r, int mode) {
   int code;

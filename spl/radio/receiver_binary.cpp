@@ -23,22 +23,28 @@ constexpr ModeCode kType6Modes[] = {
 // Five-byte frames.
 constexpr int kFrqDigits = 8;
 constexpr ModeCode kType7Modes[] = {
-    {kModeLSB, 0}, {kModeUSB, 1}, {kModeCW, 2}, {kModeCWN, 3}, {kModeAM, 4}, {kModeAMN, 5}, {kModeFM, 6},
+    {kModeLSB, 0}, {kModeUSB, 1}, {kModeCW, 2}, {kModeCWN, 3},
+    {kModeAM, 4},  {kModeAMN, 5}, {kModeFM, 6},
 };
 constexpr ModeCode kType18Modes[] = {
-    {kModeLSB, 0x00}, {kModeUSB, 0x01}, {kModeCW, 0x02}, {kModeAM, 0x04},
+    {kModeLSB, 0x00}, {kModeUSB, 0x01}, {kModeCW, 0x02},  {kModeAM, 0x04},
     {kModeFM, 0x08},  {kModeCWN, 0x82}, {kModeAMN, 0x84},
 };
 constexpr ModeCode kType19Modes[] = {
-    {kModeLSB, 16}, {kModeUSB, 17}, {kModeCW, 18}, {kModeCWN, 19}, {kModeAM, 20}, {kModeAMN, 21}, {kModeFM, 23},
+    {kModeLSB, 16}, {kModeUSB, 17}, {kModeCW, 18}, {kModeCWN, 19},
+    {kModeAM, 20},  {kModeAMN, 21}, {kModeFM, 23},
 };
 constexpr ModeCode kType20Modes[] = {
-    {kModeAM, 0}, {kModeLSB, 1}, {kModeUSB, 2}, {kModeCW, 3}, {kModeFM, 4}, {kModeAMN, 8}, {kModeCWN, 11},
+    {kModeAM, 0}, {kModeLSB, 1}, {kModeUSB, 2},  {kModeCW, 3},
+    {kModeFM, 4}, {kModeAMN, 8}, {kModeCWN, 11},
 };
 constexpr unsigned char kType7Frq = 0x0A, kType7Mode = 0x0C;
-constexpr unsigned char kType18Power = 0x00, kType18PowerOff = 0x80, kType18Frq = 0x01, kType18Mode = 0x07;
-constexpr unsigned char kType19PowerOn = 0x80, kType19PowerOff = 0x00, kType19Frq = 0x08, kType19Mode = 0x0A;
-constexpr unsigned char kType20Power = 0x00, kType20Off = 0x80, kType20Frq = 0x01, kType20Mode = 0x80;
+constexpr unsigned char kType18Power = 0x00, kType18PowerOff = 0x80, kType18Frq = 0x01,
+                        kType18Mode = 0x07;
+constexpr unsigned char kType19PowerOn = 0x80, kType19PowerOff = 0x00, kType19Frq = 0x08,
+                        kType19Mode = 0x0A;
+constexpr unsigned char kType20Power = 0x00, kType20Off = 0x80, kType20Frq = 0x01,
+                        kType20Mode = 0x80;
 constexpr int kType20StepHz = 25;
 
 // Type 13.
@@ -83,16 +89,21 @@ int RadioHandlers::Type6Mode(CRadio& r, int mode) {
   int code;
   if (!Lookup(kType6Modes, mode, code)) return 0;
   r.current_mode_ = mode;
-  const unsigned char frame[8] = {kP1Start, 'P', '1', 'M', '0',
-                                  static_cast<unsigned char>(kHexOdd + code), '"', kP1End};
+  const unsigned char frame[8] = {
+      kP1Start, 'P', '1', 'M', '0', static_cast<unsigned char>(kHexOdd + code), '"', kP1End};
   return SendBytes(r, frame, 8);
 }
 
 int RadioHandlers::Type6Volume(CRadio& r, int level) {
   int v = level * kType6VolumeSpan / kLevelMax + kType6VolumeBase;
-  const unsigned char frame[8] = {kP1VolumeStart, 'P', '1', 'N',
+  const unsigned char frame[8] = {kP1VolumeStart,
+                                  'P',
+                                  '1',
+                                  'N',
                                   static_cast<unsigned char>(kHexEven + (v >> 4)),
-                                  static_cast<unsigned char>(kHexOdd + (v & 0xF)), '"', kP1End};
+                                  static_cast<unsigned char>(kHexOdd + (v & 0xF)),
+                                  '"',
+                                  kP1End};
   return SendBytes(r, frame, 8);
 }
 

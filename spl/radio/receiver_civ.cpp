@@ -26,7 +26,8 @@ constexpr DWORD kLevelPauseMs = 100;
 constexpr DWORD kPttOnPauseMs = 250;
 
 constexpr ModeCode kType10Modes[] = {
-    {kModeLSB, 0}, {kModeUSB, 1}, {kModeAM, 2}, {kModeCW, 3}, {kModeRTTY, 4}, {kModeFM, 5}, {kModeWFM, 6},
+    {kModeLSB, 0},  {kModeUSB, 1}, {kModeAM, 2},  {kModeCW, 3},
+    {kModeRTTY, 4}, {kModeFM, 5},  {kModeWFM, 6},
 };
 constexpr ModeCode kType14Modes[] = {
     {kModeLSB, 0}, {kModeUSB, 1}, {kModeAM, 2}, {kModeCW, 3}, {kModeRTTY, 4}, {kModeFM, 5},

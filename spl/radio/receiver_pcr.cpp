@@ -11,9 +11,9 @@ using H = RadioHandlers;
 
 // Power-on sequence, one write per string, in this order.
 constexpr const char* kPowerOn[] = {
-    "H101\r\n", "G301\r\n", "J4101", "J5100", "J5000", "J4380", "J4500", "J4600", "J4700",
-    "J4A80", "LD82000", "ME00001", "C8050000001000", "J8001", "J8100", "J8200", "J8300",
-    "J4085", "G105\r\n",
+    "H101\r\n", "G301\r\n", "J4101", "J5100",   "J5000",    "J4380",          "J4500",
+    "J4600",    "J4700",    "J4A80", "LD82000", "ME00001",  "C8050000001000", "J8001",
+    "J8100",    "J8200",    "J8300", "J4085",   "G105\r\n",
 };
 constexpr const char* kPowerOff = "H100\r\n";
 constexpr const char* kKeepAlive = "H101";

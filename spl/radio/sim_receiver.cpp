@@ -44,17 +44,19 @@ constexpr CodeMode kRx3[] = {{1, kModeUSB}, {2, kModeASF}, {3, kModeCW},  {4, kM
                              {5, kModeLSB}, {6, kModeFM},  {7, kModeASL}, {8, kModeASU}};
 constexpr CodeMode kRx4[] = {{'A', kModeAM}, {'L', kModeLSB}, {'U', kModeUSB},
                              {'C', kModeCW}, {'N', kModeFM},  {'W', kModeWFM}};
-constexpr CodeMode kRx5[] = {{0, kModeFM}, {1, kModeAM}, {2, kModeLSB}, {3, kModeUSB}, {4, kModeCW}};
+constexpr CodeMode kRx5[] = {
+    {0, kModeFM}, {1, kModeAM}, {2, kModeLSB}, {3, kModeUSB}, {4, kModeCW}};
 constexpr int kRx5Widths[] = {0, 3, 6, 15, 30, 110, 220};  // index = BW code
-constexpr CodeMode kRx6[] = {{1, kModeAM}, {3, kModeFM}, {5, kModeCW}, {7, kModeUSB}, {8, kModeLSB}};
+constexpr CodeMode kRx6[] = {
+    {1, kModeAM}, {3, kModeFM}, {5, kModeCW}, {7, kModeUSB}, {8, kModeLSB}};
 constexpr CodeMode kRx7[] = {{0, kModeLSB}, {1, kModeUSB}, {2, kModeCW}, {3, kModeCWN},
                              {4, kModeAM},  {5, kModeAMN}, {6, kModeFM}};
 constexpr CodeMode kRx8[] = {{0, kModeRTTY}, {1, kModeCW}, {2, kModeUSB}, {3, kModeLSB},
                              {4, kModeAM},   {5, kModeFM}, {6, kModeFAX}, {9, kModeWFM}};
 constexpr CodeMode kRx9[] = {{1, kModeLSB}, {2, kModeUSB}, {3, kModeCW},
                              {4, kModeFM},  {5, kModeAM},  {6, kModeRTTY}};
-constexpr CodeMode kRx10[] = {{0, kModeLSB}, {1, kModeUSB}, {2, kModeAM}, {3, kModeCW},
-                              {4, kModeRTTY}, {5, kModeFM}, {6, kModeWFM}};
+constexpr CodeMode kRx10[] = {{0, kModeLSB},  {1, kModeUSB}, {2, kModeAM}, {3, kModeCW},
+                              {4, kModeRTTY}, {5, kModeFM},  {6, kModeWFM}};
 constexpr CodeMode kRx15[] = {{1, kModeUSB}, {2, kModeLSB}, {3, kModeRTTY},
                               {4, kModeCW},  {5, kModeFM},  {6, kModeAM}};
 constexpr CodeMode kRx18[] = {{0x00, kModeLSB}, {0x01, kModeUSB}, {0x02, kModeCW}, {0x04, kModeAM},
@@ -77,10 +79,9 @@ constexpr struct {
 constexpr struct {
   int code;
   int key;  // 1..12, or '0'..'9'
-} kKeys[] = {{4, 1},    {5, 2},    {6, 3},    {7, 4},    {8, 5},    {9, 6},    {10, 7},
-             {11, 8},   {24, 9},   {16, 10},  {30, 11},  {31, 12},  {20, '0'}, {27, '1'},
-             {23, '2'}, {19, '3'}, {26, '4'}, {22, '5'}, {18, '6'}, {25, '7'}, {21, '8'},
-             {17, '9'}};
+} kKeys[] = {{4, 1},    {5, 2},    {6, 3},    {7, 4},    {8, 5},    {9, 6},    {10, 7},   {11, 8},
+             {24, 9},   {16, 10},  {30, 11},  {31, 12},  {20, '0'}, {27, '1'}, {23, '2'}, {19, '3'},
+             {26, '4'}, {22, '5'}, {18, '6'}, {25, '7'}, {21, '8'}, {17, '9'}};
 constexpr int kIdleOne = 9, kIdleZero = 6, kIdleWord = 18, kIdleKey = 400;
 constexpr int kWordsPerKey = 6;
 
@@ -88,7 +89,8 @@ constexpr int kWordsPerKey = 6;
 constexpr struct {
   char letter;
   int length;
-} kPcrLengths[] = {{'H', 4}, {'G', 4}, {'J', 5}, {'K', 18}, {'L', 7}, {'M', 7}, {'C', 14}, {'I', 3}};
+} kPcrLengths[] = {{'H', 4}, {'G', 4}, {'J', 5},  {'K', 18},
+                   {'L', 7}, {'M', 7}, {'C', 14}, {'I', 3}};
 
 std::string Fmt(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string Fmt(const char* format, ...) {
@@ -350,14 +352,42 @@ void CSimReceiver::Feed(unsigned char c) {
 
 void CSimReceiver::Parse() {
   switch (type_) {
-    case 3: case 4: case 8: case 15: case 16: case 17: ParseLines('\r'); break;
-    case 5: case 11: ParseLines('\n'); break;
-    case 9: ParseLines(';'); break;
-    case 6: ParseType6(); break;
-    case 7: case 18: case 19: case 20: case 23: ParseFive(); break;
-    case 13: ParseType13(); break;
-    case 10: case 14: ParseCiv(); break;
-    case 12: case 22: ParsePcr(); break;
+    case 3:
+    case 4:
+    case 8:
+    case 15:
+    case 16:
+    case 17:
+      ParseLines('\r');
+      break;
+    case 5:
+    case 11:
+      ParseLines('\n');
+      break;
+    case 9:
+      ParseLines(';');
+      break;
+    case 6:
+      ParseType6();
+      break;
+    case 7:
+    case 18:
+    case 19:
+    case 20:
+    case 23:
+      ParseFive();
+      break;
+    case 13:
+      ParseType13();
+      break;
+    case 10:
+    case 14:
+      ParseCiv();
+      break;
+    case 12:
+    case 22:
+      ParsePcr();
+      break;
     default:
       Fault("no command set for type " + std::to_string(type_) + ": " + Hex(pending_));
       pending_.clear();
@@ -529,8 +559,8 @@ void CSimReceiver::AsciiCommand(const std::string& c) {
     set([on](SimState& s) { s.on = on; });
     Command(Fmt("on %d", on));
   };
-  std::string head1 = c.substr(0, 1), head2 = c.substr(0, 2), rest1 = c.size() > 1 ? c.substr(1) : "",
-              rest2 = c.size() > 2 ? c.substr(2) : "";
+  std::string head1 = c.substr(0, 1), head2 = c.substr(0, 2),
+              rest1 = c.size() > 1 ? c.substr(1) : "", rest2 = c.size() > 2 ? c.substr(2) : "";
   switch (type_) {
     case 3:
       if (head2 == "FU" && rest2.size() == 7 && AllDigits(rest2, n)) return frq(n / 100.0);
@@ -552,7 +582,10 @@ void CSimReceiver::AsciiCommand(const std::string& c) {
       if (head2 == "MD" && AllDigits(rest2, n)) return mode(ModeOf(kRx5, int(n)));
       if (head2 == "BW" && AllDigits(rest2, n) && n >= 0 && n < 7) {
         int w = kRx5Widths[n];
-        set([w, n](SimState& s) { s.ifw = w; s.filter = int(n); });
+        set([w, n](SimState& s) {
+          s.ifw = w;
+          s.filter = int(n);
+        });
         return Command(Fmt("ifw %d", w));
       }
       if (head2 == "RQ" && rest2.size() == 3 && AllDigits(rest2, n) && n <= kLevelMax) {
@@ -561,7 +594,9 @@ void CSimReceiver::AsciiCommand(const std::string& c) {
         return Command(Fmt("sql %d", level));
       }
       break;
-    case 8: case 16: case 17: {
+    case 8:
+    case 16:
+    case 17: {
       bool wide = type_ == 17;
       if (head1 == (wide ? "T" : "H") && rest1.size() == 1 && AllDigits(rest1, n) && n <= 1) {
         return power(int(n));
@@ -604,7 +639,8 @@ void CSimReceiver::AsciiCommand(const std::string& c) {
     }
     case 15:
       if (head1 == "F" && rest1.size() == 7 && AllDigits(rest1, n)) return frq(n / 100.0);
-      if (head1 == "M" && rest1.size() == 1 && AllDigits(rest1, n)) return mode(ModeOf(kRx15, int(n)));
+      if (head1 == "M" && rest1.size() == 1 && AllDigits(rest1, n))
+        return mode(ModeOf(kRx15, int(n)));
       if (c == "G-" || c == "G0") {
         int on = c == "G-";
         set([on](SimState& s) { s.att = on; });
@@ -693,19 +729,28 @@ void CSimReceiver::ParseFive() {
     int m = 0;
     int power = -1;
     switch (type_) {
-      case 7: case 23:
-        if (cmd == 0x0A && BcdReverse(f, 4, value)) value *= 10;  // 10-Hz units → Hz
-        else if (cmd == 0x0C && zeros3) m = ModeOf(kRx7, f[3]);
+      case 7:
+      case 23:
+        if (cmd == 0x0A && BcdReverse(f, 4, value))
+          value *= 10;  // 10-Hz units → Hz
+        else if (cmd == 0x0C && zeros3)
+          m = ModeOf(kRx7, f[3]);
         break;
       case 18:
-        if ((cmd == 0x00 || cmd == 0x80) && zeros3 && f[3] == 0) power = cmd == 0x00;
-        else if (cmd == 0x01 && BcdForward(f, 4, value)) value *= 10;
-        else if (cmd == 0x07 && f[1] == 0 && f[2] == 0 && f[3] == 0) m = ModeOf(kRx18, f[0]);
+        if ((cmd == 0x00 || cmd == 0x80) && zeros3 && f[3] == 0)
+          power = cmd == 0x00;
+        else if (cmd == 0x01 && BcdForward(f, 4, value))
+          value *= 10;
+        else if (cmd == 0x07 && f[1] == 0 && f[2] == 0 && f[3] == 0)
+          m = ModeOf(kRx18, f[0]);
         break;
       case 19:
-        if ((cmd == 0x80 || cmd == 0x00) && zeros3 && f[3] == 0) power = cmd == 0x80;
-        else if (cmd == 0x08 && BcdReverse(f, 4, value)) value *= 10;
-        else if (cmd == 0x0A && zeros3) m = ModeOf(kRx19, f[3]);
+        if ((cmd == 0x80 || cmd == 0x00) && zeros3 && f[3] == 0)
+          power = cmd == 0x80;
+        else if (cmd == 0x08 && BcdReverse(f, 4, value))
+          value *= 10;
+        else if (cmd == 0x0A && zeros3)
+          m = ModeOf(kRx19, f[3]);
         break;
       case 20:
         if (cmd == 0x00 && zeros3 && (f[3] == 0x00 || f[3] == 0x80)) {
@@ -714,8 +759,8 @@ void CSimReceiver::ParseFive() {
           int h100 = f[0] >> 4, flag = f[0] & 0xF, a, b, c, d, e, g;
           int step = flag == 1 ? 0 : flag == 2 ? 1 : flag == 4 ? 2 : flag == 8 ? 3 : -1;
           if (h100 <= 9 && step >= 0 && Bcd(f[1], a, b) && Bcd(f[2], c, d) && Bcd(f[3], e, g))
-            value = e * 100000000LL + g * 10000000LL + c * 1000000LL + d * 100000LL +
-                    a * 10000LL + b * 1000LL + h100 * 100LL + step * 25LL;
+            value = e * 100000000LL + g * 10000000LL + c * 1000000LL + d * 100000LL + a * 10000LL +
+                    b * 1000LL + h100 * 100LL + step * 25LL;
         } else if (cmd == 0x80 && zeros3) {
           m = ModeOf(kRx20, f[3]);
         }
@@ -727,10 +772,14 @@ void CSimReceiver::ParseFive() {
       if (m) state_.mode = m;
       if (power >= 0) state_.on = power;
     }
-    if (value >= 0) Command(Fmt("frq %.3f", value / 1000.0));
-    else if (m) Command("mode " + ModeName(m));
-    else if (power >= 0) Command(Fmt("on %d", power));
-    else Fault("bad frame " + Hex(frame));
+    if (value >= 0)
+      Command(Fmt("frq %.3f", value / 1000.0));
+    else if (m)
+      Command("mode " + ModeName(m));
+    else if (power >= 0)
+      Command(Fmt("on %d", power));
+    else
+      Fault("bad frame " + Hex(frame));
   }
 }
 
@@ -809,8 +858,8 @@ void CSimReceiver::ParseCiv() {
     if (cmd == 0x05 && (len == 5 || (type_ == 10 && len == 4)) && BcdReverse(data, len, v)) {
       s.frqKHz = v / 1000.0;
       what = Fmt("frq %.3f", s.frqKHz);
-    } else if (cmd == (type_ == 10 ? 0x01 : 0x06) && len == 1 &&
-               ModeOf(kRx10, data[0]) && !(type_ == 14 && data[0] == 6)) {
+    } else if (cmd == (type_ == 10 ? 0x01 : 0x06) && len == 1 && ModeOf(kRx10, data[0]) &&
+               !(type_ == 14 && data[0] == 6)) {
       s.mode = ModeOf(kRx10, data[0]);
       what = "mode " + ModeName(s.mode);
     } else if (type_ == 14 && cmd == 0x14 && len == 3 && (data[0] == 0x01 || data[0] == 0x03) &&
@@ -878,12 +927,18 @@ void CSimReceiver::ParsePcr() {
       what = Fmt("frq %.3f %s %d", s.frqKHz, ModeName(m).c_str(), s.ifw);
     } else if (c[0] == 'J' && AllHex(c.substr(3), v)) {
       std::string reg = c.substr(1, 2);
-      if (reg == "40") s.vol = int(v), what = Fmt("vol %d", int(v));
-      else if (reg == "41") s.sql = int(v), what = Fmt("sql %d", int(v));
-      else if (reg == "47" && v <= 1) s.att = int(v), what = Fmt("att %d", int(v));
-      else if (reg == "45" && v <= 1) s.agc = int(v), what = Fmt("agc %d", int(v));
-      else if (reg == "46" && v <= 1) s.nb = int(v), what = Fmt("nb %d", int(v));
-      else what = "set " + c;  // tone squelch, IF shift and the other start-up registers
+      if (reg == "40")
+        s.vol = int(v), what = Fmt("vol %d", int(v));
+      else if (reg == "41")
+        s.sql = int(v), what = Fmt("sql %d", int(v));
+      else if (reg == "47" && v <= 1)
+        s.att = int(v), what = Fmt("att %d", int(v));
+      else if (reg == "45" && v <= 1)
+        s.agc = int(v), what = Fmt("agc %d", int(v));
+      else if (reg == "46" && v <= 1)
+        s.nb = int(v), what = Fmt("nb %d", int(v));
+      else
+        what = "set " + c;  // tone squelch, IF shift and the other start-up registers
     } else if (c == "I1?" || c == "I0?") {
       int level = signal_;
       int open = level >= (s.sql < 0 ? 0 : s.sql);

@@ -16,7 +16,8 @@ std::vector<int> Bcd(int (*fn)(int, int, unsigned char*), int value, int digits)
 
 TEST(RadioBcd, ReversedAndForward) {
   EXPECT_EQ(Bcd(CRadio::MakeBCDRevers, 123456, 8), (std::vector<int>{0x56, 0x34, 0x12, 0x00}));
-  EXPECT_EQ(Bcd(CRadio::MakeBCDRevers, 145500000, 10), (std::vector<int>{0x00, 0x00, 0x50, 0x45, 0x01}));
+  EXPECT_EQ(Bcd(CRadio::MakeBCDRevers, 145500000, 10),
+            (std::vector<int>{0x00, 0x00, 0x50, 0x45, 0x01}));
   EXPECT_EQ(Bcd(CRadio::MakeBCDRevers, 7, 3), (std::vector<int>{0x07, 0x00}));  // rounded up to 4
   EXPECT_EQ(Bcd(CRadio::MakeBCD, 128, 3), (std::vector<int>{0x01, 0x28}));
   EXPECT_EQ(Bcd(CRadio::MakeBCD, 7055125, 8), (std::vector<int>{0x07, 0x05, 0x51, 0x25}));
@@ -136,7 +137,7 @@ TEST(RadioTable, UnknownTypesBindNothing) {
 TEST(RadioTable, RefusedValuesWithoutAPort) {
   CRadio radio;
   radio.SetReceiver(5);
-  EXPECT_EQ(radio.TxCom("abc", 3), 1);  // no port: accepted, nothing sent
+  EXPECT_EQ(radio.TxCom("abc", 3), 1);     // no port: accepted, nothing sent
   EXPECT_EQ(radio.Radio_SetVolume(0), 0);  // type 5 has no volume
   EXPECT_EQ(radio.Radio_SetSquelch(-1), 0);
   EXPECT_EQ(radio.Radio_SetSquelch(256), 0);

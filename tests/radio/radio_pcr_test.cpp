@@ -25,7 +25,8 @@ class CRecordingRadio : public CRadio {
   // Waits until n S-meter (or squelch) reports have arrived; 1 or 0.
   int WaitReports(const std::vector<int>& list, size_t n) {
     std::unique_lock<std::mutex> lock(mutex);
-    return changed.wait_for(lock, std::chrono::milliseconds(kWaitMs), [&] { return list.size() >= n; });
+    return changed.wait_for(lock, std::chrono::milliseconds(kWaitMs),
+                            [&] { return list.size() >= n; });
   }
   std::mutex mutex;
   std::condition_variable changed;
@@ -64,16 +65,23 @@ TEST_F(Pcr, Type12Tuning) {
   ExpectSent([&] { return radio.Radio_SetFrq(2147483.647); }, "K02147483647010100", "top");
   ExpectRefused([&] { return radio.Radio_SetFrq(2147483.648); }, "above");
   ExpectSent([&] { return radio.Radio_SetFrq(7055.125); }, "K00007055125010100", "7055.125");
-  const std::pair<int, const char*> modes[] = {{kModeLSB, "00"}, {kModeUSB, "01"}, {kModeAM, "02"},
-                                               {kModeCW, "03"},  {kModeFM, "05"},  {kModeWFM, "06"}};
-  for (auto [m, code] : modes)
+  const std::pair<int, const char*> modes[] = {{kModeLSB, "00"}, {kModeUSB, "01"},
+                                               {kModeAM, "02"},  {kModeCW, "03"},
+                                               {kModeFM, "05"},  {kModeWFM, "06"}};
+  for (const auto& e_ : modes) {
+    const auto m = e_.first;
+    const auto code = e_.second;
     ExpectSent([&] { return radio.Radio_SetMode(m); }, std::string("K00007055125") + code + "0100",
                ModeName(m));
+  }
   ExpectRefused([&] { return radio.Radio_SetMode(kModeRTTY); }, "RTTY");
-  const std::pair<int, const char*> widths[] = {{3, "00"}, {6, "01"}, {15, "02"}, {50, "03"}, {230, "04"}};
-  for (auto [w, code] : widths) {
-    ExpectSent([&] { return radio.Radio_SetZFWidth(w); }, std::string("K0000705512506") + code + "00",
-               "width " + std::to_string(w));
+  const std::pair<int, const char*> widths[] = {
+      {3, "00"}, {6, "01"}, {15, "02"}, {50, "03"}, {230, "04"}};
+  for (const auto& e_ : widths) {
+    const auto w = e_.first;
+    const auto code = e_.second;
+    ExpectSent([&] { return radio.Radio_SetZFWidth(w); },
+               std::string("K0000705512506") + code + "00", "width " + std::to_string(w));
     EXPECT_EQ(sim.State().ifw, w);
   }
   ExpectRefused([&] { return radio.Radio_SetZFWidth(7); }, "width 7");
@@ -98,10 +106,14 @@ TEST_F(Pcr, Type22Tuning) {
   ExpectSent([&] { return radio.Radio_SetMode(kModeFM); }, "K00007055125050000", "FM");
   ExpectSent([&] { return radio.Radio_SetMode(kModeWFM); }, "K00007055125060000", "WFM");
   ExpectRefused([&] { return radio.Radio_SetMode(kModeUSB); }, "USB");
-  const std::pair<int, const char*> widths[] = {{3, "01"}, {6, "01"}, {15, "02"}, {50, "03"}, {230, "04"}, {7, "01"}};
-  for (auto [w, code] : widths)
-    ExpectSent([&] { return radio.Radio_SetZFWidth(w); }, std::string("K0000705512506") + code + "00",
-               "width " + std::to_string(w));
+  const std::pair<int, const char*> widths[] = {{3, "01"},  {6, "01"},   {15, "02"},
+                                                {50, "03"}, {230, "04"}, {7, "01"}};
+  for (const auto& e_ : widths) {
+    const auto w = e_.first;
+    const auto code = e_.second;
+    ExpectSent([&] { return radio.Radio_SetZFWidth(w); },
+               std::string("K0000705512506") + code + "00", "width " + std::to_string(w));
+  }
 }
 
 TEST(PcrReplies, ParserReportsAndBufferLimit) {

@@ -33,7 +33,8 @@ TEST(RigTool, TypesListsTheTable) {
   for (char c : run.out) lines += c == '\n';
   EXPECT_EQ(lines, 1 + 23);
   EXPECT_NE(run.out.find("ICOM PCR1000"), std::string::npos);
-  EXPECT_NE(run.out.find("0xFF08B LSB USB CW AM FM WFM; att,ifw,vol,sql,agc,nb"), std::string::npos);
+  EXPECT_NE(run.out.find("0xFF08B LSB USB CW AM FM WFM; att,ifw,vol,sql,agc,nb"),
+            std::string::npos);
   EXPECT_NE(run.out.find("9600 7E1"), std::string::npos);
 }
 
@@ -57,7 +58,8 @@ TEST(RigTool, TunesASimulatedReceiver) {
 TEST(RigTool, BadInputNamesTheCause) {
   ToolRun run = Tool("rig --type 3 --port /dev/kestrel-no-such-port --frq 7000");
   EXPECT_EQ(run.status, 2);
-  EXPECT_NE(run.out.find("kestrel: /dev/kestrel-no-such-port: No such file or directory"), std::string::npos)
+  EXPECT_NE(run.out.find("kestrel: /dev/kestrel-no-such-port: No such file or directory"),
+            std::string::npos)
       << run.out;
   CSimReceiver sim;
   ASSERT_EQ(sim.Init(3), 1);
@@ -66,7 +68,8 @@ TEST(RigTool, BadInputNamesTheCause) {
   ASSERT_EQ(holder.Init(sim.DevicePath(), 0), 1);
   run = Tool("rig --type 3 --port " + sim.DevicePath() + " --frq 7000");
   EXPECT_EQ(run.status, 2);
-  EXPECT_NE(run.out.find(sim.DevicePath() + ": Device or resource busy"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(sim.DevicePath() + ": Device or resource busy"), std::string::npos)
+      << run.out;
   EXPECT_EQ(Tool("rig --type 24 --port COM1").status, 2);
   EXPECT_EQ(Tool("rig --type 3 --port COM1 --mode XYZ").status, 2);
   EXPECT_EQ(Tool("rig --type 3 --port COM1 --vol 256").status, 2);

@@ -15,8 +15,8 @@
 
 namespace {
 
-constexpr DWORD kPollMs = 100;         // how often the tool looks for news and for Ctrl-C
-constexpr DWORD kQueryEveryMs = 500;   // S-meter and squelch requests to receivers that answer
+constexpr DWORD kPollMs = 100;        // how often the tool looks for news and for Ctrl-C
+constexpr DWORD kQueryEveryMs = 500;  // S-meter and squelch requests to receivers that answer
 constexpr unsigned kPollTimer = 1;
 constexpr unsigned kQueryTimer = 2;
 constexpr int kLevelMax = 255;
@@ -123,7 +123,8 @@ int Report(int result, const std::string& what, int type, int& refused) {
 int Control(CArgs& args) {
   long type;
   if (!args.Has("--type")) return Fail("rig", "--type is required (see kestrel rig types)");
-  if (!args.GetInt("--type", 0, kReceiverTypeFirst, kReceiverTypeLast, type)) return Fail("rig", args.Error());
+  if (!args.GetInt("--type", 0, kReceiverTypeFirst, kReceiverTypeLast, type))
+    return Fail("rig", args.Error());
   if (!args.Has("--port")) return Fail("rig", "--port is required (COMn or a device path)");
   double frq = 0;
   long ifw = 0, vol = 0, sql = 0;
@@ -143,23 +144,32 @@ int Control(CArgs& args) {
   radio.SetReceiver(int(type));
   if (!radio.Init(args.Get("--port"), 1)) {
     std::string device = radio.PortDevice().empty() ? args.Get("--port") : radio.PortDevice();
-    return Fail(device, radio.PortError() == ENODEV ? "no device for this port (COM1-COM8 are mapped; or give a path)"
-                                                    : strerror(radio.PortError()));
+    return Fail(device, radio.PortError() == ENODEV
+                            ? "no device for this port (COM1-COM8 are mapped; or give a path)"
+                            : strerror(radio.PortError()));
   }
   int refused = 0;
   char text[64];
-  if (args.Has("--power")) Report(radio.Radio_OnOff(power), power ? "power on" : "power off", int(type), refused);
-  if (args.Has("--mode")) Report(radio.Radio_SetMode(mode), "mode " + ModeName(mode), int(type), refused);
+  if (args.Has("--power"))
+    Report(radio.Radio_OnOff(power), power ? "power on" : "power off", int(type), refused);
+  if (args.Has("--mode"))
+    Report(radio.Radio_SetMode(mode), "mode " + ModeName(mode), int(type), refused);
   if (args.Has("--frq")) {
     snprintf(text, sizeof text, "frequency %.3f kHz", frq);
     Report(radio.Radio_SetFrq(frq), text, int(type), refused);
   }
-  if (args.Has("--ifw")) Report(radio.Radio_SetZFWidth(int(ifw)), "IF width " + std::to_string(ifw) + " kHz", int(type), refused);
-  if (args.Has("--att")) Report(radio.Radio_SetAtt(att), att ? "attenuator on" : "attenuator off", int(type), refused);
-  if (args.Has("--vol")) Report(radio.Radio_SetVolume(int(vol)), "volume " + std::to_string(vol), int(type), refused);
-  if (args.Has("--sql")) Report(radio.Radio_SetSquelch(int(sql)), "squelch " + std::to_string(sql), int(type), refused);
+  if (args.Has("--ifw"))
+    Report(radio.Radio_SetZFWidth(int(ifw)), "IF width " + std::to_string(ifw) + " kHz", int(type),
+           refused);
+  if (args.Has("--att"))
+    Report(radio.Radio_SetAtt(att), att ? "attenuator on" : "attenuator off", int(type), refused);
+  if (args.Has("--vol"))
+    Report(radio.Radio_SetVolume(int(vol)), "volume " + std::to_string(vol), int(type), refused);
+  if (args.Has("--sql"))
+    Report(radio.Radio_SetSquelch(int(sql)), "squelch " + std::to_string(sql), int(type), refused);
   fflush(stdout);
-  if (radio.Port() == 0) return Fail(radio.PortDevice(), std::string("lost: ") + strerror(radio.PortError()));
+  if (radio.Port() == 0)
+    return Fail(radio.PortDevice(), std::string("lost: ") + strerror(radio.PortError()));
 
   if (args.Has("--smeter")) {
     const ReceiverType* row = FindReceiverType(int(type));
@@ -175,7 +185,8 @@ int Control(CArgs& args) {
     });
     while (!g_interrupted && radio.Port() != 0) loop.Run(kPollMs);
     radio.PrintChanges();
-    if (radio.Port() == 0) return Fail(radio.PortDevice(), std::string("lost: ") + strerror(radio.PortError()));
+    if (radio.Port() == 0)
+      return Fail(radio.PortDevice(), std::string("lost: ") + strerror(radio.PortError()));
   }
   return refused ? kExitFailure : kExitOk;
 }
@@ -193,7 +204,8 @@ int Simulate(CArgs& args) {
     printf("%s\n", line.c_str());
     fflush(stdout);
   });
-  if (!sim.Init(int(type))) return Fail("rig simulate", std::string("no pseudo-terminal: ") + strerror(errno));
+  if (!sim.Init(int(type)))
+    return Fail("rig simulate", std::string("no pseudo-terminal: ") + strerror(errno));
   sim.SetSignal(int(signal));
   {
     std::lock_guard<std::mutex> lock(out);
@@ -208,7 +220,8 @@ int Simulate(CArgs& args) {
 }  // namespace
 
 int RunRig(int argc, char** argv) {
-  CArgs args({"--type", "--port", "--frq", "--mode", "--ifw", "--att", "--vol", "--sql", "--power", "--signal"},
+  CArgs args({"--type", "--port", "--frq", "--mode", "--ifw", "--att", "--vol", "--sql", "--power",
+              "--signal"},
              {"--smeter"});
   if (!args.Parse(argc, argv)) return Fail("rig", args.Error());
   if (args.WantsHelp()) {
@@ -218,6 +231,7 @@ int RunRig(int argc, char** argv) {
   const auto& words = args.Positional();
   if (words.size() == 1 && words[0] == "types") return Types();
   if (words.size() == 1 && words[0] == "simulate") return Simulate(args);
-  if (!words.empty()) return Fail("rig", "unknown word \"" + words[0] + "\" (see kestrel rig --help)");
+  if (!words.empty())
+    return Fail("rig", "unknown word \"" + words[0] + "\" (see kestrel rig --help)");
   return Control(args);
 }
