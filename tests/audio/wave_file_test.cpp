@@ -1,0 +1,404 @@
+// CWaveFile: the byte layout it writes, the chunk walk of Open, refusal of damaged files,
+// the choice of formats (FindFormat, SelectFormat) and the codec list.
+#include "spl/audio/wave_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <tuple>
+
+#include "spl/audio/list_codecs.h"
+#include "spl/platform/codec.h"
+#include "spl/platform/format_chooser.h"
+#include "tests/audio/wave_test_util.h"
+
+using wavetest::TempFile;
+using wavetest::U16;
+using wavetest::U32;
+
+namespace {
+
+void Put32(std::vector<uint8_t>& b, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i)));
+}
+void Put16(std::vector<uint8_t>& b, uint16_t v) {
+  b.push_back(uint8_t(v));
+  b.push_back(uint8_t(v >> 8));
+}
+void PutId(std::vector<uint8_t>& b, const char* id) { b.insert(b.end(), id, id + 4); }
+
+struct Chunk {
+  std::string id;
+  std::vector<uint8_t> body;
+};
+
+// A RIFF WAVE file of the given chunks, each padded to even length.
+std::vector<uint8_t> MakeRiff(const std::vector<Chunk>& chunks, const char* form = "WAVE") {
+  std::vector<uint8_t> b;
+  PutId(b, "RIFF");
+  Put32(b, 0);
+  PutId(b, form);
+  for (const Chunk& c : chunks) {
+    PutId(b, c.id.c_str());
+    Put32(b, uint32_t(c.body.size()));
+    b.insert(b.end(), c.body.begin(), c.body.end());
+    if (c.body.size() & 1) b.push_back(0);
+  }
+  const uint32_t riff = uint32_t(b.size() - 8);
+  for (int i = 0; i < 4; ++i) b[4 + size_t(i)] = uint8_t(riff >> (8 * i));
+  return b;
+}
+
+std::vector<uint8_t> FmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t align,
+                             uint16_t bits, int size = 16, std::vector<uint8_t> extra = {}) {
+  std::vector<uint8_t> b;
+  Put16(b, tag);
+  Put16(b, channels);
+  Put32(b, rate);
+  Put32(b, rate * align);
+  Put16(b, align);
+  Put16(b, bits);
+  if (size >= 18) Put16(b, uint16_t(extra.size()));
+  b.insert(b.end(), extra.begin(), extra.end());
+  b.resize(size_t(size), 0);
+  return b;
+}
+
+std::vector<uint8_t> Pcm16Fmt() { return FmtBody(1, 1, 11025, 2, 16); }
+std::vector<uint8_t> Ramp(int n) {
+  std::vector<uint8_t> b(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) b[size_t(i)] = uint8_t(i * 7 + 3);
+  return b;
+}
+
+struct FormatBuffer {
+  explicit FormatBuffer(int size) : bytes(size_t(size), 0xAB) {}
+  WAVEFORMATEX* wfx() { return reinterpret_cast<WAVEFORMATEX*>(bytes.data()); }
+  std::vector<uint8_t> bytes;
+};
+
+}  // namespace
+
+TEST(WaveFile, GetWfxFillsAPcmRecordOfTheLargestFormatSize) {
+  CWaveFile f;
+  EXPECT_EQ(f.MaxFormatSize(), CodecMaxFormatSize());
+  EXPECT_EQ(f.MaxFormatSize(), 20);  // IMA ADPCM: the base record and samples per block
+  WAVEFORMATEX* w = f.GetWFX(11025, 16, 1);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->wFormatTag, 1);
+  EXPECT_EQ(w->nChannels, 1);
+  EXPECT_EQ(w->nSamplesPerSec, 11025u);
+  EXPECT_EQ(w->nBlockAlign, 2);
+  EXPECT_EQ(w->nAvgBytesPerSec, 22050u);
+  EXPECT_EQ(w->wBitsPerSample, 16);
+  EXPECT_EQ(w->cbSize, 0);
+  const uint8_t* raw = reinterpret_cast<const uint8_t*>(w);
+  EXPECT_EQ(raw[18], 0);
+  EXPECT_EQ(raw[19], 0);
+  free(w);
+  w = f.GetWFX(22050, 8, 2);
+  EXPECT_EQ(w->nBlockAlign, 2);
+  EXPECT_EQ(w->nAvgBytesPerSec, 44100u);
+  free(w);
+}
+
+TEST(WaveFile, PcmFileIsByteExact) {
+  TempFile t("pcm2094.wav");
+  CWaveFile f;
+  WAVEFORMATEX* w = f.GetWFX(11025, 16, 1);
+  ASSERT_EQ(f.Create(t.c_str(), w), 1);
+  EXPECT_EQ(f.SeekCur(0), 46);
+  const std::vector<uint8_t> samples = Ramp(2048);
+  EXPECT_EQ(f.Write(samples.data(), 2048), 1);
+  EXPECT_EQ(f.Close(), 1);
+
+  std::vector<uint8_t> expected;
+  PutId(expected, "RIFF");
+  Put32(expected, 2086);
+  PutId(expected, "WAVE");
+  PutId(expected, "fmt ");
+  Put32(expected, 18);
+  const uint8_t* record = reinterpret_cast<const uint8_t*>(w);
+  expected.insert(expected.end(), record, record + 18);
+  PutId(expected, "data");
+  Put32(expected, 2048);
+  expected.insert(expected.end(), samples.begin(), samples.end());
+  const std::vector<uint8_t> got = wavetest::ReadBytes(t.path());
+  ASSERT_EQ(got.size(), 2094u);
+  EXPECT_EQ(got, expected);
+  EXPECT_EQ(U32(got, 42), 2048u);
+
+  FormatBuffer fb(f.MaxFormatSize());
+  EXPECT_EQ(f.Open(t.c_str(), fb.wfx()), 2048);
+  EXPECT_EQ(f.SeekCur(0), 46);
+  EXPECT_EQ(memcmp(fb.bytes.data(), record, 18), 0);
+  EXPECT_EQ(fb.bytes[18], 0);  // the rest of the buffer is cleared
+  std::vector<uint8_t> back(4096);
+  EXPECT_EQ(f.Read(back.data(), 4096), 2048);
+  back.resize(2048);
+  EXPECT_EQ(back, samples);
+  EXPECT_EQ(f.Read(back.data(), 1), 0);
+  EXPECT_EQ(f.SeekSet(46 + 100), 146);
+  EXPECT_EQ(f.Read(back.data(), 1), 1);
+  EXPECT_EQ(back[0], samples[100]);
+  EXPECT_EQ(f.Close(), 1);
+  free(w);
+}
+
+TEST(WaveFile, OddDataIsPaddedAndItsSizeKept) {
+  TempFile t("odd.wav");
+  CWaveFile f;
+  WAVEFORMATEX* w = f.GetWFX(8000, 8, 1);
+  ASSERT_EQ(f.Create(t.c_str(), w), 1);
+  const std::vector<uint8_t> samples = Ramp(2047);
+  ASSERT_EQ(f.Write(samples.data(), 2047), 1);
+  ASSERT_EQ(f.Close(), 1);
+  const std::vector<uint8_t> got = wavetest::ReadBytes(t.path());
+  ASSERT_EQ(got.size(), 2094u);
+  EXPECT_EQ(U32(got, 4), 2086u);
+  EXPECT_EQ(U32(got, 42), 2047u);
+  EXPECT_EQ(got.back(), 0);
+  FormatBuffer fb(f.MaxFormatSize());
+  EXPECT_EQ(f.Open(t.c_str(), fb.wfx()), 2047);
+  std::vector<uint8_t> back(3000);
+  EXPECT_EQ(f.Read(back.data(), 3000), 2047);  // not the pad byte
+  f.Close();
+  free(w);
+}
+
+TEST(WaveFile, OpenWalksPastOtherChunksAndStopsAtTheDataEnd) {
+  // An odd chunk before "fmt ", a chunk between "fmt " and "data", one after "data".
+  const std::vector<uint8_t> data = Ramp(301);
+  TempFile t("chunks.wav");
+  wavetest::WriteBytes(t.path(), MakeRiff({{"LIST", Ramp(5)},
+                                           {"fmt ", FmtBody(1, 1, 11025, 1, 8)},
+                                           {"junk", Ramp(3)},
+                                           {"data", data},
+                                           {"INFO", Ramp(40)}}));
+  CWaveFile f;
+  FormatBuffer fb(f.MaxFormatSize());
+  ASSERT_EQ(f.Open(t.c_str(), fb.wfx()), 301);
+  EXPECT_EQ(fb.wfx()->wBitsPerSample, 8);
+  EXPECT_EQ(fb.wfx()->cbSize, 0);  // a 16-byte chunk: no extra size
+  EXPECT_EQ(f.SeekCur(0), 12 + 8 + 6 + 8 + 16 + 8 + 4 + 8);
+  std::vector<uint8_t> back(1000);
+  EXPECT_EQ(f.Read(back.data(), 1000), 301);
+  back.resize(301);
+  EXPECT_EQ(back, data);
+  EXPECT_EQ(f.FactFrames(), -1);
+  f.Close();
+}
+
+TEST(WaveFile, CodecFilesCarryAFactChunkWithTheFrameCount) {
+  CWaveFile f;
+  FormatBuffer ima(f.MaxFormatSize());
+  ima.wfx()->wFormatTag = WAVE_FORMAT_IMA_ADPCM;
+  ASSERT_EQ(f.FindFormat(ima.wfx()), 1);
+  TempFile t("fact.wav");
+  ASSERT_EQ(f.Create(t.c_str(), ima.wfx()), 1);
+  EXPECT_EQ(f.SeekCur(0), 60);  // "fmt " of 20 bytes and a "fact" chunk
+  const std::vector<uint8_t> blocks(256 * 3, 0);
+  f.Write(blocks.data(), int(blocks.size()));
+  ASSERT_EQ(f.Close(), 1);
+  const std::vector<uint8_t> got = wavetest::ReadBytes(t.path());
+  ASSERT_EQ(got.size(), 60u + 768u);
+  EXPECT_EQ(U32(got, 16), 20u);
+  EXPECT_EQ(memcmp(&got[40], "fact", 4), 0);
+  EXPECT_EQ(U32(got, 44), 4u);
+  EXPECT_EQ(U32(got, 48), 3u * 505u);
+  EXPECT_EQ(U32(got, 56), 768u);
+  EXPECT_EQ(U32(got, 4), uint32_t(got.size() - 8));
+  FormatBuffer fb(f.MaxFormatSize());
+  EXPECT_EQ(f.Open(t.c_str(), fb.wfx()), 768);
+  EXPECT_EQ(f.FactFrames(), 1515);
+  EXPECT_EQ(memcmp(fb.bytes.data(), ima.bytes.data(), 20), 0);
+  f.Close();
+}
+
+TEST(WaveFile, OperationsWithoutAFileFail) {
+  CWaveFile f;
+  uint8_t b[4] = {};
+  EXPECT_EQ(f.Write(b, 4), 0);
+  EXPECT_EQ(f.Read(b, 4), 0);
+  EXPECT_EQ(f.SeekSet(10), 0);
+  EXPECT_EQ(f.SeekCur(0), 0);
+  EXPECT_EQ(f.Close(), 0);
+  WAVEFORMATEX* w = f.GetWFX(11025, 16, 1);
+  EXPECT_EQ(f.Create("/nonexistent-folder/x.wav", w), 0);
+  EXPECT_NE(f.LastError().find("cannot create"), std::string::npos);
+  free(w);
+}
+
+// Each damaged file is refused with a reason, without touching the caller's format buffer.
+struct BadCase {
+  const char* name;
+  std::vector<uint8_t> bytes;
+  const char* reason;
+};
+
+
+std::vector<BadCase> BadCases() {
+  const std::vector<uint8_t> good = MakeRiff({{"fmt ", Pcm16Fmt()}, {"data", Ramp(100)}});
+  std::vector<BadCase> cases;
+  cases.push_back({"empty", {}, "truncated"});
+  cases.push_back({"header only", std::vector<uint8_t>(good.begin(), good.begin() + 10), "truncated"});
+  std::vector<uint8_t> b = good;
+  b[3] = 'X';
+  cases.push_back({"not RIFF", b, "not a RIFF file"});
+  b = good;
+  b[8] = 'A';
+  cases.push_back({"not WAVE", b, "not a WAVE file"});
+  cases.push_back({"truncated data", std::vector<uint8_t>(good.begin(), good.end() - 30), "truncated"});
+  b = good;
+  b[40] = 0xFF, b[41] = 0xFF, b[42] = 0xFF, b[43] = 0x7F;  // data size far past the end
+  cases.push_back({"data size past end", b, "runs past the end"});
+  b = good;
+  b[16] = 0xF0, b[17] = 0xFF;  // "fmt " size past the end
+  cases.push_back({"fmt size past end", b, "runs past the end"});
+  cases.push_back({"fmt larger than largest format",
+                   MakeRiff({{"fmt ", FmtBody(1, 1, 11025, 2, 16, 40)}, {"data", Ramp(10)}}),
+                   "larger than the largest format"});
+  cases.push_back({"fmt too small", MakeRiff({{"fmt ", std::vector<uint8_t>(12, 1)}, {"data", Ramp(10)}}),
+                   "too small"});
+  cases.push_back({"no data", MakeRiff({{"fmt ", Pcm16Fmt()}, {"LIST", Ramp(10)}}), "no \"data\" chunk"});
+  cases.push_back({"no fmt", MakeRiff({{"LIST", Ramp(10)}}), "no \"fmt \" chunk"});
+  cases.push_back({"data before fmt", MakeRiff({{"data", Ramp(10)}, {"fmt ", Pcm16Fmt()}}), "before"});
+  cases.push_back({"empty data", MakeRiff({{"fmt ", Pcm16Fmt()}, {"data", {}}}), "empty"});
+  cases.push_back({"unknown tag", MakeRiff({{"fmt ", FmtBody(0x55, 1, 11025, 1, 0)}, {"data", Ramp(10)}}),
+                   "unknown format tag 0x0055"});
+  cases.push_back({"extensible tag", MakeRiff({{"fmt ", FmtBody(0xFFFE, 1, 11025, 2, 16)}, {"data", Ramp(10)}}),
+                   "unknown format tag 0xFFFE"});
+  cases.push_back({"zero channels", MakeRiff({{"fmt ", FmtBody(1, 0, 11025, 2, 16)}, {"data", Ramp(10)}}),
+                   "no channels"});
+  cases.push_back({"zero rate", MakeRiff({{"fmt ", FmtBody(1, 1, 0, 2, 16)}, {"data", Ramp(10)}}),
+                   "sample rate"});
+  cases.push_back({"24-bit PCM", MakeRiff({{"fmt ", FmtBody(1, 1, 11025, 3, 24)}, {"data", Ramp(12)}}),
+                   "not supported"});
+  cases.push_back({"extra size past chunk",
+                   MakeRiff({{"fmt ", FmtBody(0x11, 1, 11025, 256, 4, 18, {})}, {"data", Ramp(10)}}),
+                   "samples-per-block"});
+  std::vector<uint8_t> fmt = FmtBody(0x11, 1, 11025, 256, 4, 20, {0xF9, 0x01});
+  fmt[16] = 4;  // cbSize 4 in a 20-byte chunk
+  cases.push_back({"cbSize past chunk", MakeRiff({{"fmt ", fmt}, {"data", Ramp(10)}}), "extra size"});
+  cases.push_back({"IMA wrong samples per block",
+                   MakeRiff({{"fmt ", FmtBody(0x11, 1, 11025, 256, 4, 20, {0x00, 0x01})}, {"data", Ramp(10)}}),
+                   "samples per block"});
+  cases.push_back({"IMA odd block align",
+                   MakeRiff({{"fmt ", FmtBody(0x11, 1, 11025, 250, 4, 20, {0xF1, 0x01})}, {"data", Ramp(10)}}),
+                   "block align"});
+  cases.push_back({"A-law 16 bits", MakeRiff({{"fmt ", FmtBody(6, 1, 8000, 1, 16)}, {"data", Ramp(10)}}),
+                   "8 bits"});
+  cases.push_back({"3 channels", MakeRiff({{"fmt ", FmtBody(1, 3, 8000, 6, 16)}, {"data", Ramp(12)}}),
+                   "channels"});
+  return cases;
+}
+
+TEST(WaveFile, DamagedFilesAreRefusedWithAReason) {
+  for (const BadCase& c : BadCases()) {
+    SCOPED_TRACE(c.name);
+    TempFile t("bad.wav");
+    wavetest::WriteBytes(t.path(), c.bytes);
+    CWaveFile f;
+    FormatBuffer fb(f.MaxFormatSize());
+    const std::vector<uint8_t> before = fb.bytes;
+    EXPECT_EQ(f.Open(t.c_str(), fb.wfx()), 0);
+    EXPECT_NE(f.LastError().find(c.reason), std::string::npos) << f.LastError();
+    EXPECT_EQ(fb.bytes, before);
+    EXPECT_EQ(f.IsOpen(), 0);
+    EXPECT_EQ(f.Read(fb.bytes.data(), 4), 0);
+  }
+  CWaveFile f;
+  FormatBuffer fb(f.MaxFormatSize());
+  EXPECT_EQ(f.Open("/nonexistent-folder/none.wav", fb.wfx()), 0);
+  EXPECT_NE(f.LastError().find("cannot open"), std::string::npos);
+}
+
+TEST(WaveFile, FindFormatTakesTheClosestCodecFormat) {
+  CWaveFile f;
+  FormatBuffer fb(f.MaxFormatSize());
+  memset(fb.bytes.data(), 0, fb.bytes.size());
+  fb.wfx()->wFormatTag = WAVE_FORMAT_IMA_ADPCM;
+  ASSERT_EQ(f.FindFormat(fb.wfx()), 1);
+  EXPECT_EQ(fb.wfx()->nSamplesPerSec, 11025u);
+  EXPECT_EQ(fb.wfx()->nChannels, 1);
+  EXPECT_EQ(fb.wfx()->nBlockAlign, 256);
+  EXPECT_EQ(fb.wfx()->wBitsPerSample, 4);
+  EXPECT_EQ(fb.wfx()->cbSize, 2);
+  EXPECT_EQ(U16(fb.bytes, 18), 505);
+  EXPECT_EQ(fb.wfx()->nAvgBytesPerSec, 5589u);
+  EXPECT_EQ(f.DriverName(), "IMA ADPCM");
+  EXPECT_EQ(f.FormatDescription(), "11.025 kHz, 4 Bit, Mono");
+
+  // An empty template: 16 bits at 11025 Hz mono differs only in bytes per second and align.
+  memset(fb.bytes.data(), 0, fb.bytes.size());
+  fb.wfx()->wFormatTag = WAVE_FORMAT_PCM;
+  ASSERT_EQ(f.FindFormat(fb.wfx()), 1);
+  EXPECT_EQ(fb.wfx()->nSamplesPerSec, 11025u);
+  EXPECT_EQ(fb.wfx()->wBitsPerSample, 16);
+  EXPECT_EQ(f.DriverName(), "PCM");
+
+  fb.wfx()->wFormatTag = WAVE_FORMAT_MULAW;
+  fb.wfx()->nAvgBytesPerSec = 16000;
+  fb.wfx()->nBlockAlign = 2;
+  ASSERT_EQ(f.FindFormat(fb.wfx()), 1);
+  EXPECT_EQ(fb.wfx()->wFormatTag, WAVE_FORMAT_MULAW);
+  EXPECT_EQ(fb.wfx()->nSamplesPerSec, 11025u);  // rate and channels outweigh the data rate
+
+  fb.wfx()->wFormatTag = 0x55;
+  EXPECT_EQ(f.FindFormat(fb.wfx()), 0);
+}
+
+TEST(WaveFile, SelectFormatTakesTheChoiceByName) {
+  CWaveFile f;
+  FormatBuffer fb(f.MaxFormatSize());
+  memset(fb.bytes.data(), 0, fb.bytes.size());
+  unsetenv(kWaveFormatChoiceVariable);
+  EXPECT_EQ(f.SelectFormat(nullptr, fb.wfx()), 0);  // nothing chosen: like a cancelled chooser
+  setenv(kWaveFormatChoiceVariable, "a-law:8000", 1);
+  ASSERT_EQ(f.SelectFormat(nullptr, fb.wfx()), 1);
+  EXPECT_EQ(fb.wfx()->wFormatTag, WAVE_FORMAT_ALAW);
+  EXPECT_EQ(fb.wfx()->nSamplesPerSec, 8000u);
+  EXPECT_EQ(fb.wfx()->nChannels, 1);
+  // Rate and channels default to those of the record it starts from.
+  setenv(kWaveFormatChoiceVariable, "IMA-ADPCM", 1);
+  ASSERT_EQ(f.SelectFormat(nullptr, fb.wfx()), 1);
+  EXPECT_EQ(fb.wfx()->wFormatTag, WAVE_FORMAT_IMA_ADPCM);
+  EXPECT_EQ(fb.wfx()->nSamplesPerSec, 8000u);
+  setenv(kWaveFormatChoiceVariable, "pcm:22050:2", 1);
+  ASSERT_EQ(f.SelectFormat(nullptr, fb.wfx()), 1);
+  EXPECT_EQ(fb.wfx()->nBlockAlign, 4);
+  EXPECT_EQ(fb.wfx()->wBitsPerSample, 16);
+  const std::vector<uint8_t> before = fb.bytes;
+  for (const char* bad : {"mp3", "pcm:abc", "pcm:500", "u-law:8000:3", ""}) {
+    setenv(kWaveFormatChoiceVariable, bad, 1);
+    EXPECT_EQ(f.SelectFormat(nullptr, fb.wfx()), 0) << bad;
+    EXPECT_EQ(fb.bytes, before) << bad;
+  }
+  unsetenv(kWaveFormatChoiceVariable);
+}
+
+TEST(WaveFile, CodecListHoldsDistinctFormatsWithNames) {
+  CListCodecs list;
+  EXPECT_EQ(list.MaxFormatSize(), 20);
+  ASSERT_GT(list.Count(), 0);
+  std::set<std::tuple<int, int, unsigned, unsigned, int>> seen;
+  bool ima_mono = false;
+  std::set<std::string> names;
+  for (int i = 0; i < list.Count(); ++i) {
+    const WAVEFORMATEX* w = list.Format(i);
+    EXPECT_TRUE(seen.insert({w->wFormatTag, w->nChannels, w->nSamplesPerSec, w->nAvgBytesPerSec,
+                             w->nBlockAlign}).second);
+    EXPECT_EQ(CodecCheckFormat(w, list.MaxFormatSize()), nullptr) << list.Description(i);
+    names.insert(list.TagName(i));
+    if (w->wFormatTag == WAVE_FORMAT_IMA_ADPCM && w->nChannels == 1 && w->nSamplesPerSec == 11025) {
+      ima_mono = true;
+      EXPECT_EQ(list.TagName(i), "IMA ADPCM");
+      EXPECT_EQ(list.Description(i), "11.025 kHz, 4 Bit, Mono");
+    }
+  }
+  EXPECT_TRUE(ima_mono);
+  EXPECT_EQ(names, (std::set<std::string>{"PCM", "A-Law", "mu-Law", "IMA ADPCM"}));
+  EXPECT_EQ(list.Format(list.Count()), nullptr);
+}
