@@ -27,7 +27,9 @@ void Put16(std::vector<uint8_t>& b, uint16_t v) {
   b.push_back(uint8_t(v));
   b.push_back(uint8_t(v >> 8));
 }
-void PutId(std::vector<uint8_t>& b, const char* id) { b.insert(b.end(), id, id + 4); }
+void PutId(std::vector<uint8_t>& b, const char* id) {
+  for (int i = 0; i < 4; ++i) b.push_back(uint8_t(id[i]));
+}
 
 struct Chunk {
   std::string id;
