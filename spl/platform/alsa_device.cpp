@@ -49,6 +49,8 @@ int CAlsaDevice::OpenBackend(WaveDirection direction, const WavePcmFormat& f) {
     return 0;
   }
   if (err >= 0) err = snd_pcm_prepare(pcm_);
+  // A card cannot run ahead of its clock by more than its ring; plugins without a clock can.
+  pacer_.Init(f.rate, int64_t(ring));
   if (err < 0) {
     SetError(name_ + ": " + step + ": " + snd_strerror(err));
     CloseBackend();
@@ -87,12 +89,14 @@ int CAlsaDevice::Transfer(WAVEHDR* hdr) {
     }
   }
   if (Direction() == kWaveCapture) hdr->dwBytesRecorded = DWORD(done * frame_bytes);
+  pacer_.Advance(int64_t(done), [this] { return Cancelled(); });  // the data moved either way
   return 1;
 }
 
 void CAlsaDevice::StartBackend() {
   if (!pcm_) return;
   if (snd_pcm_state(pcm_) != SND_PCM_STATE_PREPARED) snd_pcm_prepare(pcm_);
+  pacer_.Restart();
   if (Direction() == kWaveCapture) snd_pcm_start(pcm_);
 }
 

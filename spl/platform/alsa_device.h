@@ -2,6 +2,7 @@
 #pragma once
 #include <string>
 
+#include "spl/platform/real_time_pacer.h"
 #include "spl/platform/wave_device.h"
 
 typedef struct _snd_pcm snd_pcm_t;
@@ -22,6 +23,7 @@ class CAlsaDevice : public CWaveDevice {
   int Recover(int err);
   std::string name_;
   snd_pcm_t* pcm_ = nullptr;
+  CRealTimePacer pacer_;
 };
 
 // How many PCM devices of a direction ALSA offers (cards' devices and configured plugins).
