@@ -168,6 +168,7 @@ int CSoundIn::Connect(HWND window, int channel) {
   for (HWND w : list)
     if (w == window) return 0;
   list.push_back(window);
+  if (device_ && device_->StartsOnDemand() && !device_->Started()) device_->Start();
   return 1;
 }
 
@@ -308,7 +309,7 @@ HWAVEIN InitAudio(CRadio* radio, int channels, int rate, int samples_per_block, 
   }
   g_sound_in = new CSoundIn();
   if (!g_sound_in->Open(channels, rate, samples_per_block, buffers, device) ||
-      !g_sound_in->Device()->Start()) {
+      (!g_sound_in->Device()->StartsOnDemand() && !g_sound_in->Device()->Start())) {
     g_audio_error = g_sound_in->Error();
     return nullptr;  // the object stays until InitAudio(.., 0, ..) releases it
   }

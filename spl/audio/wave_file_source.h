@@ -16,6 +16,7 @@ class CWaveFileSource : public CWaveDevice {
  public:
   CWaveFileSource(std::string path, bool real_time);
   ~CWaveFileSource() override;
+  bool StartsOnDemand() const override { return true; }
 
  protected:
   int OpenBackend(WaveDirection direction, const WavePcmFormat& format) override;

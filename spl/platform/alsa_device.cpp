@@ -7,6 +7,13 @@
 namespace {
 constexpr int kWaitSliceMs = 50;  // longest wait before a transfer looks at its cancel flag
 constexpr int kPeriodsPerRing = 4;
+
+// ALSA prints its own diagnostics on standard error; the library reports errors itself.
+void QuietAlsaErrors(const char*, int, const char*, int, const char*, ...) {}
+void InstallQuietErrorHandler() {
+  static const bool installed = (snd_lib_error_set_handler(QuietAlsaErrors), true);
+  (void)installed;
+}
 }  // namespace
 
 CAlsaDevice::CAlsaDevice(std::string pcm_name) : name_(std::move(pcm_name)) {}
@@ -19,6 +26,7 @@ CAlsaDevice::~CAlsaDevice() {
 }
 
 int CAlsaDevice::OpenBackend(WaveDirection direction, const WavePcmFormat& f) {
+  InstallQuietErrorHandler();
   snd_pcm_stream_t stream = direction == kWaveCapture ? SND_PCM_STREAM_CAPTURE : SND_PCM_STREAM_PLAYBACK;
   int err = snd_pcm_open(&pcm_, name_.c_str(), stream, SND_PCM_NONBLOCK);
   if (err < 0) {
@@ -110,6 +118,7 @@ void CAlsaDevice::CloseBackend() {
 }
 
 int AlsaDeviceCount(WaveDirection direction) {
+  InstallQuietErrorHandler();
   void** hints = nullptr;
   if (snd_device_name_hint(-1, "pcm", &hints) < 0) return 0;
   const char* want = direction == kWaveCapture ? "Input" : "Output";

@@ -76,6 +76,11 @@ int CWaveDevice::Start() {
   return 1;
 }
 
+int CWaveDevice::Started() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return running_ ? 1 : 0;
+}
+
 int CWaveDevice::Stop() {
   if (!open_) return 0;
   {

@@ -57,6 +57,10 @@ class CWaveDevice {
   int Close();
 
   const std::string& LastError() const { return error_; }
+  // A finite source (a file) waits for its first consumer instead of starting at open, so
+  // that nothing of it goes past before anyone listens.
+  virtual bool StartsOnDemand() const { return false; }
+  int Started() const;
   // 1 once a capture source has no more to give (the end of a file); live devices never end.
   int AtEnd() const { return at_end_.load() ? 1 : 0; }
 
@@ -86,7 +90,7 @@ class CWaveDevice {
   WavePcmFormat format_;
   CThread* completion_ = nullptr;
   std::thread io_;
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<WAVEHDR*> queue_;
   bool running_ = false;  // stream started (capture) / not paused (playback)

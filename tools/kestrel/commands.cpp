@@ -1,11 +1,15 @@
 #include "tools/kestrel/command.h"
 
 int RunDemo(int argc, char** argv);
+int RunPlay(int argc, char** argv);
+int RunRecord(int argc, char** argv);
 int RunRig(int argc, char** argv);
 int RunWav(int argc, char** argv);
 
 const ToolCommand kToolCommands[] = {
     {"demo", "run the audio loop end to end on a built-in signal", RunDemo},
+    {"play", "play a wave file on a sound device", RunPlay},
+    {"record", "record a sound device (or a file) into a wave file, any codec", RunRecord},
     {"rig", "receiver types, tune a receiver, watch its S-meter, simulate one", RunRig},
     {"wav", "wave file format, length and peak level", RunWav},
 };
