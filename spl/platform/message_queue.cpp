@@ -15,6 +15,8 @@ int CMessageQueue::Get(MSG& msg, DWORD timeout) {
   auto has_message = [this] { return !queue_.empty(); };
   if (timeout == INFINITE) {
     ready_.wait(lock, has_message);
+  } else if (timeout == 0) {
+    if (queue_.empty()) return 0;  // a timed wait of zero would still sleep for the timer slack
   } else if (!ready_.wait_for(lock, std::chrono::milliseconds(timeout), has_message)) {
     return 0;
   }

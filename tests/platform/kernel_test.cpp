@@ -50,3 +50,15 @@ TEST(Kernel, PriorityRequestNeverFails) {
   std::thread([&] { rc = SetCurrentThreadTimeCritical(); }).join();
   EXPECT_EQ(rc, 1);
 }
+
+#include "spl/audio/meas_time.h"
+
+TEST(MeasTime, MeasuresWholeMillisecondsAndSaysSo) {
+  CMeasTime t;
+  t.Start();
+  Sleep(25);
+  t.Stop();
+  EXPECT_GE(t.Elapsed(), 24);
+  EXPECT_LT(t.Elapsed(), 5000);
+  EXPECT_EQ(t.Text(), "elapsed time: " + std::to_string(t.Elapsed()) + " msec");
+}
