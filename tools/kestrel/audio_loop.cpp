@@ -33,7 +33,7 @@ constexpr int kQuietBlocks = 4;
 double LevelDb(double peak) { return peak > 0.0 ? 20.0 * std::log10(peak / kFullScale) : -120.0; }
 
 void RunAudioLoop(CMessageLoop& loop, CAudioLoopWindow& window, const std::function<bool()>& done,
-                  int drain_ms, bool verbose) {
+                  int drain_ms, bool verbose, bool wait_for_played) {
   DWORD start = GetTickCount(), last_report = start;
   DWORD ended_at = 0, last_message = start;
   bool ended = false;
@@ -57,7 +57,8 @@ void RunAudioLoop(CMessageLoop& loop, CAudioLoopWindow& window, const std::funct
     }
     // After the end, blocks still on their way arrive within a few block durations.
     bool quiet = now - last_message >= DWORD(kQuietBlocks * AudioBlockDuration());
-    if (ended && (now - ended_at >= DWORD(drain_ms) || (quiet && window.Played() >= window.Blocks()))) {
+    bool caught_up = !wait_for_played || window.Played() >= window.Blocks();
+    if (ended && (now - ended_at >= DWORD(drain_ms) || (quiet && caught_up))) {
       loop.Pump();
       break;
     }

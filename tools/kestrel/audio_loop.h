@@ -30,7 +30,8 @@ class CAudioLoopWindow : public CHeadlessWindow {
 constexpr double kFullScale = 32767.0;
 double LevelDb(double peak);
 
-// Runs the loop until done() or the capture source ended (and then `drain_ms` more, so
-// played notifications arrive), printing a status line every second when verbose.
+// Runs the loop until done() or the capture source ended, then until no block has come for
+// a few block durations (and, with wait_for_played, every block was reported played), or
+// drain_ms at most, printing a status line every second when verbose.
 void RunAudioLoop(CMessageLoop& loop, CAudioLoopWindow& window, const std::function<bool()>& done,
-                  int drain_ms, bool verbose);
+                  int drain_ms, bool verbose, bool wait_for_played);

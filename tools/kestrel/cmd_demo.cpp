@@ -102,7 +102,7 @@ int RunDemo(int argc, char** argv) {
   Connect(window.Handle(), 0);
   DWORD start = GetTickCount();
   RunAudioLoop(loop, window, [&] { return GetTickCount() - start > DWORD(seconds * 1000 + 2000); },
-               2000, true);
+               2000, true, true);
   DisConnect(window.Handle(), 0);
   InitAudioOut(nullptr, 0);
   InitAudio(&radio, 0, kRate, kBlock, kBuffers);

@@ -84,7 +84,8 @@ int RunRecord(int argc, char** argv) {
   });
   Connect(window.Handle(), 0);
   const long long want = (long long)(seconds * rate);
-  RunAudioLoop(loop, window, [&] { return write_failed || window.Samples() >= want; }, 0, false);
+  RunAudioLoop(loop, window, [&] { return write_failed || window.Samples() >= want; }, kDrainMs,
+               false, false);
   CloseAudio(radio);
   int stopped = recorder.Stop();
   if (write_failed || !stopped) return Fail(out, recorder.LastError());
@@ -121,7 +122,7 @@ int RunPlay(int argc, char** argv) {
   }
   CAudioLoopWindow window(loop, [](const AudioBlock* b) { PlayAudioBlock(b); });
   Connect(window.Handle(), 0);
-  RunAudioLoop(loop, window, [] { return false; }, kDrainMs, false);
+  RunAudioLoop(loop, window, [] { return false; }, kDrainMs, false, true);
   CloseAudio(radio);
   printf("%s: %lld samples played on %s, peak %.1f dBFS\n", file.c_str(), window.Samples(),
          device.c_str(), LevelDb(window.Peak()));
