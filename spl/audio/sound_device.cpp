@@ -124,9 +124,9 @@ void CSoundDevice::WorkerLoop(CThread& self) {
   event_.Set();
 }
 
-void CSoundDevice::OnBufferDone(CWaveDevice* dev, WAVEHDR* hdr) {
-  if (direction_ == kWaveCapture && dev) dev->AddBuffer(hdr);
-}
+// The worker loop hands every capture buffer back after this call; doing it here as well
+// would queue one buffer twice.
+void CSoundDevice::OnBufferDone(CWaveDevice* dev, WAVEHDR* hdr) {}
 
 void CSoundDevice::Close() {
   if (device_) {

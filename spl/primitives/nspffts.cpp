@@ -448,14 +448,18 @@ void nspcrFft(float* re, float* im, int order, int flags) {
     ForwardCore(*t, im, re, im, re, scratch, InverseScale(order, flags));
 }
 
+// Prepare for the real transforms, which also build their split tables on NSP_INIT.
+static bool PrepareReal(const char* func, int order, int flags) {
+  if (Prepare(func, order, flags)) return true;
+  if ((flags & NSP_INIT) && order >= 1 && order <= kMaxOrder &&
+      (!nsp_fft::GetComplexTables(order - 1) || !nsp_fft::GetRealTables(order)))
+    ReportNoTables(func);
+  return false;
+}
+
 void nspsRealFftNip(const float* src, float* dst, int order, int flags) {
   const char* func = "nspsRealFftNip";
-  if (!Prepare(func, order, flags)) {
-    if ((flags & NSP_INIT) && order >= 1 && order <= kMaxOrder &&
-        (!nsp_fft::GetComplexTables(order - 1) || !nsp_fft::GetRealTables(order)))
-      ReportNoTables(func);
-    return;
-  }
+  if (!PrepareReal(func, order, flags)) return;
   NSP_CHECK_PTR(src, func);
   NSP_CHECK_PTR(dst, func);
   const bool inverse = (flags & kDirections) == NSP_INVERSE;
@@ -481,12 +485,7 @@ void nspsRealFftNip(const float* src, float* dst, int order, int flags) {
 
 void nspsCcsFftNip(const float* src, float* dst, int order, int flags) {
   const char* func = "nspsCcsFftNip";
-  if (!Prepare(func, order, flags)) {
-    if ((flags & NSP_INIT) && order >= 1 && order <= kMaxOrder &&
-        (!nsp_fft::GetComplexTables(order - 1) || !nsp_fft::GetRealTables(order)))
-      ReportNoTables(func);
-    return;
-  }
+  if (!PrepareReal(func, order, flags)) return;
   NSP_CHECK_PTR(src, func);
   NSP_CHECK_PTR(dst, func);
   const bool inverse = (flags & kDirections) == NSP_INVERSE;

@@ -314,6 +314,16 @@ void CSimReceiver::Run() {
   }
 }
 
+void CSimReceiver::Commit(const SimState& s, const std::string& what) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    int baud = state_.baud;  // the line rate is the port's, not the command's
+    state_ = s;
+    state_.baud = baud;
+  }
+  Command(what);
+}
+
 void CSimReceiver::Command(const std::string& text) {
   std::function<void(const std::string&)> listener;
   {
@@ -873,13 +883,7 @@ void CSimReceiver::ParseCiv() {
       Fault("bad frame " + Hex(frame));
       continue;
     }
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      int baud = state_.baud;
-      state_ = s;
-      state_.baud = baud;
-    }
-    Command(what);
+    Commit(s, what);
   }
 }
 
@@ -953,12 +957,6 @@ void CSimReceiver::ParsePcr() {
       Fault("not a command: " + c);
       continue;
     }
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      int baud = state_.baud;
-      state_ = s;
-      state_.baud = baud;
-    }
-    Command(what);
+    Commit(s, what);
   }
 }

@@ -81,6 +81,8 @@ class CSimReceiver {
   void Run();
   void Feed(unsigned char c);
   void Parse();
+  // Takes the state a command produced (keeping the line rate) and records the command.
+  void Commit(const SimState& s, const std::string& what);
   void Command(const std::string& text);
   void Fault(const std::string& text);
   void Reply(const std::string& text);
