@@ -1,16 +1,20 @@
 #include "tools/kestrel/command.h"
 
+int RunDecode(int argc, char** argv);
 int RunDemo(int argc, char** argv);
 int RunPlay(int argc, char** argv);
 int RunRecord(int argc, char** argv);
 int RunRig(int argc, char** argv);
+int RunTransmit(int argc, char** argv);
 int RunWav(int argc, char** argv);
 
 const ToolCommand kToolCommands[] = {
+    {"decode", "decode a wave file (or text) and print what it carries", RunDecode},
     {"demo", "run the audio loop end to end on a built-in signal", RunDemo},
     {"play", "play a wave file on a sound device", RunPlay},
     {"record", "record a sound device (or a file) into a wave file, any codec", RunRecord},
     {"rig", "receiver types, tune a receiver, watch its S-meter, simulate one", RunRig},
+    {"transmit", "turn text or a picture into the audio of a mode, as a wave file", RunTransmit},
     {"wav", "wave file format, length and peak level", RunWav},
 };
 const int kToolCommandCount = sizeof(kToolCommands) / sizeof(kToolCommands[0]);

@@ -1,0 +1,56 @@
+// Wave files for the decode and transmit modes: a reader that hands a 16-bit PCM file out in
+// sound-card-sized blocks at the file's own rate, and a writer of mono 16-bit PCM blocks.
+#pragma once
+#include <string>
+
+#include "spl/audio/audio_block.h"
+#include "spl/audio/wave_file.h"
+
+class CWavBlockReader {
+ public:
+  CWavBlockReader() = default;
+  CWavBlockReader(const CWavBlockReader&) = delete;
+  CWavBlockReader& operator=(const CWavBlockReader&) = delete;
+  ~CWavBlockReader();
+
+  // Opens a 16-bit PCM file (mono, or stereo of which the left channel is used) to be read in
+  // blocks of block_size samples. 0 with Error() set for a file that is missing, damaged, not
+  // 16-bit PCM, or holds no samples.
+  int Open(const std::string& path, int block_size);
+  // The next block (measured, tick 0), owned by the reader and valid until the next call; the
+  // last one may be short, and with pad it is filled up with silence to the block size instead.
+  // Null at the end of the file.
+  AudioBlock* Next(bool pad = false);
+  int Rate() const { return rate_; }
+  long long Frames() const { return frames_; }
+  const std::string& Error() const { return error_; }
+
+ private:
+  CWaveFile file_;
+  AudioBlock* block_ = nullptr;
+  int rate_ = 0, channels_ = 0, block_size_ = 0;
+  long long frames_ = 0, left_ = 0;
+  std::string error_;
+};
+
+class CWavWriter {
+ public:
+  CWavWriter() = default;
+  CWavWriter(const CWavWriter&) = delete;
+  CWavWriter& operator=(const CWavWriter&) = delete;
+  ~CWavWriter();  // closes (completing the header) when Close was not called
+
+  // Creates a mono 16-bit PCM file at rate. 0 with Error() set.
+  int Create(const std::string& path, int rate);
+  // Appends the block's samples, rounded and clipped to 16 bits. 1 or 0.
+  int Write(const AudioBlock* block);
+  int Write(const float* samples, int n);
+  // Completes the header; 1 when the file is whole.
+  int Close();
+  const std::string& Error() const { return error_; }
+
+ private:
+  CWaveFile file_;
+  bool open_ = false;
+  std::string error_;
+};
