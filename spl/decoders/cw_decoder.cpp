@@ -181,11 +181,13 @@ void CCwDecoder::EndMark() {
   if (m < t) dot_ = (m + 2 * dot_) / 3;
   if (g < t) dot_ = (g + 2 * dot_) / 3;
   dot_ = std::max(dot_, 1);
-  if (int64_t(g) > int64_t(kWordGapDots) * dot_) {
+  // A silence of more than eight dots has closed the word already: no second space.
+  const bool pending = register_ != kMorseEmptyRegister;
+  if (pending && int64_t(g) > int64_t(kWordGapDots) * dot_) {
     LookUp();
     Char(' ');
     register_ = kMorseEmptyRegister;
-  } else if (int64_t(g) > int64_t(kCharGapDots) * dot_) {
+  } else if (pending && int64_t(g) > int64_t(kCharGapDots) * dot_) {
     LookUp();
     register_ = kMorseEmptyRegister;
   }

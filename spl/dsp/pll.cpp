@@ -193,15 +193,24 @@ void CPLL::DecideQpsk(AudioBlock* dst, int count, int symbolLength) {
   const float* amp = amplitude_history_;
   const float* err = error_history_;
   // Symbol timing from the zero crossings of the in-phase amplitude.
+  // Positions are taken modulo the symbol length, so each is unwrapped to the representative
+  // nearest the old offset before averaging (a plain mean of 2 and len - 2 would give len / 2).
+  const int reference = ((offset_ % len) + len) % len;
   long long sum = 0;
   int crossings = 0;
   for (int i = 0; i < count; ++i) {
     if (amp[i] * amp[i + 1] < 0.0f) {
-      sum += i % len;
+      int p = i % len;
+      if (p - reference > len / 2) p -= len;
+      else if (reference - p > len / 2) p += len;
+      sum += p;
       ++crossings;
     }
   }
-  if (crossings > 0) offset_ = int((sum / crossings + offset_) / 2);
+  if (crossings > 0) {
+    const long long mean = sum / crossings;
+    offset_ = int((((mean + reference) / 2) % len + len) % len);
+  }
   const int first = std::min(offset_, count);
   for (int i = 0; i < first; ++i) dst->data[i] = s.last_phase;
   int written = -1;  // -1: no symbol starts in this block
