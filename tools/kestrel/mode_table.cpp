@@ -1,12 +1,20 @@
 #include "tools/kestrel/modes.h"
 
 // Rows are added as the decoders and transmitters arrive; declare each runner here.
+int RunDecodeCw(int, char**), RunDecodeBpsk31(int, char**), RunDecodeQpsk31(int, char**);
+int RunTransmitCw(int, char**), RunTransmitBpsk31(int, char**), RunTransmitQpsk31(int, char**);
 const ModeCommand kDecodeModes[] = {
+    {"cw", "Morse: [--tone HZ] [--wpm N] FILE.wav", RunDecodeCw},
+    {"bpsk31", "PSK31, binary: [--tone HZ] FILE.wav", RunDecodeBpsk31},
+    {"qpsk31", "PSK31, quadrature: [--tone HZ] [--reverse] FILE.wav", RunDecodeQpsk31},
     {nullptr, nullptr, nullptr},
 };
 const int kDecodeModeCount = sizeof(kDecodeModes) / sizeof(kDecodeModes[0]) - 1;
 
 const ModeCommand kTransmitModes[] = {
+    {"cw", "Morse: [--tone HZ] [--wpm N] --text TEXT -o OUT.wav", RunTransmitCw},
+    {"bpsk31", "PSK31, binary: [--tone HZ] --text TEXT -o OUT.wav", RunTransmitBpsk31},
+    {"qpsk31", "PSK31, quadrature: [--tone HZ] [--reverse] --text TEXT -o OUT.wav", RunTransmitQpsk31},
     {nullptr, nullptr, nullptr},
 };
 const int kTransmitModeCount = sizeof(kTransmitModes) / sizeof(kTransmitModes[0]) - 1;

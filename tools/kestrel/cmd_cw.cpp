@@ -1,0 +1,155 @@
+// kestrel decode cw / kestrel transmit cw: Morse from a wave file to text, and text to a wave
+// file, with the library's CW decoder and transmitter configured as the station configures
+// them, the sample counts scaled to the file's rate.
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "spl/decoders/cw_decoder.h"
+#include "spl/decoders/cw_transmitter.h"
+#include "spl/decoders/morse_code.h"
+#include "tools/kestrel/args.h"
+#include "tools/kestrel/command.h"
+#include "tools/kestrel/wav_io.h"
+
+namespace {
+
+// The station's set-up at 11025 Hz: 1024-sample blocks and 128-tap filters; other rates keep
+// the same durations.
+constexpr double kStationRate = 11025.0;
+constexpr int kStationBlock = 1024;
+constexpr int kStationTaps = 128;
+constexpr int kDefaultTone = 1000;
+constexpr int kDefaultWpm = 20;
+constexpr int kMinWpm = 5, kMaxWpm = 60;
+constexpr int kMinTone = 100;
+constexpr int kToneMargin = 100;  // Hz kept clear of half the sample rate
+constexpr int kBandwidth = 30;    // the decoder's tone band-pass
+constexpr int kDefaultRate = 11025;
+constexpr int kMinRate = 4000, kMaxRate = 192000;
+constexpr double kLeadSeconds = 0.5, kTailSeconds = 1.0;
+
+const char* kDecodeUsage =
+    "usage: kestrel decode cw [--tone HZ] [--wpm N] FILE.wav\n"
+    "Decodes Morse keyed on a tone of HZ (default 1000) and prints the characters as they come.\n"
+    "--wpm gives the expected speed (5 ... 60 words per minute) as the decoder's starting point;\n"
+    "without it the decoder starts near 26 words per minute and follows the signal either way.\n";
+
+const char* kTransmitUsage =
+    "usage: kestrel transmit cw [--tone HZ] [--wpm N] [--rate HZ] --text TEXT -o OUT.wav\n"
+    "Keys TEXT in Morse on a tone of HZ (default 1000) at N words per minute (5 ... 60, default\n"
+    "20) into a mono 16-bit wave file at --rate (default 11025) Hz. Letters, digits, spaces and\n"
+    "the signs . , : ? ' - / ( ) \" = + _ ^ can be sent.\n";
+
+int Scaled(int samples, int rate) {
+  return std::max(1, int(std::lround(samples * (rate / kStationRate))));
+}
+
+// 0 with the reason when tone does not fit the rate.
+int CheckTone(long tone, int rate, std::string& why) {
+  const long top = rate / 2 - kToneMargin;
+  if (tone >= kMinTone && tone <= top) return 1;
+  why = "--tone " + std::to_string(tone) + " Hz does not fit " + std::to_string(rate) +
+        " Hz sampling (it must lie from " + std::to_string(kMinTone) + " to " +
+        std::to_string(top) + " Hz)";
+  return 0;
+}
+
+class CPrintingCwDecoder : public CCwDecoder {
+ public:
+  void Char(int ch) override {
+    fputc(ch, stdout);
+    ++printed;
+  }
+  long printed = 0;
+};
+
+}  // namespace
+
+int RunDecodeCw(int argc, char** argv) {
+  CArgs args({"--tone", "--wpm"}, {});
+  if (!args.Parse(argc, argv)) return Fail("decode cw", args.Error());
+  if (args.WantsHelp()) {
+    fputs(kDecodeUsage, stdout);
+    return kExitOk;
+  }
+  long tone = 0, wpm = 0;
+  if (!args.GetInt("--tone", kDefaultTone, 1, 1000000, tone) ||
+      !args.GetInt("--wpm", 0, kMinWpm, kMaxWpm, wpm))
+    return Fail("decode cw", args.Error());
+  if (args.Positional().size() != 1) {
+    fputs(kDecodeUsage, stderr);
+    return Fail("decode cw", "one wave file wanted");
+  }
+  const std::string path = args.Positional()[0];
+  CWavBlockReader probe;
+  if (!probe.Open(path, kStationBlock)) return Fail(path, probe.Error());
+  const int rate = probe.Rate();
+  std::string why;
+  if (!CheckTone(tone, rate, why)) return Fail("decode cw", why);
+  const int block = Scaled(kStationBlock, rate);
+  CWavBlockReader reader;
+  if (!reader.Open(path, block)) return Fail(path, reader.Error());
+  CPrintingCwDecoder decoder;
+  if (!decoder.SetSpeedHint(int(wpm)) || !decoder.SetFilter(int(tone), kBandwidth) ||
+      !decoder.Init(rate, block, Scaled(kStationTaps, rate), 0))
+    return Fail("decode cw", "CCwDecoder::Init error (rate " + std::to_string(rate) + " Hz)");
+  while (AudioBlock* b = reader.Next(true)) {
+    decoder.Decode(b);
+    fflush(stdout);
+  }
+  if (decoder.printed == 0) {
+    fprintf(stderr, "kestrel: %s: no Morse decoded\n", path.c_str());
+    return kExitFailure;
+  }
+  fputc('\n', stdout);
+  return kExitOk;
+}
+
+int RunTransmitCw(int argc, char** argv) {
+  CArgs args({"--tone", "--wpm", "--rate", "--text", "-o"}, {});
+  if (!args.Parse(argc, argv)) return Fail("transmit cw", args.Error());
+  if (args.WantsHelp()) {
+    fputs(kTransmitUsage, stdout);
+    return kExitOk;
+  }
+  long tone = 0, wpm = 0, rate = 0;
+  if (!args.GetInt("--tone", kDefaultTone, 1, 1000000, tone) ||
+      !args.GetInt("--wpm", kDefaultWpm, kMinWpm, kMaxWpm, wpm) ||
+      !args.GetInt("--rate", kDefaultRate, kMinRate, kMaxRate, rate))
+    return Fail("transmit cw", args.Error());
+  if (!args.Has("--text") || !args.Has("-o") || !args.Positional().empty()) {
+    fputs(kTransmitUsage, stderr);
+    return Fail("transmit cw", "--text and -o wanted");
+  }
+  std::string why;
+  if (!CheckTone(tone, int(rate), why)) return Fail("transmit cw", why);
+  const std::string text = args.Get("--text");
+  for (unsigned char c : text)
+    if (c != ' ' && !MorseElementsOf(c))
+      return Fail("transmit cw", std::string("'") + char(c) + "' has no Morse code");
+  const int block = Scaled(kStationBlock, int(rate));
+  CCwTransmitter tx;
+  if (!tx.Init(int(rate), block) || !tx.SetMode(int(tone), int(wpm)))
+    return Fail("transmit cw", "CCwTransmitter::Init error");
+  CWavWriter out;
+  const std::string path = args.Get("-o");
+  if (!out.Create(path, int(rate))) return Fail(path, out.Error());
+  AudioBlock* b = nullptr;
+  if (!NewAudioBlock(&b, block)) return Fail("transmit cw", "out of memory");
+  long long written = 0;
+  auto render = [&]() {
+    tx.CreateAudio(b);
+    written += b->count;
+    return out.Write(b);
+  };
+  int ok = 1;
+  while (ok && written < (long long)(kLeadSeconds * rate)) ok = render();
+  for (unsigned char c : text) tx.Transmit(c);
+  while (ok && tx.GetBitCount() > 0) ok = render();
+  const long long end = written + (long long)(kTailSeconds * rate);
+  while (ok && written < end) ok = render();
+  FreeAudioBlock(b);
+  if (!ok || !out.Close()) return Fail(path, out.Error());
+  return kExitOk;
+}
