@@ -2,18 +2,28 @@
 
 int RunDecode(int argc, char** argv);
 int RunDemo(int argc, char** argv);
+int RunEqualize(int argc, char** argv);
+int RunLocator(int argc, char** argv);
 int RunPlay(int argc, char** argv);
 int RunRecord(int argc, char** argv);
 int RunRig(int argc, char** argv);
+int RunSquelch(int argc, char** argv);
+int RunSat(int argc, char** argv);
+int RunScan(int argc, char** argv);
 int RunTransmit(int argc, char** argv);
 int RunWav(int argc, char** argv);
 
 const ToolCommand kToolCommands[] = {
     {"decode", "decode a wave file (or text) and print what it carries", RunDecode},
     {"demo", "run the audio loop end to end on a built-in signal", RunDemo},
+    {"equalize", "run the equalizer over a wave file (a curve file or gain ranges)", RunEqualize},
+    {"locator", "Maidenhead locator to latitude and longitude and back", RunLocator},
     {"play", "play a wave file on a sound device", RunPlay},
     {"record", "record a sound device (or a file) into a wave file, any codec", RunRecord},
     {"rig", "receiver types, tune a receiver, watch its S-meter, simulate one", RunRig},
+    {"sat", "satellite positions and passes from two-line element sets", RunSat},
+    {"scan", "scan a frequency range with a receiver, hold on signals, save the report", RunScan},
+    {"squelch", "the audio squelch measure and level of every block of a wave file", RunSquelch},
     {"transmit", "turn text or a picture into the audio of a mode, as a wave file", RunTransmit},
     {"wav", "wave file format, length and peak level", RunWav},
 };
