@@ -5,6 +5,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdarg>
@@ -224,6 +225,24 @@ int CSimReceiver::SendRaw(const std::string& bytes) {
 
 void CSimReceiver::SetSignal(int level) {
   signal_ = level < 0 ? 0 : level > kLevelMax ? kLevelMax : level;
+}
+
+void CSimReceiver::SetBand(const std::vector<SimCarrier>& carriers, int floor, int noise) {
+  std::lock_guard<std::mutex> lock(band_mutex_);
+  carriers_ = carriers;
+  for (SimCarrier& c : carriers_) c.level = c.level < 0 ? 0 : c.level > kLevelMax ? kLevelMax : c.level;
+  floor_ = floor < 0 ? 0 : floor > kLevelMax ? kLevelMax : floor;
+  noise_ = noise < 0 ? 0 : noise > kLevelMax ? kLevelMax : noise;
+  band_ = !carriers_.empty() || floor_ != 0 || noise_ != 0;
+}
+
+int CSimReceiver::LevelAt(double kHz) const {
+  std::lock_guard<std::mutex> lock(band_mutex_);
+  if (!band_) return signal_;
+  int level = -1;
+  for (const SimCarrier& c : carriers_)
+    if (std::fabs(kHz - c.kHz) <= c.halfWidthKHz + 1e-9 && c.level > level) level = c.level;
+  return level >= 0 ? level : floor_;
 }
 
 void CSimReceiver::SetListener(std::function<void(const std::string&)> listener) {
@@ -944,7 +963,17 @@ void CSimReceiver::ParsePcr() {
       else
         what = "set " + c;  // tone squelch, IF shift and the other start-up registers
     } else if (c == "I1?" || c == "I0?") {
-      int level = signal_;
+      int level = LevelAt(s.frqKHz);
+      int noise, floor;
+      {
+        std::lock_guard<std::mutex> lock(band_mutex_);
+        noise = band_ ? noise_ : 0;
+        floor = floor_;
+      }
+      if (noise > 0 && level == floor) {
+        noise_state_ = noise_state_ * 1103515245u + 12345u;  // a fixed sequence per run
+        level = std::min(kLevelMax, level + int((noise_state_ >> 16) % unsigned(noise + 1)));
+      }
       int open = level >= (s.sql < 0 ? 0 : s.sql);
       if (c == "I1?")
         Reply(Fmt("I1%02X\r\n", level));

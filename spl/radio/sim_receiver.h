@@ -34,6 +34,13 @@ struct SimState {
   int baud = 0;  // the line rate at the last command understood
 };
 
+// A carrier on the simulated band: the receiver measures level within halfWidthKHz of kHz.
+struct SimCarrier {
+  double kHz;
+  int level;  // 0..255
+  double halfWidthKHz;
+};
+
 class CSimReceiver {
  public:
   CSimReceiver();
@@ -53,6 +60,12 @@ class CSimReceiver {
 
   // The signal level the receiver measures, 0..255 (S-meter reply, squelch decision).
   void SetSignal(int level);
+  // A band instead of one level: tuned within a carrier's half width the receiver measures
+  // the strongest such carrier, elsewhere the noise floor plus 0..noise (pseudo-random, the
+  // same sequence every run). An empty list and floor 0 return to SetSignal's level.
+  void SetBand(const std::vector<SimCarrier>& carriers, int floor, int noise = 0);
+  // What the band gives at kHz without the noise (SetSignal's level without a band).
+  int LevelAt(double kHz) const;
   // Called on the simulator's thread with each command as it is understood ("frq 7055.125",
   // "mode USB", ...) and each fault ("fault: ...").
   void SetListener(std::function<void(const std::string&)> listener);
@@ -109,6 +122,11 @@ class CSimReceiver {
   std::string path_;
   std::thread thread_;
   std::atomic<int> signal_{0};
+  mutable std::mutex band_mutex_;
+  std::vector<SimCarrier> carriers_;
+  int floor_ = 0, noise_ = 0;
+  bool band_ = false;
+  unsigned noise_state_ = 1;  // simulator thread only
   std::atomic<bool> resync_{false};
   std::atomic<bool> paused_{false};
 

@@ -15,6 +15,8 @@
 #include "tools/kestrel/audio_loop.h"
 #include "tools/kestrel/command.h"
 
+int RunScanDemo();  // cmd_scan.cpp: a short scan of a simulated band
+
 namespace {
 
 constexpr int kRate = 11025;
@@ -109,5 +111,6 @@ int RunDemo(int argc, char** argv) {
   loop.Pump();
   printf("demo: %lld blocks (%lld samples) captured, peak %.1f dBFS, %lld played\n", window.Blocks(),
          window.Samples(), LevelDb(window.Peak()), window.Played());
+  if (window.Blocks() > 0) return RunScanDemo();
   return window.Blocks() > 0 ? kExitOk : kExitFailure;
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "spl/platform/message_loop.h"
 #include "spl/radio/radio.h"
@@ -35,9 +36,35 @@ const char* kUsage =
     "       kestrel rig --type N --port COMn|PATH [--power on|off] [--frq KHZ] [--mode MODE]\n"
     "                   [--ifw KHZ] [--att on|off] [--vol 0-255] [--sql 0-255] [--smeter]\n"
     "       kestrel rig simulate --type N [--signal 0-255]\n"
+    "                   [--carriers KHZ:LEVEL[:HALFWIDTH],...] [--floor 0-255] [--noise 0-255]\n"
     "MODE is one of LSB USB CWN CW RTTY FAX AMN AM ASD ASF ASL ASU FM WFM.\n"
     "--smeter prints S-meter and squelch changes until interrupted (Ctrl-C).\n"
-    "simulate prints the pty path to give as --port, then every command it receives.\n";
+    "simulate prints the pty path to give as --port, then every command it receives.\n"
+    "With --carriers its S-meter follows the tuned frequency: LEVEL within HALFWIDTH kHz\n"
+    "(default 0.4) of a carrier, elsewhere the --floor plus up to --noise.\n";
+
+constexpr double kDefaultHalfWidthKHz = 0.4;
+
+// "7010:180,7025.5:120:1.5" -> carriers; 0 with why set on a malformed list.
+int ParseCarriers(const std::string& text, std::vector<SimCarrier>& out, std::string& why) {
+  size_t at = 0;
+  while (at <= text.size() && !text.empty()) {
+    size_t end = text.find(',', at);
+    std::string item = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    SimCarrier c{0, 0, kDefaultHalfWidthKHz};
+    char tail = 0;
+    int n = sscanf(item.c_str(), "%lf:%d:%lf%c", &c.kHz, &c.level, &c.halfWidthKHz, &tail);
+    if ((n != 2 && n != 3) || !(c.kHz > 0) || c.level < 0 || c.level > kLevelMax ||
+        !(c.halfWidthKHz >= 0)) {
+      why = "--carriers wants KHZ:LEVEL[:HALFWIDTH] items (level 0-255), not \"" + item + "\"";
+      return 0;
+    }
+    out.push_back(c);
+    if (end == std::string::npos) break;
+    at = end + 1;
+  }
+  return 1;
+}
 
 std::string LineText(const SerialLine& line) {
   static const char kParity[] = "NOE";
@@ -192,11 +219,17 @@ int Control(CArgs& args) {
 }
 
 int Simulate(CArgs& args) {
-  long type, signal;
+  long type, signal, floor, noise;
   if (!args.Has("--type")) return Fail("rig simulate", "--type is required");
   if (!args.GetInt("--type", 0, kReceiverTypeFirst, kReceiverTypeLast, type) ||
-      !args.GetInt("--signal", 0, 0, kLevelMax, signal))
+      !args.GetInt("--signal", 0, 0, kLevelMax, signal) ||
+      !args.GetInt("--floor", 0, 0, kLevelMax, floor) ||
+      !args.GetInt("--noise", 0, 0, kLevelMax, noise))
     return Fail("rig simulate", args.Error());
+  std::vector<SimCarrier> carriers;
+  std::string why;
+  if (args.Has("--carriers") && !ParseCarriers(args.Get("--carriers"), carriers, why))
+    return Fail("rig simulate", why);
   CSimReceiver sim;
   std::mutex out;
   sim.SetListener([&](const std::string& line) {
@@ -207,6 +240,7 @@ int Simulate(CArgs& args) {
   if (!sim.Init(int(type)))
     return Fail("rig simulate", std::string("no pseudo-terminal: ") + strerror(errno));
   sim.SetSignal(int(signal));
+  if (!carriers.empty() || floor || noise) sim.SetBand(carriers, int(floor), int(noise));
   {
     std::lock_guard<std::mutex> lock(out);
     printf("%s\n", sim.DevicePath().c_str());
@@ -221,7 +255,7 @@ int Simulate(CArgs& args) {
 
 int RunRig(int argc, char** argv) {
   CArgs args({"--type", "--port", "--frq", "--mode", "--ifw", "--att", "--vol", "--sql", "--power",
-              "--signal"},
+              "--signal", "--carriers", "--floor", "--noise"},
              {"--smeter"});
   if (!args.Parse(argc, argv)) return Fail("rig", args.Error());
   if (args.WantsHelp()) {
