@@ -2,9 +2,14 @@
 
 // Rows are added as the decoders and transmitters arrive; declare each runner here.
 int RunDecodeCw(int, char**), RunDecodeBpsk31(int, char**), RunDecodeQpsk31(int, char**);
+int RunDecodeRtty(int, char**), RunDecodeSitor(int, char**), RunDecodeNavtex(int, char**);
+int RunTransmitRtty(int, char**), RunTransmitSitor(int, char**), RunTransmitNavtex(int, char**);
 int RunTransmitCw(int, char**), RunTransmitBpsk31(int, char**), RunTransmitQpsk31(int, char**);
 const ModeCommand kDecodeModes[] = {
     {"cw", "Morse: [--tone HZ] [--wpm N] FILE.wav", RunDecodeCw},
+    {"rtty", "Baudot: [--mark HZ] [--space HZ] [--baud N] [--sync] [--invert] FILE.wav", RunDecodeRtty},
+    {"sitor", "SITOR-B, 100 Bd: [--mark HZ] [--space HZ] FILE.wav", RunDecodeSitor},
+    {"navtex", "NAVTEX (SITOR-B 100 Bd, 1615/1785 Hz, inverted): FILE.wav", RunDecodeNavtex},
     {"bpsk31", "PSK31, binary: [--tone HZ] FILE.wav", RunDecodeBpsk31},
     {"qpsk31", "PSK31, quadrature: [--tone HZ] [--reverse] FILE.wav", RunDecodeQpsk31},
     {nullptr, nullptr, nullptr},
@@ -13,6 +18,9 @@ const int kDecodeModeCount = sizeof(kDecodeModes) / sizeof(kDecodeModes[0]) - 1;
 
 const ModeCommand kTransmitModes[] = {
     {"cw", "Morse: [--tone HZ] [--wpm N] --text TEXT -o OUT.wav", RunTransmitCw},
+    {"rtty", "Baudot: [--mark HZ] [--space HZ] [--baud N] --text TEXT -o OUT.wav", RunTransmitRtty},
+    {"sitor", "SITOR-B, 100 Bd: [--mark HZ] [--space HZ] --text TEXT -o OUT.wav", RunTransmitSitor},
+    {"navtex", "NAVTEX (SITOR-B 100 Bd, 1615/1785 Hz, inverted): --text TEXT -o OUT.wav", RunTransmitNavtex},
     {"bpsk31", "PSK31, binary: [--tone HZ] --text TEXT -o OUT.wav", RunTransmitBpsk31},
     {"qpsk31", "PSK31, quadrature: [--tone HZ] [--reverse] --text TEXT -o OUT.wav", RunTransmitQpsk31},
     {nullptr, nullptr, nullptr},
