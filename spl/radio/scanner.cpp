@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -158,7 +160,8 @@ int CScanner::GetEntry(int column, int line, ScanEntry& entry) const {
   const auto& counts = blocks_[size_t(line)];
   double blocks = 0;
   for (int c = 0; c < column; ++c) blocks += double(counts[size_t(c)]) + 1.0;
-  entry.time = int(std::floor(double(times_[size_t(line)]) + blocks * seconds_per_block_ + 0.5));
+  double time = std::floor(double(times_[size_t(line)]) + blocks * seconds_per_block_ + 0.5);
+  entry.time = int(std::clamp(time, double(INT32_MIN), double(INT32_MAX)));  // times of 2038
   entry.smeter = smeter_[size_t(line)][size_t(column)];
   entry.audio = audio_[size_t(line)][size_t(column)];
   entry.blocks = counts[size_t(column)];
