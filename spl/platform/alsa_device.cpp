@@ -8,13 +8,13 @@ namespace {
 constexpr int kWaitSliceMs = 50;  // longest wait before a transfer looks at its cancel flag
 constexpr int kPeriodsPerRing = 4;
 
-// ALSA prints its own diagnostics on standard error; the library reports errors itself.
 void QuietAlsaErrors(const char*, int, const char*, int, const char*, ...) {}
+}  // namespace
+
 void InstallQuietErrorHandler() {
   static const bool installed = (snd_lib_error_set_handler(QuietAlsaErrors), true);
   (void)installed;
 }
-}  // namespace
 
 CAlsaDevice::CAlsaDevice(std::string pcm_name) : name_(std::move(pcm_name)) {}
 

@@ -26,5 +26,9 @@ class CAlsaDevice : public CWaveDevice {
   CRealTimePacer pacer_;
 };
 
+// ALSA prints its own diagnostics on standard error; the library reports errors itself, so
+// every ALSA user installs this (once per process) before its first call.
+void InstallQuietErrorHandler();
+
 // How many PCM devices of a direction ALSA offers (cards' devices and configured plugins).
 int AlsaDeviceCount(WaveDirection direction);
