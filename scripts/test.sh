@@ -12,7 +12,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 echo "== tests, sanitizer build"
 ctest --test-dir build-asan -j2 --output-on-failure --timeout 600
 
-fuzz_seconds=${KESTREL_FUZZ_SECONDS:-60}
+fuzz_seconds=${KESTREL_FUZZ_SECONDS:-30}
 for fuzzer in build-asan/tests/fuzz/fuzz_*; do
   [ -x "$fuzzer" ] || continue
   name=$(basename "$fuzzer")
