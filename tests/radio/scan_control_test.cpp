@@ -267,7 +267,9 @@ TEST(ScanControl, ChannelScansSetEachChannelsModeAndWidth) {
   scan.Feed(b.b, 0);
   ASSERT_EQ(sim.WaitCommands(1, kWaitMs), 1);
   // The last command tunes channel 2 with its mode and width.
-  for (int i = 0; i < 100 && sim.State().mode != kModeFM; ++i) Sleep(10);
+  // (The commands cross the pty one after the other: wait for the last one.)
+  for (int i = 0; i < 500 && (sim.State().mode != kModeFM || sim.State().ifw != 15); ++i)
+    Sleep(10);
   SimState s = sim.State();
   EXPECT_DOUBLE_EQ(s.frqKHz, 145500.0);
   EXPECT_EQ(s.mode, kModeFM);

@@ -24,7 +24,7 @@ std::vector<SatElem> ReferenceSets() {
 
 struct RefRow {
   int number;
-  double unix, hours, lat, lon, radius, elevation, range;
+  double when, hours, lat, lon, radius, elevation, range;
 };
 
 std::vector<RefRow> ReferenceRows() {
@@ -35,7 +35,7 @@ std::vector<RefRow> ReferenceRows() {
   char header[256];
   if (!fgets(header, sizeof header, f)) return rows;
   RefRow r;
-  while (fscanf(f, "%d,%lf,%lf,%lf,%lf,%lf,%lf,%lf\n", &r.number, &r.unix, &r.hours, &r.lat,
+  while (fscanf(f, "%d,%lf,%lf,%lf,%lf,%lf,%lf,%lf\n", &r.number, &r.when, &r.hours, &r.lat,
                 &r.lon, &r.radius, &r.elevation, &r.range) == 8)
     rows.push_back(r);
   fclose(f);
@@ -72,7 +72,7 @@ TEST(PredictReference, AgreesWithSgp4) {
     ASSERT_TRUE(by_number.count(r.number));
     const SatElem& sat = *by_number[r.number];
     Satellite s;
-    int visible = track.Predict(sat, obs, SatTimeFromUnix(r.unix), s);
+    int visible = track.Predict(sat, obs, SatTimeFromUnix(r.when), s);
     ASSERT_TRUE(track.LastValid());
     const SatDetail& d = track.LastDetail();
     const bool high = sat.eccentricity > 1e6;
@@ -114,8 +114,8 @@ TEST(PredictReference, PassesMatchTheReferenceVisibility) {
     double first = 0, last = 0;
     for (const RefRow& r : rows)
       if (r.number == sat.number) {
-        if (first == 0) first = r.unix;
-        last = r.unix;
+        if (first == 0) first = r.when;
+        last = r.when;
       }
     std::vector<SatPass> passes;
     FindPasses(track, sat, obs, first, (last - first) / 3600.0, passes);
@@ -130,7 +130,7 @@ TEST(PredictReference, PassesMatchTheReferenceVisibility) {
     for (const RefRow& r : rows) {
       if (r.number != sat.number || std::fabs(r.elevation) < 5) continue;
       bool inside = false;
-      for (const SatPass& p : passes) inside |= r.unix >= p.start && r.unix <= p.end;
+      for (const SatPass& p : passes) inside |= r.when >= p.start && r.when <= p.end;
       EXPECT_EQ(inside, r.elevation > 0) << sat.name << " at " << r.hours << " h";
     }
   }
@@ -212,7 +212,7 @@ TEST(Predict, HighEccentricityStaysFinite) {
 
 TEST(SatTimes, CivilDatesAndBack) {
   struct Case {
-    double unix;
+    double when;
     SatTime t;
   } cases[] = {
       {0, {1970, 1, 1, 0, 0, 0}},
@@ -222,14 +222,14 @@ TEST(SatTimes, CivilDatesAndBack) {
       {4107542399.5, {2100, 2, 28, 23, 59, 59.5}},
   };
   for (const Case& c : cases) {
-    SatTime t = SatTimeFromUnix(c.unix);
+    SatTime t = SatTimeFromUnix(c.when);
     EXPECT_EQ(t.year, c.t.year);
     EXPECT_EQ(t.month, c.t.month);
     EXPECT_EQ(t.day, c.t.day);
     EXPECT_EQ(t.hour, c.t.hour);
     EXPECT_EQ(t.minute, c.t.minute);
     EXPECT_NEAR(t.second, c.t.second, 1e-6);
-    EXPECT_NEAR(SatTimeToUnix(c.t), c.unix, 1e-6);
+    EXPECT_NEAR(SatTimeToUnix(c.t), c.when, 1e-6);
   }
 }
 
