@@ -108,3 +108,15 @@ TEST(ScanTool, RefusesBadRanges) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ScanTool, TheDemoScansItsSimulatedBand) {
+  sigtest::TempDir dir;
+  auto r = RunTool("demo --seconds 0.5 --out " + dir.path());
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(Has(r.out, "demo: scan of 32 steps, signals: 7005.000 7017.000 7024.000 kHz"))
+      << r.out;
+}
+
+}  // namespace
