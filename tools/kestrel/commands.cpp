@@ -8,6 +8,7 @@ int RunMixer(int argc, char** argv);
 int RunPlay(int argc, char** argv);
 int RunRecord(int argc, char** argv);
 int RunRig(int argc, char** argv);
+int RunSynop(int argc, char** argv);
 int RunSquelch(int argc, char** argv);
 int RunSat(int argc, char** argv);
 int RunScan(int argc, char** argv);
@@ -26,6 +27,7 @@ const ToolCommand kToolCommands[] = {
     {"sat", "satellite positions and passes from two-line element sets", RunSat},
     {"scan", "scan a frequency range with a receiver, hold on signals, save the report", RunScan},
     {"squelch", "the audio squelch measure and level of every block of a wave file", RunSquelch},
+    {"synop", "SYNOP station store: look up a station, import a station list", RunSynop},
     {"transmit", "turn text or a picture into the audio of a mode, as a wave file", RunTransmit},
     {"wav", "wave file format, length and peak level", RunWav},
 };

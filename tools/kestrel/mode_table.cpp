@@ -3,6 +3,7 @@
 // Rows are added as the decoders and transmitters arrive; declare each runner here.
 int RunDecodeCw(int, char**), RunDecodeBpsk31(int, char**), RunDecodeQpsk31(int, char**);
 int RunDecodeRtty(int, char**), RunDecodeSitor(int, char**), RunDecodeNavtex(int, char**);
+int RunDecodeSynop(int, char**);
 int RunTransmitRtty(int, char**), RunTransmitSitor(int, char**), RunTransmitNavtex(int, char**);
 int RunTransmitCw(int, char**), RunTransmitBpsk31(int, char**), RunTransmitQpsk31(int, char**);
 const ModeCommand kDecodeModes[] = {
@@ -10,6 +11,7 @@ const ModeCommand kDecodeModes[] = {
     {"rtty", "Baudot: [--mark HZ] [--space HZ] [--baud N] [--sync] [--invert] FILE.wav", RunDecodeRtty},
     {"sitor", "SITOR-B, 100 Bd: [--mark HZ] [--space HZ] FILE.wav", RunDecodeSitor},
     {"navtex", "NAVTEX (SITOR-B 100 Bd, 1615/1785 Hz, inverted): FILE.wav", RunDecodeNavtex},
+    {"synop", "SYNOP/SHIP bulletins: [--db STORE.db] FILE.txt|-", RunDecodeSynop},
     {"bpsk31", "PSK31, binary: [--tone HZ] FILE.wav", RunDecodeBpsk31},
     {"qpsk31", "PSK31, quadrature: [--tone HZ] [--reverse] FILE.wav", RunDecodeQpsk31},
     {nullptr, nullptr, nullptr},
