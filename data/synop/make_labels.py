@@ -23,6 +23,8 @@ L = {
     'HSXX': 'Visibility:', 'STIE': 'Snow depth', 'NDSX': 'Precipitation',
     'EADI': 'Ice thickness', 'GGWA': 'Present weather:', 'GGWW': 'Present weather:',
 }
+L['KUR/'] = 'course not reported'
+L['SPE/'] = 'speed not reported'
 regions = ['unknown', 'Africa', 'Asia', 'South America', 'North and Central America',
            'South-West Pacific', 'Europe', 'Antarctica']
 roman = ['0', 'I', 'II', 'III', 'IV', 'V', 'VI', 'Antarctic']

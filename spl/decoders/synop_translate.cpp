@@ -178,8 +178,8 @@ int CSynopDecoder::Translate(const SYN_DATA& r, char* out, int size) {
   }
   lines.Add("");
   if (r.flags & kSynShipCourse)
-    lines.Add(L("KURX") + " " + L(Printf("KUR%d", r.Ds)) + ", " +
-              L(Printf("SPE%d", r.vs < 0 ? 0 : r.vs)));
+    lines.Add(L("KURX") + " " + L(Printf("KUR%c", CodeChar(r.Ds))) + ", " +
+              L(Printf("SPE%c", CodeChar(r.vs))));
   if (r.flags & kSynStationPressure)
     lines.Add(L("PSTA") + Printf(" (%d m)", ship ? 0 : st.altitude) +
               Printf(" %.1f hPa", r.stationPressure));
