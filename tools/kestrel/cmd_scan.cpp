@@ -20,6 +20,7 @@
 
 #include "spl/audio/scan_recorder.h"
 #include "spl/audio/sound_device.h"
+#include "spl/dsp/audio_squelch.h"
 #include "spl/platform/message_loop.h"
 #include "spl/radio/radio.h"
 #include "spl/radio/scan_control.h"
@@ -113,13 +114,6 @@ class CPrintedScan : public CScanControl {
   int lines_ = 0;
   long long steps_ = 0;
 };
-
-// A level 0..255 for a captured block: its peak against full scale. The audio squelch's
-// spectral measure takes its place once the station has one.
-int BlockLevel(const AudioBlock* b) {
-  double level = std::floor(b->peak / kFullScale * double(kLevelMax) + 0.5);
-  return int(std::clamp(level, 0.0, double(kLevelMax)));
-}
 
 struct ScanJob {
   int type = 0;
@@ -235,8 +229,11 @@ int RunScanJob(ScanJob job, ScanResult& result) {
       finish_recording();
       return Fail(job.device, "InitAudio error: " + why);
     }
+    // The level of a captured block is the station's audio squelch level.
+    CAudioSquelch squelch;
+    squelch.Init(kRate, kBlock);
     CAudioLoopWindow window(loop, [&](const AudioBlock* b) {
-      if (!done()) step(b, BlockLevel(b));
+      if (!done()) step(b, CAudioSquelch::Level(squelch.GetSpecDiff(b)));
     });
     Connect(window.Handle(), 0);
     RunAudioLoop(loop, window, done, 1000, false, false);
