@@ -75,4 +75,24 @@ TEST(SynopTool, StationLookupAndImport) {
   EXPECT_EQ(0, sigtest::RunTool("synop station --db " + db + " 99001").status);
 }
 
+TEST(SynopTool, RttyAudioStraightToReports) {
+  sigtest::TempDir dir;
+  const std::string wav = dir.File("s.wav"), noisy = dir.File("n.wav");
+  auto r = sigtest::RunTool(
+      "transmit rtty -o " + wav +
+      " --text \"$(printf 'ZCZC 123\\r\\nSMDL01 EDZW 061200\\r\\nAAXX 06121\\r\\n10384 41458 "
+      "81205 10123 20089 30123 40156 52012 60001 78012 88/53=\\r\\nNNNN\\r\\n')\"");
+  ASSERT_EQ(0, r.status) << r.out;
+  int rate = 0;
+  std::vector<float> s = sigtest::ReadMonoWav(wav, &rate);
+  ASSERT_FALSE(s.empty());
+  sigtest::AddNoise(s, rate, 15.0, 7);
+  ASSERT_TRUE(sigtest::WriteMonoWav(noisy, rate, s));
+  r = sigtest::RunTool("decode rtty --synop " + noisy);
+  EXPECT_EQ(0, r.status) << r.out;
+  EXPECT_NE(std::string::npos, r.out.find("Station 10384 BERLIN-TEMPELHOF")) << r.out;
+  EXPECT_NE(std::string::npos, r.out.find("Air temperature: 12.3 C")) << r.out;
+  EXPECT_EQ(std::string::npos, r.out.find("ZCZC"));  // reports, not the text
+}
+
 }  // namespace

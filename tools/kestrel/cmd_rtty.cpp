@@ -9,6 +9,7 @@
 #include "tools/kestrel/args.h"
 #include "tools/kestrel/command.h"
 #include "tools/kestrel/rtty_printer.h"
+#include "tools/kestrel/synop_printer.h"
 #include "tools/kestrel/wav_io.h"
 
 namespace {
@@ -75,6 +76,7 @@ int RunDecodeRow(const RttyModeRow& r, int argc, char** argv) {
   const std::string subject = std::string("decode ") + r.name;
   std::set<std::string> flags;
   if (r.has_sync) flags.insert("--sync");
+  if (r.has_sync) flags.insert("--synop");  // reports instead of text, as the station chains them
   if (r.has_baud) flags.insert("--invert");
   CArgs a(ToneOptions(r, {}), flags);
   if (!a.Parse(argc, argv)) return Fail(subject, a.Error());
@@ -88,9 +90,15 @@ int RunDecodeRow(const RttyModeRow& r, int argc, char** argv) {
   s.mark = int(mark);
   s.space = int(space);
   s.invert = a.Has("--invert");
-  CRttyPrinter printer;
+  CRttyPrinter printer(!a.Has("--synop"));
+  CSynopPrinter synop;
+  if (a.Has("--synop")) {
+    if (!synop.Init("", stdout)) return Fail("synop store", synop.Error());
+    printer.AddConsumer([&synop](int ch) { synop.Char(ch); });
+  }
   std::string why;
   if (!DecodeRttyFile(a.Positional()[0], s, printer, why)) return Fail(a.Positional()[0], why);
+  if (a.Has("--synop")) synop.Finish();
   return kExitOk;
 }
 
