@@ -38,7 +38,7 @@ namespace {
 struct SitorLookup {
   uint8_t half[2][kSitorCodes];  // [0] figures, [1] letters
 };
-constexpr SitorLookup BuildSitorLookup() {
+SitorLookup BuildSitorLookup() {
   SitorLookup t{};
   for (const SitorCode& r : kSitorCodeTable) {
     t.half[0][r.code] = r.figure;
@@ -46,7 +46,7 @@ constexpr SitorLookup BuildSitorLookup() {
   }
   return t;
 }
-constexpr SitorLookup kSitorLookup = BuildSitorLookup();
+const SitorLookup kSitorLookup = BuildSitorLookup();
 
 bool IsLetter(int ch) { return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z'); }
 bool IsSendableSign(int ch) { return ch > 0 && strchr(kSendableSigns, ch) != nullptr; }
