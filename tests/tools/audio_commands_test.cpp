@@ -36,6 +36,10 @@ TEST(AudioCommands, DemoCarriesEveryBlockOfTheSweepThroughTheLoop) {
   EXPECT_NE(r.out.find("11 blocks (11025 samples) captured, peak -6.0 dBFS, 10 played"),
             std::string::npos)
       << r.out;
+  // The NAVTEX warning comes back through the loop, noise and all.
+  EXPECT_NE(r.out.find("ZCZC EA03\nGALE WARNING GERMAN BIGHT\nSW 8 VEERING NW 9 LATER. SEA ROUGH.\nNNNN"),
+            std::string::npos)
+      << r.out;
 }
 
 TEST(AudioCommands, RecordThenPlayEveryCodec) {

@@ -16,6 +16,7 @@
 #include "tools/kestrel/command.h"
 
 int RunScanDemo();  // cmd_scan.cpp: a short scan of a simulated band
+int RunNavtexDemo(const std::string& dir);  // navtex_demo.cpp
 
 namespace {
 
@@ -111,6 +112,8 @@ int RunDemo(int argc, char** argv) {
   loop.Pump();
   printf("demo: %lld blocks (%lld samples) captured, peak %.1f dBFS, %lld played\n", window.Blocks(),
          window.Samples(), LevelDb(window.Peak()), window.Played());
-  if (window.Blocks() > 0) return RunScanDemo();
-  return window.Blocks() > 0 ? kExitOk : kExitFailure;
+  if (window.Blocks() == 0) return kExitFailure;
+  const int navtex = RunNavtexDemo(dir);
+  if (navtex != kExitOk) return navtex;
+  return RunScanDemo();
 }
