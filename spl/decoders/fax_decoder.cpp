@@ -1,0 +1,483 @@
+#include "spl/decoders/fax_decoder.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "spl/audio/op_amp.h"
+#include "spl/decoders/decoder_windows.h"
+
+namespace {
+
+constexpr int kChunk = 128;              // FM normalisation chunk (samples)
+constexpr int kToneTaps = 64;            // tone band-pass at the pixel rate
+constexpr float kToneLow = 200.0f, kToneHigh = 800.0f;
+constexpr float kEnvelopeCutoff = 3000.0f;
+constexpr float kEnvelopeShift = 10400.0f;
+constexpr double kPllGain = 100.0;
+constexpr int kPllHistory = 1024;
+constexpr int kBurstTaps = 128;
+constexpr int kBurstDelay = 128;         // group delay of the burst band-pass plus low-pass
+constexpr int kTonesToStart = 5;         // consecutive tone lines that make an event
+constexpr int kSyncLinesNeeded = 3;
+constexpr int kMaxPhasingLines = 50;
+constexpr double kMinSine = 0.1;         // AM: samples far from a carrier peak are not weighted up
+
+int IsPowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
+
+double ClampedAsin(double v) { return std::asin(v < -1.0 ? -1.0 : v > 1.0 ? 1.0 : v); }
+
+bool Matches(int f, int target) { return target - target / 50 < f && f < target + target / 50; }
+
+}  // namespace
+
+const char* FaxStateName(int code) {
+  static const char* const kNames[] = {"FAX_WAIT_START", "FAX_STARTF_300", "FAX_STARTF_675",
+                                       "FAX_STOPF_450",  "FAX_WAIT_SYNC",  "FAX_WAIT_PICTURE",
+                                       "FAX_WAIT_STOP"};
+  return code >= 1 && code <= 7 ? kNames[code - 1] : nullptr;
+}
+
+CFaxDecoder::CFaxDecoder() { ComputeDerived(); }
+
+CFaxDecoder::~CFaxDecoder() { Release(); }
+
+void CFaxDecoder::Release() {
+  ready_ = 0;
+  burst_ready_ = 0;
+  if (line_bitmap_) DeleteObject(line_bitmap_);
+  line_bitmap_ = nullptr;
+  line_pixels_ = nullptr;
+  for (AudioBlock** b : {&band_, &reference_, &line_, &output_, &tone_filtered_, &tone_history_,
+                         &spectrum_, &burst_filtered_, &burst_envelope_}) {
+    FreeAudioBlock(*b);
+    *b = nullptr;
+  }
+}
+
+void CFaxDecoder::ComputeDerived() {
+  half_black_ = sample_rate_ / (center_ - shift_ / 2.0) * 0.5;
+  half_white_ = sample_rate_ / (center_ + shift_ / 2.0) * 0.5;
+  gray_scale_ = 256.0 / (half_black_ - half_white_);
+  x_size_ = int(ioc_ * M_PI + 0.5);
+  // A line of xSize pixels lasts exactly 60 / rpm seconds.
+  pixel_step_ = double(x_size_) * rpm_ / 60.0 / sample_rate_;
+  quarter_ = (sample_rate_ / center_) / 4;
+  fft_order_ = 1;
+  while ((1 << fft_order_) < x_size_) ++fft_order_;
+  n_fft_ = 1 << fft_order_;
+}
+
+int CFaxDecoder::Init(int sampleRate, int blockSize, int filterTaps, int filterWindow) {
+  if (decoding_) {
+    sample_rate_ = sampleRate, block_size_ = blockSize;
+    filter_taps_ = filterTaps, filter_window_ = filterWindow;
+    reinit_pending_ = 1;
+    return 1;
+  }
+  Release();
+  sample_rate_ = sampleRate, block_size_ = blockSize;
+  filter_taps_ = filterTaps, filter_window_ = filterWindow;
+  const double nyquist = sampleRate / 2.0;
+  if (sampleRate < 1000 || sampleRate > 192000 || !IsPowerOfTwo(blockSize) || blockSize < kChunk ||
+      blockSize > 65536 || filterTaps < 2 || filterTaps > 4096 || ioc_ < 1 || ioc_ > 2000 ||
+      rpm_ < 1 || rpm_ > 1000 || shift_ < 1 || width_ < 2 || center_ - shift_ / 2.0 <= 0.0 ||
+      center_ + shift_ / 2.0 >= nyquist || center_ - width_ / 2 < 0 ||
+      center_ + width_ / 2 > nyquist)
+    return 0;
+  ComputeDerived();
+  if (pixel_step_ >= 1.0 || x_size_ < 2) return 0;
+  const int pixel_rate = int(double(x_size_) * rpm_ / 60.0);
+  if (pixel_rate < 1) return 0;
+  if (!band_pass_.Init(sampleRate, blockSize, filterTaps) ||
+      !band_pass_.CreateBP(float(center_ - width_ / 2), float(center_ + width_ / 2),
+                           unsigned(filterWindow)))
+    return 0;
+  if (!envelope_low_pass_.Init(sampleRate, blockSize, filterTaps) ||
+      !envelope_low_pass_.CreateTP(kEnvelopeCutoff, unsigned(filterWindow)))
+    return 0;
+  if (!shifter_.Init(kEnvelopeShift, sampleRate, blockSize)) return 0;
+  if (!tone_band_pass_.Init(pixel_rate, x_size_, kToneTaps) ||
+      !tone_band_pass_.CreateBP(kToneLow, kToneHigh, 0))
+    return 0;
+  if (!NewAudioBlock(&band_, blockSize) || !NewAudioBlock(&reference_, blockSize) ||
+      !NewAudioBlock(&line_, x_size_) || !NewAudioBlock(&output_, blockSize) ||
+      !NewAudioBlock(&tone_filtered_, n_fft_) || !NewAudioBlock(&tone_history_, n_fft_) ||
+      !NewAudioBlock(&spectrum_, n_fft_) || !NewAudioBlock(&burst_filtered_, x_size_) ||
+      !NewAudioBlock(&burst_envelope_, x_size_))
+    return 0;
+  COpAmp op;
+  for (AudioBlock* b : {band_, reference_, line_, output_, tone_filtered_, tone_history_, spectrum_,
+                        burst_filtered_, burst_envelope_})
+    op.Set(b, 0.0f);
+  if (!pll_.Init(sampleRate, center_, kPllGain, kPllHistory)) return 0;
+  line_bitmap_ = CreateBitmapObject(x_size_, 1, 8);
+  if (!line_bitmap_) return 0;
+  for (int i = 0; i < 256; ++i) {
+    const uint8_t g = uint8_t(255 - i);
+    line_bitmap_->palette[i] = RGBQUAD{g, g, g, 0};
+  }
+  line_pixels_ = line_bitmap_->pixels;
+  black_level_ = 0.0, white_level_ = 255.0;
+  sync_hits_ = sync_sum_ = phasing_lines_ = tone300_ = tone450_ = tone675_ = 0;
+  line_pos_ = 0;
+  state_ = kFaxWaitStart;
+  ready_ = 1;
+  return 1;
+}
+
+int CFaxDecoder::SetFaxDecoder(int centerFreq, int shift, int width) {
+  center_ = centerFreq, shift_ = shift, width_ = width;
+  return Init(sample_rate_, block_size_, filter_taps_, filter_window_);
+}
+
+int CFaxDecoder::SetFaxMode(int ioc, int rpm) {
+  ioc_ = ioc, rpm_ = rpm;
+  return Init(sample_rate_, block_size_, filter_taps_, filter_window_);
+}
+
+void CFaxDecoder::SetFaxParam(int syncPercent, int syncPolarity) {
+  sync_percent_ = syncPercent, sync_polarity_ = syncPolarity;
+}
+
+int CFaxDecoder::SetKorr(double step) {
+  if (step == 0.0) return Init(sample_rate_, block_size_, filter_taps_, filter_window_);
+  if (!(step > 0.0 && step < 1.0)) return 0;
+  pixel_step_ = step;
+  return 1;
+}
+
+void CFaxDecoder::SetSyncPos(int delta) {
+  if (x_size_ < 1) return;
+  long long pos = line_pos_ + (direction_ != 0 ? -(long long)delta : (long long)delta);
+  pos %= x_size_;
+  if (pos < 0) pos += x_size_;
+  line_pos_ = int(pos);
+}
+
+int CFaxDecoder::DefineBurst(int freq, int len, int percent) {
+  burst_freq_ = freq, burst_len_ = len, burst_percent_ = percent;
+  burst_ready_ = 0;
+  const int burst_rate = (rpm_ * x_size_) / 60;
+  if (!ready_ || len < 1 || len > x_size_ || percent < 1 || freq <= 10 ||
+      freq + 10 >= burst_rate / 2)
+    return 0;
+  if (!burst_band_pass_.Init(burst_rate, x_size_, kBurstTaps) ||
+      !burst_band_pass_.CreateBP(float(freq - 10), float(freq + 10), kFilterWindowHann) ||
+      !burst_low_pass_.Init(burst_rate, x_size_, kBurstTaps) ||
+      !burst_low_pass_.CreateTP(5.0f, kFilterWindowHann))
+    return 0;
+  burst_ready_ = 1;
+  return 1;
+}
+
+CWindowList* CFaxDecoder::ListOf(int kind) {
+  switch (kind) {
+    case kFaxInputChannel: return &input_windows_;
+    case kFaxLineChannel: return &line_windows_;
+    case kFaxOutputChannel: return &output_windows_;
+    default: return nullptr;
+  }
+}
+
+int CFaxDecoder::Connect(HWND window, int kind) {
+  CWindowList* l = ListOf(kind);
+  return l ? ConnectDecoderWindow(*l, window) : 0;
+}
+
+int CFaxDecoder::DisConnect(HWND window, int kind) {
+  CWindowList* l = ListOf(kind);
+  return l ? DisConnectDecoderWindow(*l, window) : 0;
+}
+
+void CFaxDecoder::BeginDecode() { decoding_ = 1; }
+
+void CFaxDecoder::EndDecode() {
+  decoding_ = 0;
+  if (reinit_pending_) {
+    reinit_pending_ = 0;
+    Init(sample_rate_, block_size_, filter_taps_, filter_window_);
+  }
+}
+
+bool CFaxDecoder::PutPixel(int byte, float value) {
+  const int at = direction_ == 0 ? line_pos_ : x_size_ - 1 - line_pos_;
+  line_pixels_[at] = uint8_t(byte);
+  line_->data[at] = value;
+  return ++line_pos_ >= x_size_;
+}
+
+double CFaxDecoder::Level(double amplitude) const {
+  double range = white_level_ - black_level_;
+  if (std::fabs(range) < 1e-9) range = range < 0.0 ? -1e-9 : 1e-9;
+  const double level = (amplitude - black_level_) * 255.0 / range;
+  return level < 0.0 ? 0.0 : level > 255.0 ? 255.0 : level;
+}
+
+void CFaxDecoder::DecodeFM(const AudioBlock* block) {
+  if (!ready_ || !block || block->count < block_size_) return;
+  BeginDecode();
+  band_pass_.Filter(block, band_, 1);
+  PostAudioBlock(input_windows_, band_, kFaxInputChannel);
+  float* x = band_->data;
+  for (int i = 0; i < block_size_; ++i) {
+    if (i % kChunk == 0) {
+      const int n = block_size_ - i < kChunk ? block_size_ - i : kChunk;
+      float peak = 0.0f, mag = 0.0f;
+      for (int k = i; k < i + n; ++k) {
+        if (x[k] > peak) peak = x[k];
+        if (std::fabs(x[k]) > mag) mag = std::fabs(x[k]);
+      }
+      // A chunk without a positive sample is scaled by its magnitude (keeping its sign) and
+      // digital silence stays silent, so no crossing comes from an undefined value.
+      const float scale = peak > 0.0f ? 1.0f / peak : mag > 0.0f ? 1.0f / mag : 0.0f;
+      for (int k = i; k < i + n; ++k) x[k] *= scale;
+    }
+    const double c = x[i], p = fm_prev_;
+    if ((p > 0.0) != (c > 0.0)) {
+      const double ac = std::fabs(ClampedAsin(c)), ap = std::fabs(ClampedAsin(p));
+      const double t = ap + ac > 0.0 ? i - ac / (ap + ac) : double(i);
+      const double v = (t - fm_last_cross_ - half_white_) * gray_scale_ + 0.5;
+      fm_value_ = v < 0.0 ? 0 : v > 255.0 ? 255 : int(v);
+      for (; fm_owed_ > 0; --fm_owed_)
+        if (PutPixel(fm_value_, float(fm_value_))) EndLineFM(block->tick);
+      fm_last_cross_ = t;
+    }
+    fm_prev_ = c;
+    for (fm_clock_ += pixel_step_; fm_clock_ >= 1.0; fm_clock_ -= 1.0) ++fm_owed_;
+    output_->data[i] = float(fm_value_);
+  }
+  fm_last_cross_ -= block_size_;
+  MeasureAudioBlock(output_);
+  output_->tick = block->tick;
+  PostAudioBlock(output_windows_, output_, kFaxOutputChannel);
+  EndDecode();
+}
+
+void CFaxDecoder::EndLineFM(uint32_t tick) {
+  MeasureAudioBlock(line_);
+  line_->tick = tick;
+  PostAudioBlock(line_windows_, line_, kFaxLineChannel);
+  line_pos_ = 0;
+  CheckLine();
+  FaxLine(line_bitmap_, 0);
+}
+
+void CFaxDecoder::EndLineAM(double& clock) {
+  MeasureAudioBlock(line_);
+  PostAudioBlock(line_windows_, line_, kFaxLineChannel);
+  line_pos_ = 0;
+  const int b = FindBurst();
+  FaxLine(line_bitmap_, b);
+  if (b != 0) {
+    const double s = direction_ != 0 ? auto_sync_ : -auto_sync_;
+    clock += b < x_size_ / 2 ? s : -s;
+  }
+}
+
+void CFaxDecoder::DecodeAM(const AudioBlock* block) {
+  if (!ready_ || !block || block->count < block_size_) return;
+  BeginDecode();
+  band_pass_.Filter(block, band_, 1);
+  pll_.DoPLL(band_, reference_);
+  PostAudioBlock(input_windows_, band_, kFaxInputChannel);
+  for (int i = 0; i < block_size_; ++i) {
+    const double r = reference_->data[i];
+    if ((am_prev_ref_ > 0.0) != (r > 0.0)) {
+      const double ar = std::fabs(ClampedAsin(r)), ap = std::fabs(ClampedAsin(am_prev_ref_));
+      const double t = ap + ar > 0.0 ? i - ar / (ap + ar) : double(i);
+      am_half_ = t - am_last_cross_;
+      if (am_half_ < 0.0) am_half_ += block_size_;
+      am_last_cross_ = t;
+      am_sample_at_ = i + quarter_;
+      if (am_sample_at_ >= block_size_) am_sample_at_ -= block_size_;
+    }
+    if (i == am_sample_at_) {
+      double d = i - am_last_cross_;
+      if (d < 0.0) d += block_size_;
+      const double s = am_half_ > 0.0 ? std::sin(M_PI * d / am_half_) : 0.0;
+      // Far from the peak (or before the loop has timed a half period) the division would
+      // blow a small sample up; such samples are left out.
+      if (s >= kMinSine) {
+        am_sum_ += std::fabs(band_->data[i]) / s;
+        ++am_count_;
+      }
+      if (am_owed_ > 0) {
+        if (am_count_ > 1) am_sum_ /= am_count_;
+        const int byte = 255 - int(Level(am_sum_));
+        for (; am_owed_ > 0; --am_owed_)
+          if (PutPixel(byte, float(am_sum_))) EndLineAM(am_clock_);
+        am_sum_ = 0.0, am_count_ = 0;
+      }
+    }
+    am_prev_ref_ = r;
+    for (am_clock_ += pixel_step_; am_clock_ >= 1.0; am_clock_ -= 1.0) ++am_owed_;
+    output_->data[i] = float(am_sum_);
+  }
+  am_last_cross_ -= block_size_;
+  MeasureAudioBlock(output_);
+  output_->tick = block->tick;
+  PostAudioBlock(output_windows_, output_, kFaxOutputChannel);
+  EndDecode();
+}
+
+void CFaxDecoder::DecodeAMFilter(const AudioBlock* block) {
+  if (!ready_ || !block || block->count < block_size_) return;
+  BeginDecode();
+  band_pass_.Filter(block, band_, 1);
+  PostAudioBlock(input_windows_, band_, kFaxInputChannel);
+  shifter_.Shift(band_);
+  COpAmp op;
+  op.Rectify(band_, reference_, 1, 0);
+  envelope_low_pass_.Filter(reference_, band_, 0);
+  for (int i = 0; i < block_size_; ++i) {
+    const double e = band_->data[i];
+    env_clock_ += pixel_step_;
+    while (env_clock_ >= 1.0) {
+      const bool done = PutPixel(255 - int(Level(e)), float(e));
+      if (done) EndLineAM(env_clock_);
+      env_clock_ -= 1.0;
+    }
+    output_->data[i] = float(e);
+  }
+  MeasureAudioBlock(output_);
+  output_->tick = block->tick;
+  PostAudioBlock(output_windows_, output_, kFaxOutputChannel);
+  EndDecode();
+}
+
+void CFaxDecoder::CheckLine() {
+  const int old = state_;
+  int f = -1;
+  if (state_ == kFaxWaitStart || state_ == kFaxWaitStop) {
+    tone_band_pass_.Filter(line_, tone_filtered_, 0);
+    float* h = tone_history_->data;
+    std::memmove(h, h + x_size_, sizeof(float) * (n_fft_ - x_size_));
+    std::memcpy(h + (n_fft_ - x_size_), tone_filtered_->data, sizeof(float) * x_size_);
+    std::memcpy(spectrum_->data, h, sizeof(float) * n_fft_);
+    COpAmp op;
+    op.Set(tone_filtered_, 0.0f);
+    op.FFT(spectrum_, tone_filtered_, fft_order_, 1, 0);
+    int k = 0;
+    float best = -1.0f;
+    for (int j = 0; j < n_fft_ / 2; ++j) {
+      const float a = std::fabs(spectrum_->data[j]);
+      if (a > best) best = a, k = j;
+    }
+    f = int(((long long)rpm_ * k * x_size_ / 60) / n_fft_);
+  }
+  switch (state_) {
+    case kFaxWaitStart:
+      StartToneRule(f);
+      break;
+    case kFaxWaitSync: {
+      ++phasing_lines_;
+      const int s = CheckSync();
+      if (s != 0) {
+        ++sync_hits_;
+        sync_sum_ += s;
+      } else {
+        sync_hits_ = sync_sum_ = 0;
+      }
+      if (sync_hits_ >= kSyncLinesNeeded || phasing_lines_ > kMaxPhasingLines)
+        Enter(kFaxWaitPicture);
+      break;
+    }
+    case kFaxWaitPicture:
+      if (CheckSync() == 0 && --sync_hits_ <= 0) Enter(kFaxWaitStop);
+      break;
+    case kFaxWaitStop:
+      if (Matches(f, 450)) {
+        if (++tone450_ >= kTonesToStart) {
+          FaxState(kFaxStop450);
+          Enter(kFaxWaitStart);
+        }
+      } else {
+        tone450_ = 0;
+        StartToneRule(f);
+      }
+      break;
+  }
+  if (state_ != old) FaxState(state_);
+}
+
+void CFaxDecoder::StartToneRule(int f) {
+  tone300_ = Matches(f, 300) ? tone300_ + 1 : 0;
+  tone675_ = Matches(f, 675) ? tone675_ + 1 : 0;
+  if (tone300_ >= kTonesToStart) {
+    FaxState(kFaxStart300);
+    Enter(kFaxWaitSync);
+  }
+  if (tone675_ >= kTonesToStart) {
+    FaxState(kFaxStart675);
+    Enter(kFaxWaitSync);
+  }
+}
+
+void CFaxDecoder::Enter(int state) {
+  state_ = state;
+  switch (state) {
+    case kFaxWaitStart:
+      tone300_ = tone675_ = 0;
+      break;
+    case kFaxWaitSync:
+      sync_hits_ = sync_sum_ = phasing_lines_ = 0;
+      break;
+    case kFaxWaitPicture:
+      line_pos_ -= sync_sum_ / (sync_hits_ > 1 ? sync_hits_ : 1);
+      line_pos_ %= x_size_;
+      if (line_pos_ < 0) line_pos_ += x_size_;
+      sync_hits_ = 2;
+      break;
+    case kFaxWaitStop:
+      tone300_ = tone450_ = tone675_ = 0;
+      break;
+  }
+}
+
+int CFaxDecoder::CheckSync() {
+  const int w = (sync_percent_ * x_size_) / 100, tol = x_size_ / 100;
+  int above = 0, below = 0, mark = 0;
+  for (int i = 0; i < x_size_; ++i) {
+    if (line_->data[i] > sync_threshold_) {
+      ++above;
+    } else {
+      ++below;
+    }
+    if (below == w / 2) mark = i;
+  }
+  const int count = sync_polarity_ == 0 ? below : above;
+  if (!(w - tol < count && count < w + tol)) return 0;
+  return mark != 0 ? mark : 1;
+}
+
+int CFaxDecoder::FindBurst() {
+  if (line_->count != x_size_) return -1;
+  if (!burst_ready_) return 0;
+  burst_band_pass_.Filter(line_, burst_filtered_, 0);
+  COpAmp op;
+  op.Rectify(burst_filtered_, 1, 0);
+  burst_low_pass_.Filter(burst_filtered_, burst_envelope_, 0);
+  int k = 0;
+  for (int i = 1; i < x_size_; ++i)
+    if (burst_envelope_->data[i] > burst_envelope_->data[k]) k = i;
+  int pos = k - kBurstDelay - burst_len_ / 2;
+  if (pos < 0) pos += x_size_;
+  if (pos < 0) return pos;
+  if (pos >= x_size_ - burst_len_) return pos;
+  float lo_v = line_->data[pos], hi_v = line_->data[pos];
+  for (int i = pos; i < pos + burst_len_; ++i) {
+    if (line_->data[i] < lo_v) lo_v = line_->data[i];
+    if (line_->data[i] > hi_v) hi_v = line_->data[i];
+  }
+  const double lo = std::fabs(lo_v), hi = std::fabs(hi_v) * burst_percent_ * 0.01;
+  if (std::fabs(black_level_ - lo) < 0.05 * black_level_ &&
+      std::fabs(white_level_ - hi) < 0.05 * white_level_)
+    auto_bright_ -= 0.01;
+  else if (std::fabs(black_level_ - lo) > 0.1 * black_level_ &&
+           std::fabs(white_level_ - hi) > 0.2 * white_level_)
+    auto_bright_ += 0.001;
+  auto_bright_ = auto_bright_ < 0.0 ? 0.0 : auto_bright_ > 0.1 ? 0.1 : auto_bright_;
+  black_level_ = (1.0 - auto_bright_) * black_level_ + auto_bright_ * lo;
+  white_level_ = (1.0 - auto_bright_) * white_level_ + auto_bright_ * hi;
+  return pos;
+}
