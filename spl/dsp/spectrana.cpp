@@ -30,7 +30,7 @@ void CSpectrana::Exit() {
   m_w = m_h = 0;
 }
 
-int CSpectrana::Init(HWND wnd, int sampleRate, int blockSize) {
+int CSpectrana::Init(HPAINT wnd, int sampleRate, int blockSize) {
   Exit();
   int order = Log2(blockSize);
   if (!wnd || sampleRate < 2 || order < 1) return 0;

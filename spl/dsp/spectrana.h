@@ -15,7 +15,7 @@ class CSpectrana {
   CSpectrana& operator=(const CSpectrana&) = delete;
   virtual ~CSpectrana();
 
-  int Init(HWND wnd, int sampleRate, int blockSize);
+  int Init(HPAINT wnd, int sampleRate, int blockSize);
   void Exit();
   int SetArea(int low, int high);
   int SetRange(int low, int high);
@@ -41,7 +41,7 @@ class CSpectrana {
   int Valid(int low, int high) const { return low >= 0 && low < high && high <= m_rate / 2; }
   void Draw();
 
-  HWND m_wnd = nullptr;
+  HPAINT m_wnd = nullptr;
   int m_rate = 11025, m_block = 1024, m_order = 10;
   int m_areaLo = 0, m_areaHi = 5512, m_rangeLo = 0, m_rangeHi = 0, m_markLo = 0, m_markHi = 0;
   int m_peak = 0;

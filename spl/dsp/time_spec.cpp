@@ -65,7 +65,7 @@ void CTimeSpec::Exit() {
   m_rows = m_cols = 0;
 }
 
-int CTimeSpec::Init(HWND wnd, int sampleRate, int blockSize) {
+int CTimeSpec::Init(HPAINT wnd, int sampleRate, int blockSize) {
   Exit();
   int order = Log2(blockSize);
   if (!wnd || sampleRate < 2 || order < 1) return 0;

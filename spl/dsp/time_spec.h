@@ -15,7 +15,7 @@ class CTimeSpec : public CDibSection {
   CTimeSpec& operator=(const CTimeSpec&) = delete;
   ~CTimeSpec() override;
 
-  int Init(HWND wnd, int sampleRate, int blockSize);
+  int Init(HPAINT wnd, int sampleRate, int blockSize);
   int SetArea(int low, int high);
   int SetColor(COLORREF background, COLORREF foreground);
   void Draw(const AudioBlock* block);
@@ -30,7 +30,7 @@ class CTimeSpec : public CDibSection {
   int LastBin() const { return m_hi; }
 
  private:
-  HWND m_wnd = nullptr;
+  HPAINT m_wnd = nullptr;
   int m_rate = 11025, m_block = 1024;
   int m_areaLo = 0, m_areaHi = 5512;
   COLORREF m_background = RGB(35, 80, 3), m_foreground = RGB(255, 255, 128);

@@ -14,7 +14,7 @@ class IPaintTarget {
   // Draws a sunken edge, 2 pixels wide, around the client area.
   virtual void SunkenEdge() = 0;
 };
-using HWND = IPaintTarget*;
+using HPAINT = IPaintTarget*;  // the window the display engines are handed
 
 // A target whose client area is a 24-bit picture of its own.
 class CMemoryPaintTarget : public IPaintTarget {
