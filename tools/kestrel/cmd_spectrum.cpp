@@ -41,12 +41,11 @@ int ReadBlocks(const std::string& cmd, const std::string& path, std::vector<Audi
   CWavBlockReader reader;
   if (!reader.Open(path, kBlock)) return Fail(cmd, reader.Error());
   rate = reader.Rate();
+  // The reader owns its block: keep copies.
   while (AudioBlock* b = reader.Next(true)) {
-    if (long(out.size()) >= kMaxColumns) {
-      FreeAudioBlock(b);
-      break;
-    }
-    out.push_back(b);
+    AudioBlock* copy = nullptr;
+    if (long(out.size()) >= kMaxColumns || !DupAudioBlock(b, &copy)) break;
+    out.push_back(copy);
   }
   if (out.empty()) return Fail(cmd, path + ": no samples");
   return 0;
