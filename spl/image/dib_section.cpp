@@ -5,6 +5,9 @@
 #include <cstring>
 #include <vector>
 
+#include "spl/image/bmp_rle.h"
+#include "spl/image/dib_rows.h"
+
 namespace {
 constexpr int kInfoSize = 40;
 constexpr int kFileHeaderSize = 14;
@@ -184,7 +187,8 @@ COLORREF CDibSection::PixelColor(HBITMAP h, int x, int y) {
   return RGB(q.rgbRed, q.rgbGreen, q.rgbBlue);
 }
 
-// Reading a BMP file image: headers, palette, then plain rows straight in.
+// Reading a BMP file image: headers, palette, then plain rows straight in or run-length
+// data decoded into a bottom-up bitmap.
 HBITMAP CDibSection::ReadBMP(const unsigned char* data, size_t size) {
   if (!data || size < size_t(kFileHeaderSize + kInfoSize)) return FailH(kDibRead);
   const uint32_t offBits = Le32(data + 10);
@@ -194,8 +198,14 @@ HBITMAP CDibSection::ReadBMP(const unsigned char* data, size_t size) {
   const int32_t height = int32_t(Le32(ih + 8));
   const int bits = Le16(ih + 14);
   const uint32_t compression = Le32(ih + 16);
+  const uint32_t imageSize = Le32(ih + 20);
   const uint32_t used = Le32(ih + 32);
-  if (infoSize < uint32_t(kInfoSize) || compression != BI_RGB) return FailH(kDibTransfer);
+  if (infoSize < uint32_t(kInfoSize)) return FailH(kDibTransfer);
+  // Run-length data exists for its own depth only, and only bottom-up.
+  const bool rle = compression != BI_RGB;
+  if (rle && !((compression == BI_RLE8 && bits == 8) || (compression == BI_RLE4 && bits == 4)))
+    return FailH(kDibTransfer);
+  if (rle && height < 0) return FailH(kDibTransfer);
   if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
     return FailH(kDibCreate);
   int entries = 0;
@@ -210,16 +220,28 @@ HBITMAP CDibSection::ReadBMP(const unsigned char* data, size_t size) {
   const int bpl = BitmapRowBytes(width, bits);
   const uint64_t rows = height < 0 ? uint64_t(-int64_t(height)) : uint64_t(height);
   if (bpl == 0 || rows > uint64_t(kMaxBitmapSide)) return FailH(kDibMemory);
-  if (uint64_t(offBits) + uint64_t(bpl) * rows > size) return FailH(kDibRead);
+  // Coded data: as many bytes as the header says; without a size, the rest of the file
+  // (coded pictures can be larger than plain ones) and the end-of-bitmap code tells where
+  // it stops.
+  uint64_t dataSize = uint64_t(bpl) * rows;
+  if (rle) dataSize = imageSize ? imageSize : size - offBits;
+  if (uint64_t(offBits) + dataSize > size) return FailH(kDibRead);
   HBITMAP h = CreateBitmapObject(width, height, bits);
   if (!h) return FailH(kDibMemory);
   std::memcpy(h->palette, data + palAt, 4 * size_t(entries));
   h->colorsUsed = bits <= 8 && used ? int(used) : 0;
-  std::memcpy(h->pixels, data + offBits, size_t(bpl) * rows);
+  if (!rle) {
+    std::memcpy(h->pixels, data + offBits, size_t(bpl) * rows);
+  } else if (!DecodeBmpRle(data + offBits, size_t(dataSize), bits, width, int(rows), h->pixels,
+                           bpl)) {
+    DeleteObject(h);
+    return FailH(kDibTransfer);
+  }
   return h;
 }
 
 HBITMAP CDibSection::LoadFile(const char* path) {
+  if (DibIsJpegName(path)) return LoadJpeg(path);
   FILE* f = std::fopen(path, "rb");
   if (!f) return FailH(kDibOpenRead);
   std::vector<unsigned char> data;

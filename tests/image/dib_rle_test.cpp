@@ -1,0 +1,412 @@
+// Run-length encoded BMP files: byte-exact headers and codes for small pictures, reading
+// every code kind, round trips of all depths, ImageMagick both ways, and damaged data.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "spl/image/bmp_rle.h"
+#include "spl/image/dib_section.h"
+#include "tests/common/signal_test_util.h"
+#include "tests/image/picture_file_util.h"
+
+namespace {
+
+using pictest::IndexAt;
+using pictest::Le16;
+using pictest::Le32;
+using pictest::ReadAll;
+using pictest::SetIndex;
+
+// A palette picture from rows of indices, top row first.
+HBITMAP MakeIndexed(CDibSection& dib, int bits, const std::vector<std::vector<int>>& rows,
+                    bool topDown = false) {
+  const int w = int(rows[0].size()), h = int(rows.size());
+  HBITMAP b = dib.Create(w, topDown ? -h : h, bits);
+  if (!b) return nullptr;
+  RGBQUAD pal[256];
+  for (int i = 0; i < 256; ++i) pal[i] = {uint8_t(i * 3), uint8_t(255 - i), uint8_t(i * 7), 0};
+  dib.SetPalette(b, pal, 1 << bits);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) SetIndex(dib, b, x, y, rows[size_t(y)][size_t(x)]);
+  return b;
+}
+
+// A BMP file image around coded data (file and information headers, palette, data).
+std::vector<unsigned char> RleFile(int bits, int width, int height,
+                                   const std::vector<unsigned char>& coded, uint32_t imageSize) {
+  const int entries = 1 << bits;
+  const uint32_t off = 54 + 4 * entries;
+  std::vector<unsigned char> f(off, 0);
+  auto put32 = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) f[at + i] = uint8_t(v >> (8 * i));
+  };
+  f[0] = 'B';
+  f[1] = 'M';
+  put32(2, off + uint32_t(coded.size()));
+  put32(10, off);
+  put32(14, 40);
+  put32(18, uint32_t(width));
+  put32(22, uint32_t(height));
+  f[26] = 1;
+  f[28] = uint8_t(bits);
+  put32(30, bits == 8 ? BI_RLE8 : BI_RLE4);
+  put32(34, imageSize);
+  for (int i = 0; i < entries; ++i) f[54 + 4 * i] = f[55 + 4 * i] = f[56 + 4 * i] = uint8_t(i);
+  f.insert(f.end(), coded.begin(), coded.end());
+  return f;
+}
+
+std::vector<unsigned char> Body(const std::vector<unsigned char>& file) {
+  return std::vector<unsigned char>(file.begin() + Le32(file, 10), file.end());
+}
+
+TEST(DibRle, EightBitFileIsByteExact) {
+  sigtest::TempDir dir;
+  CDibSection dib;
+  // Top row: a run, an absolute run of four, a pair; bottom row: one run.
+  // Top row: a run, an absolute run of four, a run; middle: runs around a single pixel.
+  HBITMAP a = MakeIndexed(dib, 8,
+                          {{5, 5, 5, 5, 1, 2, 3, 9, 4, 4, 4},
+                           {5, 5, 5, 5, 8, 6, 6, 6, 2, 2, 2},
+                           {7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7}});
+  ASSERT_NE(a, nullptr);
+  const std::string path = dir.File("a.bmp");
+  ASSERT_EQ(dib.SaveFileRLE(path.c_str(), a), 1);
+  const auto d = ReadAll(path);
+  const std::vector<unsigned char> coded = {
+      11, 7, 0, 0,                                  // bottom row, end of line
+      4,  5, 1, 8, 3, 6, 3, 2, 0, 0,                // middle
+      4,  5, 0, 4, 1, 2, 3, 9, 3, 4, 0, 1};         // top: absolute run, end of bitmap
+  ASSERT_EQ(d.size(), 1078 + coded.size());
+  EXPECT_EQ(d[0], 'B');
+  EXPECT_EQ(d[1], 'M');
+  EXPECT_EQ(Le32(d, 2), d.size());  // corrected to the coded size
+  EXPECT_EQ(Le32(d, 6), 0u);
+  EXPECT_EQ(Le32(d, 10), 1078u);
+  EXPECT_EQ(Le32(d, 14), 40u);
+  EXPECT_EQ(int32_t(Le32(d, 18)), 11);
+  EXPECT_EQ(int32_t(Le32(d, 22)), 3);
+  EXPECT_EQ(Le16(d, 26), 1);
+  EXPECT_EQ(Le16(d, 28), 8);
+  EXPECT_EQ(Le32(d, 30), BI_RLE8);
+  EXPECT_EQ(Le32(d, 34), coded.size());
+  EXPECT_EQ(Le32(d, 38), 0u);
+  EXPECT_EQ(Le32(d, 42), 0u);
+  EXPECT_EQ(Le32(d, 46), 256u);
+  EXPECT_EQ(Le32(d, 50), 256u);
+  EXPECT_EQ(0, std::memcmp(d.data() + 54, a->palette, 1024));
+  EXPECT_EQ(Body(d), coded);
+  DeleteObject(a);
+}
+
+TEST(DibRle, FourBitFileIsByteExactAndTopDownRowsGoBottomUp) {
+  sigtest::TempDir dir;
+  CDibSection dib;
+  // Stored top-down; the file still lists the bottom row first and has a positive height.
+  HBITMAP a = MakeIndexed(dib, 4,
+                          {{1, 2, 3, 4, 5, 6, 7},  // absolute run of 7 (four bytes, no pad)
+                           {1, 2, 1, 2, 1, 2, 3},  // alternating run of 6, then one pixel
+                           {9, 9, 9, 9, 9, 9, 9}},
+                          true);
+  ASSERT_NE(a, nullptr);
+  const std::string path = dir.File("a.bmp");
+  ASSERT_EQ(dib.SaveFileRLE(path.c_str(), a), 1);
+  const auto d = ReadAll(path);
+  const std::vector<unsigned char> coded = {7, 0x99, 0,    0,                       // bottom
+                                            6, 0x12, 1,    0x30, 0,    0,           // middle
+                                            0, 7,    0x12, 0x34, 0x56, 0x70, 0, 1};  // top
+  ASSERT_EQ(d.size(), 54 + 64 + coded.size());
+  EXPECT_EQ(Le32(d, 2), d.size());
+  EXPECT_EQ(Le32(d, 10), 118u);
+  EXPECT_EQ(int32_t(Le32(d, 22)), 3);
+  EXPECT_EQ(Le16(d, 28), 4);
+  EXPECT_EQ(Le32(d, 30), BI_RLE4);
+  EXPECT_EQ(Le32(d, 34), coded.size());
+  EXPECT_EQ(Le32(d, 46), 16u);
+  EXPECT_EQ(Body(d), coded);
+
+  // An odd absolute run of 4-bit pixels is padded to a 16-bit boundary.
+  HBITMAP b = MakeIndexed(dib, 4, {{1, 2, 3, 4, 5}});
+  ASSERT_EQ(dib.SaveFileRLE(path.c_str(), b), 1);
+  EXPECT_EQ(Body(ReadAll(path)), (std::vector<unsigned char>{0, 5, 0x12, 0x34, 0x50, 0, 0, 1}));
+  DeleteObject(a);
+  DeleteObject(b);
+}
+
+TEST(DibRle, SaveFileRleRefusesOtherDepths) {
+  sigtest::TempDir dir;
+  CDibSection dib;
+  for (int bits : {1, 24}) {
+    HBITMAP a = dib.Create(8, 8, bits);
+    EXPECT_EQ(dib.SaveFileRLE(dir.File("x.bmp").c_str(), a), 0);
+    EXPECT_EQ(dib.Error(), kDibTransfer);
+    DeleteObject(a);
+  }
+  HBITMAP a = dib.Create(8, 8, 8);
+  EXPECT_EQ(dib.SaveFileRLE((dir.path() + "/no/such/folder.bmp").c_str(), a), 0);
+  EXPECT_EQ(dib.Error(), kDibOpenWrite);
+  DeleteObject(a);
+}
+
+TEST(DibRle, ReadsEveryCodeKind) {
+  CDibSection dib;
+  // 8 bits, 6 x 4: run, early end of line, absolute with pad, delta over a gap, end.
+  const std::vector<unsigned char> c8 = {
+      3, 9, 0, 0,              // row 0 (bottom): 9 9 9, rest 0
+      0, 3, 1, 2, 3, 0, 2, 4,  // row 1: absolute 1 2 3 with its pad, run 4 4
+      0, 2, 0, 1,              // delta up one row
+      1, 8, 0, 0,              // row 2: x5 = 8, early end of line
+      0, 2, 1, 0,              // row 3, delta right 1
+      2, 6, 0, 1};             // row 3: _ 6 6, end of bitmap
+  const auto f8 = RleFile(8, 6, 4, c8, uint32_t(c8.size()));
+  HBITMAP a = dib.ReadBMP(f8.data(), f8.size());
+  ASSERT_NE(a, nullptr) << dib.Error();
+  EXPECT_EQ(dib.Height(a), 4);
+  EXPECT_EQ(dib.Bits(a), 8);
+  const int want8[4][6] = {{0, 6, 6, 0, 0, 0}, {0, 0, 0, 0, 0, 8}, {1, 2, 3, 4, 4, 0},
+                           {9, 9, 9, 0, 0, 0}};  // from the top
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 6; ++x) EXPECT_EQ(IndexAt(dib, a, x, y), want8[y][x]) << x << "," << y;
+  EXPECT_EQ(dib.PixelColor(a, 5, 1), RGB(8, 8, 8));
+  DeleteObject(a);
+
+  // 4 bits, 6 x 2: alternating run, absolute run of three bytes and its pad, a run of one,
+  // no final end of line.
+  const std::vector<unsigned char> c4 = {5, 0xAB, 0, 0, 0, 5, 0x12, 0x34, 0x50, 0, 1, 0xE0, 0, 1};
+  const auto f4 = RleFile(4, 6, 2, c4, 0);  // image size 0: the end code says where it stops
+  HBITMAP b = dib.ReadBMP(f4.data(), f4.size());
+  ASSERT_NE(b, nullptr) << dib.Error();
+  const int want4[2][6] = {{1, 2, 3, 4, 5, 14}, {10, 11, 10, 11, 10, 0}};
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 6; ++x) EXPECT_EQ(IndexAt(dib, b, x, y), want4[y][x]) << x << "," << y;
+  DeleteObject(b);
+}
+
+TEST(DibRle, EveryDepthAndBothKindsReadBack) {
+  sigtest::TempDir dir;
+  CDibSection dib;
+  std::mt19937 rng(7);
+  for (int bits : {4, 8}) {
+    for (int width : {1, 2, 3, 7, 64, 255, 256, 257, 600}) {
+      for (int kind = 0; kind < 3; ++kind) {
+        const int rows = 5;
+        HBITMAP a = dib.Create(width, kind == 2 ? -rows : rows, bits);
+        RGBQUAD pal[256];
+        for (int i = 0; i < 256; ++i) pal[i] = {uint8_t(i), uint8_t(i * 5), uint8_t(255 - i), 0};
+        dib.SetPalette(a, pal, 1 << bits);
+        // kind 0: noise; 1: long runs with noisy stretches; 2: short runs, top-down storage.
+        for (int y = 0; y < rows; ++y)
+          for (int x = 0; x < width; ++x) {
+            int v = int(rng() % (1u << bits));
+            if (kind == 1) v = (x / 40 + y) % 3 == 0 ? v : (x / 300 + y) % (1 << bits);
+            if (kind == 2) v = (x / 2 + y) % (1 << bits);
+            SetIndex(dib, a, x, y, v);
+          }
+        const std::string path = dir.File("r.bmp");
+        ASSERT_EQ(dib.SaveFileRLE(path.c_str(), a), 1);
+        const auto d = ReadAll(path);
+        // An independent reading of the coded data gives the same indices ...
+        const auto ref = pictest::ReferenceRleDecode(d, Le32(d, 10), bits, width, rows);
+        ASSERT_EQ(ref.size(), size_t(width) * rows) << bits << " " << width << " " << kind;
+        for (int y = 0; y < rows; ++y)
+          for (int x = 0; x < width; ++x)
+            ASSERT_EQ(ref[size_t(rows - 1 - y) * width + x], IndexAt(dib, a, x, y));
+        // ... and so does the library's, as a bottom-up bitmap of the same palette.
+        HBITMAP b = dib.LoadFile(path.c_str());
+        ASSERT_NE(b, nullptr) << dib.Error();
+        EXPECT_EQ(dib.Height(b), rows);
+        EXPECT_EQ(dib.Bits(b), bits);
+        EXPECT_EQ(0, std::memcmp(a->palette, b->palette, 4u << bits));
+        for (int y = 0; y < rows; ++y)
+          for (int x = 0; x < width; ++x) ASSERT_EQ(IndexAt(dib, b, x, y), IndexAt(dib, a, x, y));
+        DeleteObject(a);
+        DeleteObject(b);
+      }
+    }
+  }
+}
+
+TEST(DibRle, RunsCompressUniformPictures) {
+  sigtest::TempDir dir;
+  CDibSection dib;
+  HBITMAP a = dib.Create(1000, 100, 8);
+  std::memset(dib.AdrH(a), 3, size_t(dib.SizeH(a)));
+  ASSERT_EQ(dib.SaveFileRLE(dir.File("u.bmp").c_str(), a), 1);
+  // Four runs of 255, 255, 255, 235 and the row end: 10 bytes a row.
+  EXPECT_EQ(ReadAll(dir.File("u.bmp")).size(), 1078u + 100 * 10);
+  DeleteObject(a);
+}
+
+TEST(DibRle, SaveFileCompressedPicksTheKind) {
+  sigtest::TempDir dir;
+  CDibSection dib;
+  HBITMAP p8 = dib.Create(20, 10, 8), p4 = dib.Create(20, 10, 4), p24 = dib.Create(20, 10, 24, 0x30A0F0);
+  HBITMAP p1 = dib.Create(20, 10, 1);
+  ASSERT_EQ(dib.SaveFileCompressed(dir.File("a.bmp").c_str(), p8), 1);
+  EXPECT_EQ(Le32(ReadAll(dir.File("a.bmp")), 30), BI_RLE8);
+  ASSERT_EQ(dib.SaveFileCompressed(dir.File("b.bmp").c_str(), p4), 1);
+  EXPECT_EQ(Le32(ReadAll(dir.File("b.bmp")), 30), BI_RLE4);
+  ASSERT_EQ(dib.SaveFileCompressed(dir.File("c.bmp").c_str(), p24), 1);
+  const auto c = ReadAll(dir.File("c.bmp"));
+  EXPECT_EQ(Le32(c, 30), BI_RGB);
+  EXPECT_EQ(c.size(), 54u + 60 * 10);
+  ASSERT_EQ(dib.SaveFileCompressed(dir.File("d.bmp").c_str(), p1), 1);
+  EXPECT_EQ(Le32(ReadAll(dir.File("d.bmp")), 30), BI_RGB);
+  // Capital extension: JPEG at quality 75, the same bytes SaveJpeg makes.
+  ASSERT_EQ(dib.SaveFileCompressed(dir.File("e.JPG").c_str(), p24), 1);
+  ASSERT_EQ(dib.SaveJpeg(dir.File("f.jpg").c_str(), p24, 75), 1);
+  const auto e = ReadAll(dir.File("e.JPG"));
+  ASSERT_GT(e.size(), 2u);
+  EXPECT_EQ(e[0], 0xFF);
+  EXPECT_EQ(e[1], 0xD8);
+  EXPECT_EQ(e, ReadAll(dir.File("f.jpg")));
+  HBITMAP back = dib.LoadFile(dir.File("e.JPG").c_str());
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(dib.Bits(back), 24);
+  for (HBITMAP h : {p8, p4, p24, p1, back}) DeleteObject(h);
+}
+
+TEST(DibRle, EveryDepthSavesAndLoadsThroughTheEntryPoint) {
+  sigtest::TempDir dir;
+  CDibSection dib;
+  std::mt19937 rng(11);
+  for (int bits : {1, 4, 8, 16, 24, 32}) {
+    for (int height : {9, -9}) {
+      HBITMAP a = dib.Create(13, height, bits);
+      RGBQUAD pal[256];
+      for (int i = 0; i < 256; ++i) pal[i] = {uint8_t(i * 9), uint8_t(i), uint8_t(200 - i), 0};
+      if (bits <= 8) dib.SetPalette(a, pal, 1 << bits);
+      for (long i = 0; i < dib.SizeH(a); ++i) dib.AdrH(a)[i] = uint8_t(rng());
+      const std::string path = dir.File("d.bmp");
+      ASSERT_EQ(dib.SaveFileCompressed(path.c_str(), a), 1) << bits;
+      HBITMAP b = dib.LoadFile(path.c_str());
+      ASSERT_NE(b, nullptr) << bits << ": " << dib.Error();
+      EXPECT_EQ(dib.Bits(b), bits);
+      EXPECT_EQ(std::abs(dib.Height(b)), 9);
+      if (bits <= 8) {
+        for (int y = 0; y < 9; ++y)
+          for (int x = 0; x < 13; ++x) ASSERT_EQ(IndexAt(dib, b, x, y), IndexAt(dib, a, x, y));
+      } else {
+        EXPECT_EQ(pictest::OurRgb(dib, a), pictest::OurRgb(dib, b)) << bits;
+      }
+      DeleteObject(a);
+      DeleteObject(b);
+    }
+  }
+}
+
+TEST(DibRle, DamagedDataFailsWithReason) {
+  CDibSection dib;
+  struct Case {
+    const char* what;
+    int bits;
+    std::vector<unsigned char> coded;
+  };
+  const std::vector<Case> bad = {
+      {"run past the stored row", 8, {5, 1, 0, 1}},
+      {"run after the last row", 8, {4, 1, 0, 0, 4, 1, 0, 0, 1, 1, 0, 1}},
+      {"absolute run past the row end", 8, {0, 5, 1, 2, 3, 4, 5, 0, 0, 1}},
+      {"delta past the right edge", 8, {0, 2, 5, 0, 0, 1}},
+      {"delta past the top", 8, {0, 2, 0, 2, 0, 1}},
+      {"delta cut off", 8, {0, 2, 1}},
+      {"absolute run cut off", 8, {0, 3, 1, 2}},
+      {"pad byte missing before the end", 8, {0, 3, 1, 2, 3, 0, 1}},
+      {"no end of bitmap", 8, {4, 1, 0, 0, 4, 1, 0, 0}},
+      {"end of line past the last row", 8, {0, 0, 0, 0, 0, 0, 0, 1}},
+      {"odd byte at the end", 4, {4, 0x11, 0}},
+      {"nothing", 8, {}},
+  };
+  for (const Case& c : bad) {
+    const auto f = RleFile(c.bits, 4, 2, c.coded, uint32_t(c.coded.size()));
+    dib.ClearError();
+    EXPECT_EQ(dib.ReadBMP(f.data(), f.size()), nullptr) << c.what;
+    EXPECT_EQ(dib.Error(), kDibTransfer) << c.what;
+  }
+
+  const std::vector<unsigned char> good = {4, 1, 0, 0, 4, 2, 0, 1};
+  const auto f = RleFile(8, 4, 2, good, uint32_t(good.size()));
+  HBITMAP ok = dib.ReadBMP(f.data(), f.size());
+  ASSERT_NE(ok, nullptr);
+  DeleteObject(ok);
+
+  auto lyingSize = RleFile(8, 4, 2, good, uint32_t(good.size() + 1));
+  EXPECT_EQ(dib.ReadBMP(lyingSize.data(), lyingSize.size()), nullptr);
+  EXPECT_EQ(dib.Error(), kDibRead);
+  auto topDown = RleFile(8, 4, -2, good, uint32_t(good.size()));
+  EXPECT_EQ(dib.ReadBMP(topDown.data(), topDown.size()), nullptr);
+  EXPECT_EQ(dib.Error(), kDibTransfer);
+  auto wrongDepth = RleFile(4, 4, 2, good, uint32_t(good.size()));
+  wrongDepth[30] = BI_RLE8;  // RLE8 data in a 4-bit file
+  EXPECT_EQ(dib.ReadBMP(wrongDepth.data(), wrongDepth.size()), nullptr);
+  EXPECT_EQ(dib.Error(), kDibTransfer);
+  auto otherCode = f;
+  otherCode[30] = 3;  // a compression this reader does not know
+  EXPECT_EQ(dib.ReadBMP(otherCode.data(), otherCode.size()), nullptr);
+  EXPECT_EQ(dib.Error(), kDibTransfer);
+  auto manyColours = f;
+  manyColours[46] = 0x01;  // 257 palette entries at 8 bits
+  manyColours[47] = 0x01;
+  EXPECT_EQ(dib.ReadBMP(manyColours.data(), manyColours.size()), nullptr);
+  EXPECT_EQ(dib.Error(), kDibPalette);
+  auto farOffset = f;
+  farOffset[12] = 0x10;  // pixel offset beyond the file
+  EXPECT_EQ(dib.ReadBMP(farOffset.data(), farOffset.size()), nullptr);
+  EXPECT_EQ(dib.Error(), kDibSeek);
+  auto cutPalette = f;
+  cutPalette.resize(54 + 500);
+  EXPECT_EQ(dib.ReadBMP(cutPalette.data(), cutPalette.size()), nullptr);
+  EXPECT_EQ(dib.Error(), kDibRead);
+  // A huge picture from a few bytes: refused like a failed allocation.
+  auto huge = RleFile(8, 32768, 32768, good, uint32_t(good.size()));
+  EXPECT_EQ(dib.ReadBMP(huge.data(), huge.size()), nullptr);
+  EXPECT_EQ(dib.Error(), kDibMemory);
+}
+
+TEST(DibRle, ImageMagickFilesReadAndOurFilesOpenThere) {
+  if (!pictest::HaveImageMagick()) GTEST_SKIP() << "ImageMagick (convert, identify) not installed";
+  sigtest::TempDir dir;
+  CDibSection dib;
+  // Files ImageMagick writes as run-length 8-bit BMP: a gradient and a 16-colour plasma.
+  const std::vector<std::string> makers = {
+      "convert -size 37x23 gradient: -type palette -compress RLE bmp3:",
+      "convert -size 61x17 -seed 3 plasma:fractal -colors 16 -type palette -compress RLE bmp3:",
+      "convert -size 300x5 xc:navy -fill yellow -draw 'rectangle 20,1 290,3' -type palette "
+      "-compress RLE bmp3:"};
+  for (size_t i = 0; i < makers.size(); ++i) {
+    const std::string path = dir.File("im" + std::to_string(i) + ".bmp");
+    ASSERT_TRUE(pictest::Shell(makers[i] + path)) << makers[i];
+    const auto d = ReadAll(path);
+    ASSERT_EQ(Le32(d, 30), BI_RLE8) << makers[i];
+    HBITMAP a = dib.LoadFile(path.c_str());
+    ASSERT_NE(a, nullptr) << makers[i] << ": " << dib.Error();
+    EXPECT_EQ(pictest::OurRgb(dib, a), pictest::MagickRgb(path)) << makers[i];
+
+    // Ours, at 8 and at 4 bits when the colours allow, open in ImageMagick with the same colours.
+    const std::string out8 = dir.File("our8.bmp");
+    ASSERT_EQ(dib.SaveFileRLE(out8.c_str(), a), 1);
+    const auto id = pictest::Capture("identify -format '%w %h %C' " + out8);
+    EXPECT_EQ(std::string(id.begin(), id.end()),
+              std::to_string(dib.Width(a)) + " " + std::to_string(dib.Height(a)) + " RLE");
+    EXPECT_EQ(pictest::MagickRgb(out8), pictest::OurRgb(dib, a));
+    int maxIndex = 0;
+    for (int y = 0; y < dib.Height(a); ++y)
+      for (int x = 0; x < dib.Width(a); ++x) maxIndex = std::max(maxIndex, IndexAt(dib, a, x, y));
+    if (maxIndex < 16) {
+      HBITMAP a4 = dib.Create(dib.Width(a), dib.Height(a), 4);
+      dib.SetPalette(a4, a->palette, 16);
+      for (int y = 0; y < dib.Height(a); ++y)
+        for (int x = 0; x < dib.Width(a); ++x) SetIndex(dib, a4, x, y, IndexAt(dib, a, x, y));
+      const std::string out4 = dir.File("our4.bmp");
+      ASSERT_EQ(dib.SaveFileRLE(out4.c_str(), a4), 1);
+      EXPECT_EQ(Le32(ReadAll(out4), 30), BI_RLE4);
+      EXPECT_EQ(pictest::MagickRgb(out4), pictest::OurRgb(dib, a)) << makers[i];
+      DeleteObject(a4);
+    }
+    DeleteObject(a);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,132 @@
+// Helpers of the picture-file tests: whole files, little-endian fields, ImageMagick as an
+// outside reader and writer, and a plain run-length decoder to check coded data against.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "spl/image/dib_section.h"
+
+namespace pictest {
+
+inline std::vector<unsigned char> ReadAll(const std::string& path) {
+  std::vector<unsigned char> d;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return d;
+  unsigned char buf[8192];
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) d.insert(d.end(), buf, buf + n);
+  std::fclose(f);
+  return d;
+}
+inline bool WriteAll(const std::string& path, const std::vector<unsigned char>& d) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const bool ok = d.empty() || std::fwrite(d.data(), d.size(), 1, f) == 1;
+  return std::fclose(f) == 0 && ok;
+}
+inline uint32_t Le32(const std::vector<unsigned char>& d, size_t at) {
+  return d[at] | d[at + 1] << 8 | d[at + 2] << 16 | uint32_t(d[at + 3]) << 24;
+}
+inline uint16_t Le16(const std::vector<unsigned char>& d, size_t at) {
+  return uint16_t(d[at] | d[at + 1] << 8);
+}
+
+// True when ImageMagick's convert and identify can be run.
+inline bool HaveImageMagick() {
+  static const bool have = std::system("convert -version >/dev/null 2>&1") == 0 &&
+                           std::system("identify -version >/dev/null 2>&1") == 0;
+  return have;
+}
+inline bool Shell(const std::string& cmd) { return std::system((cmd + " 2>/dev/null").c_str()) == 0; }
+// Standard output of a command, binary safe.
+inline std::vector<unsigned char> Capture(const std::string& cmd) {
+  std::vector<unsigned char> d;
+  FILE* p = popen((cmd + " 2>/dev/null").c_str(), "r");
+  if (!p) return d;
+  unsigned char buf[8192];
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) d.insert(d.end(), buf, buf + n);
+  if (pclose(p) != 0) d.clear();
+  return d;
+}
+// ImageMagick's reading of a file: red, green, blue bytes, rows from the top.
+inline std::vector<unsigned char> MagickRgb(const std::string& path) {
+  return Capture("convert '" + path + "' -depth 8 rgb:-");
+}
+
+// The picture's colours as red, green, blue bytes, rows from the top.
+inline std::vector<unsigned char> OurRgb(CDibSection& dib, HBITMAP h) {
+  std::vector<unsigned char> d;
+  const int w = dib.Width(h), rows = std::abs(dib.Height(h));
+  for (int y = 0; y < rows; ++y)
+    for (int x = 0; x < w; ++x) {
+      const COLORREF c = dib.PixelColor(h, x, y);
+      d.push_back(uint8_t(GetRValue(c)));
+      d.push_back(uint8_t(GetGValue(c)));
+      d.push_back(uint8_t(GetBValue(c)));
+    }
+  return d;
+}
+
+// Palette indices of a run-length coded BMP body, rows from the bottom, written the plain
+// way the format describes; empty when the data breaks a rule.
+inline std::vector<int> ReferenceRleDecode(const std::vector<unsigned char>& d, size_t at,
+                                           int bits, int width, int rows) {
+  std::vector<int> px(size_t(width) * rows, 0);
+  int x = 0, y = 0;
+  auto set = [&](int v) {
+    if (x >= width || y >= rows) return false;
+    px[size_t(y) * width + x++] = v;
+    return true;
+  };
+  while (at + 1 < d.size()) {
+    const int a = d[at], b = d[at + 1];
+    at += 2;
+    if (a) {
+      for (int k = 0; k < a; ++k)
+        if (!set(bits == 8 ? b : (k % 2 ? b & 15 : b >> 4))) return {};
+    } else if (b == 0) {
+      x = 0;
+      ++y;
+    } else if (b == 1) {
+      return px;
+    } else if (b == 2) {
+      x += d.at(at);
+      y += d.at(at + 1);
+      at += 2;
+    } else {
+      const size_t bytes = bits == 8 ? size_t(b) : size_t(b + 1) / 2;
+      for (int k = 0; k < b; ++k) {
+        const int v = bits == 8 ? d.at(at + k) : (k % 2 ? d.at(at + k / 2) & 15 : d.at(at + k / 2) >> 4);
+        if (!set(v)) return {};
+      }
+      at += bytes + (bytes & 1);
+    }
+  }
+  return {};
+}
+
+// Palette index of pixel (x, y) counted from the top.
+inline int IndexAt(CDibSection& dib, HBITMAP h, int x, int y) {
+  const int rows = std::abs(dib.Height(h));
+  const unsigned char* r =
+      dib.AdrH(h) + size_t(dib.Height(h) > 0 ? rows - 1 - y : y) * size_t(dib.BPL(h));
+  if (dib.Bits(h) == 8) return r[x];
+  if (dib.Bits(h) == 4) return x % 2 ? r[x / 2] & 15 : r[x / 2] >> 4;
+  return (r[x / 8] >> (7 - x % 8)) & 1;
+}
+inline void SetIndex(CDibSection& dib, HBITMAP h, int x, int y, int v) {
+  const int rows = std::abs(dib.Height(h));
+  unsigned char* r =
+      dib.AdrH(h) + size_t(dib.Height(h) > 0 ? rows - 1 - y : y) * size_t(dib.BPL(h));
+  if (dib.Bits(h) == 8) {
+    r[x] = uint8_t(v);
+  } else if (dib.Bits(h) == 4) {
+    r[x / 2] = uint8_t(x % 2 ? (r[x / 2] & 0xF0) | v : (r[x / 2] & 0x0F) | v << 4);
+  } else {
+    r[x / 8] = uint8_t((r[x / 8] & ~(0x80 >> x % 8)) | (v ? 0x80 >> x % 8 : 0));
+  }
+}
+
+}  // namespace pictest
