@@ -73,9 +73,11 @@ class CDibSection {
   // (the nearest palette entry, i.e. index 0 of the zero palette, for palette depths).
   HBITMAP Create(int width, int height, int bits, unsigned long fill = 0xFFFFFFFFul);
   HBITMAP Copy(HBITMAP h);
-  // The source's pixels at a new depth. To 24 (or 16/32) bits every pixel takes its colour.
-  // To a palette depth: indices and palette are kept when the source has a palette of at
-  // most that depth, otherwise a median-cut palette of 2^bits colours is made for it.
+  // The source's pixels at a new depth (0 means 24). To 24 (or 16/32) bits every pixel takes
+  // its colour. To a palette depth: indices and palette are kept when the source has a
+  // palette of at most that depth or uses only its first 2^bits entries; otherwise a picture
+  // of at most 2^bits colours gets exactly its own colours (ascending 0x00BBGGRR), any other
+  // a median-cut palette of 2^bits colours. Codes: kDibInfo, kDibCreate (depth), kDibMemory.
   HBITMAP Convert(HBITMAP h, int bits);
   int SetPalette(HBITMAP h, const RGBQUAD* entries, int n);  // entries set, 0 on failure
   int CopyPalette(HBITMAP from, HBITMAP to);  // 1 when both have the same depth <= 8
@@ -119,7 +121,9 @@ class CDibSection {
   static double SymScale(int srcW, int srcH, int boxW, int boxH, RECT& out);
   HBITMAP ConvertTo8(HBITMAP src, int dither);  // median cut to 256 colours
   HBITMAP ConvertToGray(HBITMAP src);           // 8 bits, palette i -> (i, i, i)
-  // Edge picture of an 8-bit source; operators: bit 1 Sobel, 2 Prewitt, 4 isotropic.
+  // Edge picture of an 8-bit source's pixel values (other depths are taken through their
+  // gray values); operators: bit 1 Sobel, 2 Prewitt, 4 isotropic, the highest set bit wins;
+  // with none of them the result stays black.
   HBITMAP BorderDetect(HBITMAP src, int operators);
 
   // The colour of pixel (x, y) counted from the top, 0x00BBGGRR; 0 outside.
@@ -142,6 +146,15 @@ class CDibSection {
   HBITMAP As24(HBITMAP h, bool& owned);
   // Stores one top-first row of 0x00BBGGRR colours into row y of dst (any depth).
   void StoreRow(HBITMAP dst, int y, const COLORREF* colors);
+  // The colours of n pixels of row y (from the top) starting at column x, any depth; and
+  // the reverse, palette depths taking the nearest entry. The caller keeps inside the picture.
+  static void LoadSpan(HBITMAP h, int y, int x, int n, COLORREF* colors);
+  static void StoreSpan(HBITMAP h, int y, int x, int n, const COLORREF* colors);
+  // The palette index of pixel x in a stored row of 1, 4 or 8 bits, and setting it.
+  static int PixelIndex(const unsigned char* row, int bits, int x);
+  static void SetPixelIndex(unsigned char* row, int bits, int x, int index);
+  // A zeroed bitmap for a result, or null with kDibMemory when it cannot be had.
+  HBITMAP NewBitmap(int width, int height, int bits);
   // Median-cut reduction of a 24-bit picture to an n-colour palette (n <= 256).
   HBITMAP Reduce(HBITMAP src24, int bits, int colors, int dither);
 
