@@ -1,0 +1,482 @@
+// SSTV generator: the signal measured from the outside. Zero crossings give each element's
+// frequency, a small VIS reader in the test decodes the header, the 1200 Hz syncs are located
+// to a fraction of a sample to show the lines keep their published length over the picture
+// (also with a clock error), and the Robot 72 colour values are checked against the published
+// equations. The reference timings below are written from the mode descriptions, not from the
+// generator's table.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "spl/decoders/sstv_chart.h"
+#include "spl/decoders/sstv_transmitter.h"
+#include "spl/image/dib_section.h"
+
+namespace {
+
+constexpr int kRate = 11025;
+constexpr double kHeaderMs = 300 + 10 + 300 + 30 + 8 * 30 + 30;  // leader .. stop bit
+
+// What the reference layout expects in a segment: a tone, or the scan of one component.
+enum Want { kHz, kR, kG, kB, kY, kRy, kBy };
+struct Seg {
+  double ms;
+  Want want;
+  double hz;  // kHz only
+};
+
+struct ModeRef {
+  const char* name;
+  int mode;
+  int vis;
+  int lines;
+  double prefix_ms;  // sent once before line 0
+  double line_ms;    // as published
+  std::vector<Seg> line;
+};
+
+std::vector<ModeRef> Modes() {
+  return {
+      {"martin1", kSstvTxMartin1, 44, 256, 0.0, 446.446,
+       {{4.862, kHz, 1200}, {0.572, kHz, 1500}, {146.432, kG, 0}, {0.572, kHz, 1500},
+        {146.432, kB, 0}, {0.572, kHz, 1500}, {146.432, kR, 0}, {0.572, kHz, 1500}}},
+      {"scottie1", kSstvTxScottie1, 60, 256, 9.0, 428.22,
+       {{1.5, kHz, 1500}, {138.24, kG, 0}, {1.5, kHz, 1500}, {138.24, kB, 0}, {9.0, kHz, 1200},
+        {1.5, kHz, 1500}, {138.24, kR, 0}}},
+      {"sc2-180", kSstvTxSc2_180, 55, 256, 0.0, 711.0225,
+       {{5.5225, kHz, 1200}, {0.5, kHz, 1500}, {235, kR, 0}, {235, kG, 0}, {235, kB, 0}}},
+      {"robot72", kSstvTxRobot72, 12, 240, 0.0, 300.0,
+       {{9, kHz, 1200}, {3, kHz, 1500}, {138, kY, 0}, {4.5, kHz, 1500}, {1.5, kHz, 1900},
+        {69, kRy, 0}, {4.5, kHz, 2300}, {1.5, kHz, 1900}, {69, kBy, 0}}},
+  };
+}
+
+// Zero crossings, in samples, by linear interpolation between the two samples around them.
+std::vector<double> Crossings(const std::vector<float>& s) {
+  std::vector<double> c;
+  for (size_t i = 1; i < s.size(); ++i)
+    if ((s[i - 1] < 0.0f) != (s[i] < 0.0f))
+      c.push_back(double(i - 1) + double(s[i - 1]) / (double(s[i - 1]) - double(s[i])));
+  return c;
+}
+
+// Mean frequency between two times (ms) from the crossings inside: half periods over time.
+double FrequencyAt(const std::vector<double>& c, int rate, double from_ms, double to_ms) {
+  const double a = from_ms * rate / 1000.0, b = to_ms * rate / 1000.0;
+  auto lo = std::lower_bound(c.begin(), c.end(), a);
+  auto hi = std::upper_bound(c.begin(), c.end(), b);
+  if (hi - lo < 3) return 0.0;
+  const double first = *lo, last = *(hi - 1);
+  return double(hi - lo - 1) / (2.0 * (last - first)) * rate;
+}
+
+double ValueHz(double v) { return 1500.0 + v * 800.0 / 255.0; }
+
+// The published Robot colour equations (601 studio range).
+int PublishedY(double r, double g, double b) {
+  return int(std::lround(16.0 + 0.003906 * (65.738 * r + 129.057 * g + 25.064 * b)));
+}
+int PublishedRy(double r, double g, double b) {
+  return int(std::lround(128.0 + 0.003906 * (112.439 * r - 94.154 * g - 18.285 * b)));
+}
+int PublishedBy(double r, double g, double b) {
+  return int(std::lround(128.0 + 0.003906 * (-37.945 * r - 74.494 * g + 112.439 * b)));
+}
+
+double ExpectedHz(const Seg& s, double r, double g, double b) {
+  switch (s.want) {
+    case kHz: return s.hz;
+    case kR: return ValueHz(r);
+    case kG: return ValueHz(g);
+    case kB: return ValueHz(b);
+    case kY: return ValueHz(PublishedY(r, g, b));
+    case kRy: return ValueHz(PublishedRy(r, g, b));
+    case kBy: return ValueHz(PublishedBy(r, g, b));
+  }
+  return 0.0;
+}
+
+std::vector<float> Flat(const ModeRef& m, uint8_t r, uint8_t g, uint8_t b, int rate = kRate,
+                        double ppm = 0.0) {
+  CSstvTransmitter tx;
+  EXPECT_EQ(tx.Init(m.mode, rate, ppm), 1);
+  const std::vector<uint8_t> px = {r, g, b};
+  EXPECT_EQ(tx.SetPicture(px.data(), 1, 1), 1);
+  std::vector<float> s;
+  EXPECT_EQ(tx.Transmit(s), 1);
+  return s;
+}
+
+// The tiny VIS reader: the mean frequency of each 30 ms bit after the start bit, 1100 Hz a one,
+// 1300 Hz a zero, least significant bit first, then an even parity bit. -1 when a bit is
+// neither or the parity is wrong.
+int ReadVis(const std::vector<double>& c, int rate) {
+  const double start = 300 + 10 + 300 + 30;  // first data bit
+  int code = 0, ones = 0;
+  for (int bit = 0; bit < 8; ++bit) {
+    const double f = FrequencyAt(c, rate, start + bit * 30 + 5, start + bit * 30 + 25);
+    int v;
+    if (std::fabs(f - 1100) < 30) v = 1;
+    else if (std::fabs(f - 1300) < 30) v = 0;
+    else return -1;
+    ones += v;
+    if (bit < 7) code |= v << bit;
+  }
+  return ones % 2 == 0 ? code : -1;
+}
+
+TEST(SstvTransmitter, HeaderTonesAndVisCodeOfEveryMode) {
+  for (const ModeRef& m : Modes()) {
+    const std::vector<double> c = Crossings(Flat(m, 10, 20, 30));
+    EXPECT_NEAR(FrequencyAt(c, kRate, 20, 280), 1900, 1) << m.name;
+    EXPECT_NEAR(FrequencyAt(c, kRate, 301.5, 308.5), 1200, 15) << m.name;
+    EXPECT_NEAR(FrequencyAt(c, kRate, 330, 590), 1900, 1) << m.name;
+    EXPECT_NEAR(FrequencyAt(c, kRate, 615, 635), 1200, 5) << m.name;  // start bit
+    EXPECT_NEAR(FrequencyAt(c, kRate, 885, 905), 1200, 5) << m.name;  // stop bit
+    EXPECT_EQ(ReadVis(c, kRate), m.vis) << m.name;
+  }
+}
+
+TEST(SstvTransmitter, EveryElementOfFirstAndLastLineHasItsFrequency) {
+  struct Colour {
+    uint8_t r, g, b;
+  } colours[] = {{255, 0, 128}, {40, 200, 90}, {0, 0, 0}, {255, 255, 255}};
+  for (const ModeRef& m : Modes())
+    for (const Colour& col : colours) {
+      const std::vector<double> c = Crossings(Flat(m, col.r, col.g, col.b));
+      for (int line : {0, m.lines - 1}) {
+        double t = kHeaderMs + m.prefix_ms + line * m.line_ms;
+        for (const Seg& s : m.line) {
+          // Edges are left out: a half period straddles them. Short porches are covered by the
+          // line-length test instead.
+          if (s.ms >= 3.0) {
+            const double want = ExpectedHz(s, col.r, col.g, col.b);
+            EXPECT_NEAR(FrequencyAt(c, kRate, t + 1.0, t + s.ms - 1.0), want, s.ms > 20 ? 1.5 : 8)
+                << m.name << " line " << line << " at " << t << " ms, colour " << int(col.r)
+                << "," << int(col.g) << "," << int(col.b);
+          }
+          t += s.ms;
+        }
+      }
+    }
+}
+
+TEST(SstvTransmitter, ScottieOpensWithAStartingSync) {
+  const ModeRef m = Modes()[1];
+  const std::vector<double> c = Crossings(Flat(m, 255, 255, 255));
+  EXPECT_NEAR(FrequencyAt(c, kRate, kHeaderMs + 1, kHeaderMs + 8), 1200, 8);
+}
+
+TEST(SstvTransmitter, DurationIsHeaderPlusLinesWithinOneSample) {
+  for (const ModeRef& m : Modes())
+    for (int rate : {8000, 11025, 44100, 48000}) {
+      CSstvTransmitter tx;
+      ASSERT_EQ(tx.Init(m.mode, rate), 1);
+      const double ms = kHeaderMs + m.prefix_ms + m.lines * m.line_ms;
+      EXPECT_NEAR(tx.GetDurationMs(), ms, 1e-6) << m.name;
+      EXPECT_NEAR(tx.GetLineMs(), m.line_ms, 1e-9) << m.name;
+      EXPECT_EQ(tx.GetLines(), m.lines);
+      EXPECT_EQ(tx.GetVis(), m.vis);
+      const std::vector<float> s = Flat(m, 1, 2, 3, rate);
+      EXPECT_NEAR(double(s.size()), ms * rate / 1000.0, 1.0) << m.name << " at " << rate;
+      EXPECT_EQ((long long)s.size(), tx.GetTotalSamples());
+    }
+}
+
+// Sync pulses of one line: the centre of the run of crossings whose half periods belong to
+// 1200 Hz, in samples. Which crossing is the first one inside depends on the tone's phase at
+// the edge, so a single centre is only good to about a fifth of a millisecond.
+double SyncCentre(const std::vector<double>& c, int rate, double from_ms, double to_ms) {
+  const double a = from_ms * rate / 1000.0, b = to_ms * rate / 1000.0;
+  double sum = 0.0;
+  int n = 0;
+  for (size_t i = 1; i < c.size(); ++i) {
+    if (c[i - 1] < a || c[i] > b) continue;
+    const double f = rate / (2.0 * (c[i] - c[i - 1]));
+    if (std::fabs(f - 1200) < 40) sum += 0.5 * (c[i] + c[i - 1]), ++n;
+  }
+  return n ? sum / n : -1.0;
+}
+
+// The first sync element of a line: its start within the line and its length, in ms.
+void SyncOfLine(const ModeRef& m, double& at, double& len) {
+  at = 0.0, len = 0.0;
+  for (const Seg& s : m.line) {
+    if (s.want == kHz && s.hz == 1200) {
+      len = s.ms;
+      return;
+    }
+    at += s.ms;
+  }
+}
+
+TEST(SstvTransmitter, LinesKeepTheirPublishedLengthWithAndWithoutClockError) {
+  for (const ModeRef& m : Modes())
+    for (double ppm : {0.0, 500.0, -1200.0}) {
+      const double k = 1.0 + ppm * 1e-6;
+      // Mid-gray scans keep clear of 1200 Hz.
+      const std::vector<double> c = Crossings(Flat(m, 128, 128, 128, kRate, ppm));
+      double at, len;
+      SyncOfLine(m, at, len);
+      auto centre = [&](int line) {
+        const double t = (kHeaderMs + m.prefix_ms + line * m.line_ms + at) / k;
+        return SyncCentre(c, kRate, t - 0.3, t + len / k + 0.3);
+      };
+      // Line 0 of some modes follows the 1200 Hz stop bit directly; start at line 1.
+      const double first = centre(1), last = centre(m.lines - 1);
+      ASSERT_GT(first, 0) << m.name;
+      ASSERT_GT(last, 0) << m.name;
+      const double line_ms = (last - first) / (m.lines - 2) * 1000.0 / kRate;
+      // Lines rounded to whole samples would be off by up to 45 us at 11025 Hz.
+      EXPECT_NEAR(line_ms, m.line_ms / k, 0.002) << m.name << " " << ppm << " ppm";
+      const double want = (kHeaderMs + m.prefix_ms + m.line_ms + at + len / 2) / k;
+      EXPECT_NEAR(first * 1000.0 / kRate, want, 0.25) << m.name << " " << ppm << " ppm";
+    }
+}
+
+// The signal of a flat picture as it must be: A sin(2 pi phi(t_n)), phi the integral of the
+// published frequency plan, t_n = n (1 + ppm / 1e6) / rate the sender's time of sample n.
+// Every sample of the transmission is compared, so an element that starts a fraction of a
+// sample early or late anywhere in the picture shows.
+TEST(SstvTransmitter, FlatPictureMatchesThePublishedPlanSampleBySample) {
+  const uint8_t r = 90, g = 160, b = 220;
+  for (const ModeRef& m : Modes())
+    for (double ppm : {0.0, 300.0, -2000.0})
+      for (int rate : {11025, 48000}) {
+        struct Piece {
+          double ms, hz;
+        };
+        std::vector<Piece> plan = {{300, 1900}, {10, 1200}, {300, 1900}, {30, 1200}};
+        int ones = 0;
+        for (int bit = 0; bit < 7; ++bit) {
+          const int v = (m.vis >> bit) & 1;
+          ones += v;
+          plan.push_back({30, v ? 1100.0 : 1300.0});
+        }
+        plan.push_back({30, ones % 2 ? 1100.0 : 1300.0});
+        plan.push_back({30, 1200});
+        if (m.prefix_ms > 0) plan.push_back({m.prefix_ms, 1200});
+        for (int line = 0; line < m.lines; ++line)
+          for (const Seg& s : m.line) plan.push_back({s.ms, ExpectedHz(s, r, g, b)});
+
+        const std::vector<float> sig = Flat(m, r, g, b, rate, ppm);
+        const double amplitude = 16000.0, step = (1.0 + ppm * 1e-6) / rate;
+        size_t piece = 0;
+        double piece_start = 0.0, cycles = 0.0;  // sender seconds, cycles at the piece start
+        double worst = 0.0;
+        for (size_t n = 0; n < sig.size(); ++n) {
+          const double t = double(n) * step;
+          while (piece + 1 < plan.size() && piece_start + plan[piece].ms / 1000.0 <= t) {
+            cycles += plan[piece].hz * plan[piece].ms / 1000.0;
+            cycles -= std::floor(cycles);
+            piece_start += plan[piece].ms / 1000.0;
+            ++piece;
+          }
+          const double phi = cycles + plan[piece].hz * (t - piece_start);
+          worst = std::max(worst, std::fabs(sig[n] - amplitude * std::sin(2.0 * M_PI * phi)));
+        }
+        EXPECT_EQ(piece, plan.size() - 1) << m.name;
+        EXPECT_LT(worst, 0.5) << m.name << " " << ppm << " ppm at " << rate;
+        EXPECT_NEAR(double(sig.size()),
+                    (kHeaderMs + m.prefix_ms + m.lines * m.line_ms) / 1000.0 / step, 1.0);
+      }
+}
+
+TEST(SstvTransmitter, ToneIsPhaseContinuousAtTheGivenAmplitude) {
+  // A chart changes frequency at every bar, a worst case for jumps at element edges.
+  std::vector<uint8_t> chart;
+  ASSERT_EQ(MakeSstvChart(320, 256, chart), 1);
+  for (const ModeRef& m : Modes())
+    for (double amplitude : {16000.0, 1000.0}) {
+      CSstvTransmitter tx;
+      ASSERT_EQ(tx.Init(m.mode, kRate, 0.0, amplitude), 1);
+      ASSERT_EQ(tx.SetPicture(chart.data(), 320, 256), 1);
+      std::vector<float> s;
+      ASSERT_EQ(tx.Transmit(s), 1);
+      // A sine of at most 2300 Hz moves by at most 2 A sin(pi f / rate) per sample; a phase
+      // jump anywhere would exceed it.
+      const double step = 2.0 * amplitude * std::sin(M_PI * 2300.0 / kRate) * 1.001;
+      double peak = 0.0, worst = 0.0;
+      for (size_t i = 0; i < s.size(); ++i) {
+        peak = std::max(peak, double(std::fabs(s[i])));
+        if (i) worst = std::max(worst, double(std::fabs(s[i] - s[i - 1])));
+      }
+      EXPECT_LE(worst, step) << m.name;
+      EXPECT_LE(peak, amplitude * 1.0001) << m.name;
+      EXPECT_GE(peak, amplitude * 0.99) << m.name;
+    }
+}
+
+TEST(SstvTransmitter, BlocksOfAnySizeGiveTheSameSignal) {
+  const ModeRef m = Modes()[3];
+  std::vector<uint8_t> chart;
+  ASSERT_EQ(MakeSstvChart(320, 240, chart), 1);
+  CSstvTransmitter tx;
+  ASSERT_EQ(tx.Init(m.mode), 1);
+  ASSERT_EQ(tx.SetPicture(chart.data(), 320, 240), 1);
+  std::vector<float> whole;
+  ASSERT_EQ(tx.Transmit(whole), 1);
+  EXPECT_EQ(tx.Generate(whole.data(), 10), 0);  // finished
+  tx.Rewind();
+  std::vector<float> pieces, buf(1023);
+  int sizes[] = {1, 7, 1023, 512, 333};
+  for (int i = 0, n; (n = tx.Generate(buf.data(), sizes[i % 5])) > 0; ++i)
+    pieces.insert(pieces.end(), buf.begin(), buf.begin() + n);
+  ASSERT_EQ(pieces.size(), whole.size());
+  for (size_t i = 0; i < whole.size(); ++i) ASSERT_EQ(pieces[i], whole[i]) << i;
+}
+
+TEST(SstvTransmitter, PicturesOfOtherSizesAreScaledToTheLine) {
+  // 640 x 128: left half red, right half blue, lower half of the rows green.
+  const int w = 640, h = 128;
+  std::vector<uint8_t> px(size_t(w) * h * 3, 0);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      uint8_t* p = &px[(size_t(y) * w + x) * 3];
+      if (y >= h / 2) p[1] = 255;
+      else if (x < w / 2) p[0] = 255;
+      else p[2] = 255;
+    }
+  const ModeRef m = Modes()[2];  // SC2-180: red, green, blue scans of 235 ms
+  CSstvTransmitter tx;
+  ASSERT_EQ(tx.Init(m.mode), 1);
+  ASSERT_EQ(tx.SetPicture(px.data(), w, h), 1);
+  std::vector<float> s;
+  ASSERT_EQ(tx.Transmit(s), 1);
+  const std::vector<double> c = Crossings(s);
+  auto at = [&](int line, int scan, double from, double to) {  // share of the scan
+    const double t = kHeaderMs + line * m.line_ms + 6.0225 + scan * 235.0;
+    return FrequencyAt(c, kRate, t + from * 235.0, t + to * 235.0);
+  };
+  EXPECT_NEAR(at(10, 0, 0.05, 0.45), 2300, 2);   // red on the left
+  EXPECT_NEAR(at(10, 0, 0.55, 0.95), 1500, 2);
+  EXPECT_NEAR(at(10, 2, 0.05, 0.45), 1500, 2);   // blue on the right
+  EXPECT_NEAR(at(10, 2, 0.55, 0.95), 2300, 2);
+  EXPECT_NEAR(at(200, 1, 0.05, 0.95), 2300, 2);  // green below
+  EXPECT_NEAR(at(200, 0, 0.05, 0.95), 1500, 2);
+
+  // The bitmap path reads the same picture (bottom-up rows, blue-green-red bytes).
+  CDibSection dib;
+  HBITMAP bmp = dib.Create(w, h, 24, 0);
+  ASSERT_NE(bmp, nullptr);
+  unsigned char* base = dib.AdrH(bmp);
+  const int bpl = dib.BPL(bmp);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const uint8_t* p = &px[(size_t(y) * w + x) * 3];
+      unsigned char* q = base + size_t(h - 1 - y) * bpl + x * 3;
+      q[0] = p[2], q[1] = p[1], q[2] = p[0];
+    }
+  CSstvTransmitter tb;
+  ASSERT_EQ(tb.Init(m.mode), 1);
+  ASSERT_EQ(tb.SetPicture(bmp), 1);
+  std::vector<float> sb;
+  ASSERT_EQ(tb.Transmit(sb), 1);
+  DeleteObject(bmp);
+  EXPECT_EQ(sb, s);
+}
+
+TEST(SstvTransmitter, Robot72ColourDifferencesAtHalfResolution) {
+  // Left half white, right half red: Y follows per pixel, R-Y per pixel pair.
+  std::vector<uint8_t> px(320 * 240 * 3, 0);
+  for (int y = 0; y < 240; ++y)
+    for (int x = 0; x < 320; ++x) {
+      uint8_t* p = &px[(size_t(y) * 320 + x) * 3];
+      p[0] = 255;
+      p[1] = p[2] = x < 160 ? 255 : 0;
+    }
+  CSstvTransmitter tx;
+  ASSERT_EQ(tx.Init(kSstvTxRobot72), 1);
+  ASSERT_EQ(tx.SetPicture(px.data(), 320, 240), 1);
+  std::vector<float> s;
+  ASSERT_EQ(tx.Transmit(s), 1);
+  const std::vector<double> c = Crossings(s);
+  const double line = kHeaderMs + 100 * 300.0;
+  EXPECT_NEAR(FrequencyAt(c, kRate, line + 14, line + 80), ValueHz(PublishedY(255, 255, 255)), 2);
+  EXPECT_NEAR(FrequencyAt(c, kRate, line + 82, line + 148), ValueHz(PublishedY(255, 0, 0)), 2);
+  EXPECT_NEAR(FrequencyAt(c, kRate, line + 157, line + 190), ValueHz(PublishedRy(255, 255, 255)), 3);
+  EXPECT_NEAR(FrequencyAt(c, kRate, line + 191, line + 224), ValueHz(PublishedRy(255, 0, 0)), 3);
+  EXPECT_NEAR(FrequencyAt(c, kRate, line + 232, line + 265), ValueHz(PublishedBy(255, 255, 255)), 3);
+  EXPECT_NEAR(FrequencyAt(c, kRate, line + 266, line + 299), ValueHz(PublishedBy(255, 0, 0)), 3);
+
+  // The full-range 709 matrix: white is 255, the colour differences of red those that
+  // red = Y + 1.5748 (R-Y - 128) gives back.
+  ASSERT_EQ(tx.SetColorMatrix(kSstvYcc709Full), 1);
+  ASSERT_EQ(tx.SetPicture(px.data(), 320, 240), 1);
+  s.clear();
+  ASSERT_EQ(tx.Transmit(s), 1);
+  const std::vector<double> c709 = Crossings(s);
+  EXPECT_NEAR(FrequencyAt(c709, kRate, line + 14, line + 80), 2300, 2);
+  const double y = 0.2126 * 255;
+  EXPECT_NEAR(FrequencyAt(c709, kRate, line + 82, line + 148), ValueHz(std::round(y)), 2);
+  EXPECT_NEAR(FrequencyAt(c709, kRate, line + 191, line + 224),
+              ValueHz(std::min(255.0, std::round(128 + (255 - y) / 1.5748))), 3);
+  EXPECT_NEAR(FrequencyAt(c709, kRate, line + 266, line + 299),
+              ValueHz(std::round(128 + (0 - y) / 1.8556)), 3);
+}
+
+TEST(SstvTransmitter, RefusesBadSettingsAndKeepsTheOldOnes) {
+  CSstvTransmitter tx;
+  std::vector<float> s;
+  float buf[8];
+  const uint8_t px[3] = {1, 2, 3};
+  EXPECT_EQ(tx.SetPicture(px, 1, 1), 0);  // before Init
+  EXPECT_EQ(tx.Generate(buf, 8), 0);
+  EXPECT_EQ(tx.Transmit(s), 0);
+  EXPECT_EQ(tx.Init(1), 0);  // not one of the four modes
+  EXPECT_EQ(tx.Init(kSstvTxMartin1, 3999), 0);
+  EXPECT_EQ(tx.Init(kSstvTxMartin1, 192001), 0);
+  EXPECT_EQ(tx.Init(kSstvTxMartin1, kRate, 10001.0), 0);
+  EXPECT_EQ(tx.Init(kSstvTxMartin1, kRate, NAN), 0);
+  EXPECT_EQ(tx.Init(kSstvTxMartin1, kRate, 0.0, 0.0), 0);
+  EXPECT_EQ(tx.Init(kSstvTxMartin1, kRate, 0.0, 40000.0), 0);
+  ASSERT_EQ(tx.Init(kSstvTxScottie1, 8000), 1);
+  EXPECT_EQ(tx.Init(kSstvTxMartin1, 100), 0);
+  EXPECT_EQ(tx.GetMode(), kSstvTxScottie1);
+  EXPECT_EQ(tx.GetRate(), 8000);
+  EXPECT_EQ(tx.SetColorMatrix(2), 0);
+  EXPECT_EQ(tx.SetColorMatrix(-1), 0);
+  EXPECT_EQ(tx.SetPicture(nullptr, 1, 1), 0);
+  EXPECT_EQ(tx.SetPicture(px, 0, 1), 0);
+  EXPECT_EQ(tx.SetPicture(px, 1, -1), 0);
+  EXPECT_EQ(tx.SetPicture(HBITMAP(nullptr)), 0);
+  EXPECT_EQ(tx.Generate(buf, 8), 0);  // still no picture
+  ASSERT_EQ(tx.SetPicture(px, 1, 1), 1);
+  EXPECT_EQ(tx.Generate(nullptr, 8), 0);
+  EXPECT_EQ(tx.Generate(buf, 0), 0);
+  EXPECT_EQ(tx.Generate(buf, 8), 8);
+  EXPECT_EQ(tx.GetSamplesDone(), 8);
+}
+
+TEST(SstvTransmitter, ModeNamesAndChart) {
+  for (const ModeRef& m : Modes()) {
+    EXPECT_EQ(CSstvTransmitter::ModeFromName(m.name), m.mode);
+    EXPECT_STREQ(CSstvTransmitter::ModeName(m.mode), m.name);
+  }
+  EXPECT_EQ(CSstvTransmitter::ModeFromName("martin2"), -1);
+  EXPECT_EQ(CSstvTransmitter::ModeFromName(nullptr), -1);
+  EXPECT_EQ(CSstvTransmitter::ModeName(3), nullptr);
+  int n = 0;
+  for (const char* const* p = CSstvTransmitter::ModeNames(); *p; ++p) ++n;
+  EXPECT_EQ(n, 4);
+
+  std::vector<uint8_t> chart;
+  EXPECT_EQ(MakeSstvChart(7, 100, chart), 0);
+  EXPECT_EQ(MakeSstvChart(320, 3, chart), 0);
+  ASSERT_EQ(MakeSstvChart(320, 256, chart), 1);
+  ASSERT_EQ(chart.size(), 320u * 256 * 3);
+  uint8_t bar[3];
+  for (int i = 0; i < kSstvChartBars; ++i) {
+    SstvChartBar(i, bar);
+    const uint8_t* p = &chart[(size_t(10) * 320 + i * 40 + 20) * 3];
+    EXPECT_TRUE(p[0] == bar[0] && p[1] == bar[1] && p[2] == bar[2]) << i;
+  }
+  const uint8_t* left = &chart[(size_t(250) * 320) * 3];
+  const uint8_t* right = &chart[(size_t(250) * 320 + 319) * 3];
+  EXPECT_EQ(left[0], 0);
+  EXPECT_EQ(right[2], 255);
+  EXPECT_EQ(SstvChartRampRow(256), 192);
+}
+
+}  // namespace
