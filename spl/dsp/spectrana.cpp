@@ -3,16 +3,8 @@
 #include <algorithm>
 
 #include "spl/audio/op_amp.h"
+#include "spl/dsp/view_area.h"
 #include "spl/primitives/nspwin.h"
-
-namespace {
-constexpr int kInset = 2;  // the drawing area lies 2 pixels inside the client area
-int Log2(int n) {
-  int o = 0;
-  while ((1 << o) < n) ++o;
-  return (1 << o) == n ? o : -1;
-}
-}  // namespace
 
 CSpectrana::~CSpectrana() { Exit(); }
 
@@ -22,6 +14,7 @@ void CSpectrana::Exit() {
   FreeAudioBlock(m_win);
   FreeAudioBlock(m_mag);
   m_re = m_im = m_win = m_mag = nullptr;
+  if (m_pic && m_wnd) m_wnd->PictureGone(m_pic);
   DeleteObject(m_pic);
   m_pic = nullptr;
   m_mag16.clear();
@@ -32,16 +25,14 @@ void CSpectrana::Exit() {
 
 int CSpectrana::Init(HPAINT wnd, int sampleRate, int blockSize) {
   Exit();
-  int order = Log2(blockSize);
+  int order = BlockOrder(blockSize);
   if (!wnd || sampleRate < 2 || order < 1) return 0;
   m_wnd = wnd;
   m_rate = sampleRate;
   m_block = blockSize;
   m_order = order;
-  if (m_areaHi > m_rate / 2) m_areaHi = m_rate / 2;
-  if (m_areaLo >= m_areaHi) m_areaLo = 0;
-  m_w = wnd->ClientWidth() - 2 * kInset;
-  m_h = wnd->ClientHeight() - 2 * kInset;
+  ClampArea(m_rate, m_areaLo, m_areaHi);
+  ViewArea(wnd, m_w, m_h);
   if (m_w < 1 || m_h < 2 || m_areaHi <= 0) return Exit(), 0;
   if (!NewAudioBlock(&m_re, blockSize) || !NewAudioBlock(&m_im, blockSize) ||
       !NewAudioBlock(&m_win, blockSize) || !NewAudioBlock(&m_mag, blockSize / 2))
@@ -139,9 +130,12 @@ void CSpectrana::Draw() {
   }
   for (int c = 1; c <= m_w; ++c) {
     int x = c - 1;
-    COLORREF fill = (x >= rangeA && x <= rangeB) ? m_range : m_curve;
     int y = m_y[c];
-    for (int r = 0; r < m_h; ++r) PutPixel24(m_pic, x, r, r < y ? m_background : fill);
+    m_brushes.FillColumn(CViewBrushes::kBackground, m_pic, x, 0, y, m_background);
+    if (x >= rangeA && x <= rangeB)
+      m_brushes.FillColumn(CViewBrushes::kRange, m_pic, x, y, m_h, m_range);
+    else
+      m_brushes.FillColumn(CViewBrushes::kCurve, m_pic, x, y, m_h, m_curve);
     // The outline joins this column's top to its neighbour's.
     int prev = c > 1 ? m_y[c - 1] : y;
     for (int r = std::min(prev, y); r <= std::max(prev, y); ++r) PutPixel24(m_pic, x, r, m_outline);
@@ -154,6 +148,6 @@ void CSpectrana::Draw() {
   }
   RECT area{0, 0, m_w, m_h};
   UserDraw(m_pic, area);
-  m_wnd->Show(m_pic, kInset, kInset);
+  m_wnd->Show(m_pic, kViewInset, kViewInset);
   m_wnd->SunkenEdge();
 }

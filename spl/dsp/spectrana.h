@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "spl/audio/audio_block.h"
+#include "spl/dsp/view_patterns.h"
 #include "spl/platform/paint_target.h"
 
 class CSpectrana {
@@ -23,6 +24,12 @@ class CSpectrana {
   void SetPeak(int on) { m_peak = on; }
   void SetColor(COLORREF curve, COLORREF outline, COLORREF range, COLORREF mark);
   void GetColor(COLORREF* curve, COLORREF* outline, COLORREF* range, COLORREF* mark) const;
+  // Takes the pictures over as background, curve and range brushes and releases the ones
+  // replaced; a null brush fills with the matching colour (background black, curve, range).
+  void SetBrush(HBITMAP background, HBITMAP curve, HBITMAP range) {
+    m_brushes.Set(background, curve, range);
+  }
+  HBITMAP GetBrush(CViewBrushes::Slot s) const { return m_brushes.Get(s); }
   void FFTDisplay(const AudioBlock* block);
 
   // The column a frequency is drawn at, 0 ... W - 1 unclamped.
@@ -52,4 +59,5 @@ class CSpectrana {
   std::vector<int16_t> m_mag16;
   std::vector<int> m_bin, m_y;
   HBITMAP m_pic = nullptr;
+  CViewBrushes m_brushes;
 };

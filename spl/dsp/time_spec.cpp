@@ -4,17 +4,13 @@
 #include <cstring>
 
 #include "spl/audio/op_amp.h"
+#include "spl/dsp/view_area.h"
 
 namespace {
-constexpr int kInset = 2;     // the picture lies 2 pixels inside the client area
+constexpr int kBandPassTaps = 128;
 constexpr int kHueTurn = 65520;
 constexpr int kHueSixth = 10920;
 constexpr int kMaxIntensity = 255;
-int Log2(int n) {
-  int o = 0;
-  while ((1 << o) < n) ++o;
-  return (1 << o) == n ? o : -1;
-}
 }  // namespace
 
 void RgbToHsv(COLORREF c, int& h, int& s, int& v) {
@@ -60,6 +56,9 @@ void CTimeSpec::Exit() {
   FreeAudioBlock(m_im);
   FreeAudioBlock(m_mag);
   m_hist = m_re = m_im = m_mag = nullptr;
+  if (m_histFirReady) nspFirnspFree(&m_histFir);
+  m_histFirReady = false;
+  if (m_pic && m_wnd) m_wnd->PictureGone(m_pic);
   DeleteObject(m_pic);
   m_pic = nullptr;
   m_rows = m_cols = 0;
@@ -67,15 +66,13 @@ void CTimeSpec::Exit() {
 
 int CTimeSpec::Init(HPAINT wnd, int sampleRate, int blockSize) {
   Exit();
-  int order = Log2(blockSize);
+  int order = BlockOrder(blockSize);
   if (!wnd || sampleRate < 2 || order < 1) return 0;
   m_wnd = wnd;
   m_rate = sampleRate;
   m_block = blockSize;
-  if (m_areaHi > m_rate / 2) m_areaHi = m_rate / 2;
-  if (m_areaLo >= m_areaHi) m_areaLo = 0;
-  m_cols = wnd->ClientWidth() - 2 * kInset;
-  m_rows = wnd->ClientHeight() - 2 * kInset;
+  ClampArea(m_rate, m_areaLo, m_areaHi);
+  ViewArea(wnd, m_cols, m_rows);
   if (m_cols < 1 || m_rows < 1) return Exit(), 0;
   int b = blockSize / 2, half = sampleRate / 2;
   int bins = m_areaHi * b / half - m_areaLo * b / half;
@@ -84,7 +81,7 @@ int CTimeSpec::Init(HPAINT wnd, int sampleRate, int blockSize) {
     m_zoom = 2;
     while (bins * m_zoom < m_rows && m_zoom < (1 << 16)) m_zoom *= 2;
   }
-  m_fftOrder = order + Log2(m_zoom);
+  m_fftOrder = order + (m_zoom > 1 ? BlockOrder(m_zoom) : 0);
   int n = m_zoom * blockSize;
   if (!NewAudioBlock(&m_hist, n) || !NewAudioBlock(&m_re, n) || !NewAudioBlock(&m_im, n) ||
       !NewAudioBlock(&m_mag, n / 2))
@@ -103,7 +100,19 @@ int CTimeSpec::Init(HPAINT wnd, int sampleRate, int blockSize) {
   m_lo = m_areaLo * fftBins / half;
   m_hi = std::min(m_areaHi * fftBins / half, fftBins - 1);
   m_rowValue.assign(m_rows, 0);
+  if (m_filterOn) {
+    if (!m_bp.Init(sampleRate, blockSize, kBandPassTaps) ||
+        !m_bp.CreateBP(float(m_areaLo), float(m_areaHi), kFilterWindowHann))
+      return Exit(), 0;
+    m_histFirReady = nspsFirInit(m_bp.GetCoeff(), m_bp.GetTaps() + 1, nullptr, &m_histFir) == 0;
+    if (!m_histFirReady) return Exit(), 0;
+  }
   return 1;
+}
+
+int CTimeSpec::SetFilter(int on) {
+  m_filterOn = on ? 1 : 0;
+  return m_wnd ? Init(m_wnd, m_rate, m_block) : 1;
 }
 
 int CTimeSpec::SetArea(int low, int high) {
@@ -131,9 +140,15 @@ void CTimeSpec::Draw(const AudioBlock* block) {
     int n = m_zoom * m_block;
     int take = std::min(block->count, m_block);
     if (m_zoom > 1) op.Copy(m_hist, m_block, m_hist, 0, n - m_block);
+    float* tail = m_hist->data + (n - m_block);
+    if (!m_filterOn)
+      std::copy(block->data, block->data + take, tail);
+    else if (m_zoom > 1)
+      nspsbFir(&m_histFir, block->data, tail, take);
+    else
+      m_bp.Filter(block, m_hist, 0);  // the history is one block long here
     // A short block is padded with silence.
-    for (int i = 0; i < m_block; ++i)
-      m_hist->data[n - m_block + i] = i < take ? block->data[i] : 0.0f;
+    std::fill(tail + take, tail + m_block, 0.0f);
     op.Copy(m_hist, m_re);
     op.Set(m_im, 0.0f);
     op.FFT(m_re, m_im, m_fftOrder, 1, 0);
@@ -159,6 +174,6 @@ void CTimeSpec::Draw(const AudioBlock* block) {
       p[2] = uint8_t(GetRValue(c));
     }
   }
-  m_wnd->Show(m_pic, kInset, kInset);
+  m_wnd->Show(m_pic, kViewInset, kViewInset);
   m_wnd->SunkenEdge();
 }

@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "spl/audio/audio_block.h"
+#include "spl/dsp/filter.h"
 #include "spl/image/dib_section.h"
+#include "spl/primitives/nspfir.h"
 #include "spl/platform/paint_target.h"
 
 class CTimeSpec : public CDibSection {
@@ -18,6 +20,8 @@ class CTimeSpec : public CDibSection {
   int Init(HPAINT wnd, int sampleRate, int blockSize);
   int SetArea(int low, int high);
   int SetColor(COLORREF background, COLORREF foreground);
+  // on != 0: every block is band-passed to the area (128-tap FIR, Hann window) before its FFT.
+  int SetFilter(int on);
   void Draw(const AudioBlock* block);
   void Exit();
 
@@ -28,6 +32,8 @@ class CTimeSpec : public CDibSection {
   // The row (from the bottom) the bins lo ... hi of the current FFT are spread over.
   int FirstBin() const { return m_lo; }
   int LastBin() const { return m_hi; }
+  int Filtered() const { return m_filterOn; }
+  const CFilter& BandPass() const { return m_bp; }
 
  private:
   HPAINT m_wnd = nullptr;
@@ -39,6 +45,10 @@ class CTimeSpec : public CDibSection {
   HBITMAP m_pic = nullptr;
   AudioBlock *m_hist = nullptr, *m_re = nullptr, *m_im = nullptr, *m_mag = nullptr;
   std::vector<int> m_rowValue;
+  int m_filterOn = 0;
+  CFilter m_bp;  // filters the block itself when no zoom is needed
+  NSPFirState m_histFir{};  // the same taps, streaming into the history when zoomed
+  bool m_histFirReady = false;
 };
 
 // Colour conversions of the spectrogram's table: hue 0 ... 65519 (10920 per sixth),

@@ -1,10 +1,6 @@
 #include "spl/platform/paint_target.h"
 
 namespace {
-constexpr COLORREF kEdgeShadow = RGB(128, 128, 128);
-constexpr COLORREF kEdgeLight = RGB(255, 255, 255);
-constexpr int kEdgeWidth = 2;
-
 uint8_t* PixelAt(HBITMAP h, int x, int y) {
   if (!IsBitmapObject(h) || h->bits != 24) return nullptr;
   int rows = h->height < 0 ? -h->height : h->height;

@@ -13,8 +13,17 @@ class IPaintTarget {
   virtual void Show(HBITMAP picture, int x, int y) = 0;
   // Draws a sunken edge, 2 pixels wide, around the client area.
   virtual void SunkenEdge() = 0;
+  // Called before a picture handed to Show is destroyed: a target that keeps showing it
+  // (rather than a copy of it) must let go of it here. Hence a target outlives the engines
+  // that draw into it.
+  virtual void PictureGone(HBITMAP /*picture*/) {}
 };
 using HPAINT = IPaintTarget*;  // the window the display engines are handed
+
+// The sunken edge: shadow on the top and left, light on the bottom and right.
+constexpr COLORREF kEdgeShadow = RGB(128, 128, 128);
+constexpr COLORREF kEdgeLight = RGB(255, 255, 255);
+constexpr int kEdgeWidth = 2;
 
 // A target whose client area is a 24-bit picture of its own.
 class CMemoryPaintTarget : public IPaintTarget {

@@ -2,9 +2,14 @@
 // refused areas, the zoom of narrow areas and the colour table.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <complex>
+#include <cstdint>
 #include <vector>
 
+#include "spl/audio/op_amp.h"
+#include "spl/dsp/filter.h"
 #include "spl/dsp/spectrana.h"
 #include "spl/dsp/time_spec.h"
 
@@ -149,6 +154,178 @@ TEST(TimeSpec, ColourTableRunsFromBackgroundToForeground) {
   EXPECT_EQ(spec.TableColor(0), RGB(0, 0, 0));
   EXPECT_EQ(spec.TableColor(255), RGB(200, 200, 200));
   EXPECT_EQ(spec.TableColor(128), RGB(100, 100, 100));
+}
+
+// Two tones plus a little noise, block k of a continuous signal.
+AudioBlock* TwoTones(int k, double inside, float ampInside, double outside, float ampOutside) {
+  AudioBlock* b = nullptr;
+  NewAudioBlock(&b, kBlock);
+  uint32_t seed = 12345u + uint32_t(k) * 7919u;
+  for (int i = 0; i < kBlock; ++i) {
+    double t = double(k * kBlock + i) / kRate;
+    seed = seed * 1664525u + 1013904223u;
+    float noise = float(int(seed >> 20) - 2048) * 0.05f;
+    b->data[i] = ampInside * float(std::sin(2 * M_PI * inside * t)) +
+                 ampOutside * float(std::sin(2 * M_PI * outside * t)) + noise;
+  }
+  MeasureAudioBlock(b);
+  return b;
+}
+
+// The largest table index whose colour the pixel has.
+int Intensity(const CTimeSpec& spec, COLORREF c) {
+  for (int k = 255; k >= 0; --k)
+    if (spec.TableColor(k) == c) return k;
+  return -1;
+}
+
+TEST(TimeSpec, BandPassAttenuatesAToneOutsideTheArea) {
+  CMemoryPaintTarget wnd;
+  ASSERT_TRUE(wnd.Init(24, 44));  // 40 rows over 1000 ... 3000 Hz: no zoom
+  CTimeSpec plain, filtered;
+  ASSERT_EQ(plain.Init(&wnd, kRate, kBlock), 1);
+  ASSERT_EQ(filtered.Init(&wnd, kRate, kBlock), 1);
+  ASSERT_EQ(plain.SetArea(1000, 3000), 1);
+  ASSERT_EQ(filtered.SetArea(1000, 3000), 1);
+  ASSERT_EQ(filtered.SetFilter(1), 1);
+  EXPECT_EQ(filtered.Filtered(), 1);
+  ASSERT_EQ(filtered.Zoom(), 1);
+  EXPECT_EQ(filtered.BandPass().GetTaps(), 128);
+  // A weak tone at 2000 Hz, eight times stronger at 4500 Hz (outside the area).
+  const int bin = 2000 * (kBlock / 2) / (kRate / 2);
+  int row = -1;
+  for (int k = 0; k < 4; ++k) {
+    AudioBlock* b = TwoTones(k, bin * double(kRate) / kBlock, 1000.0f, 4500.0, 8000.0f);
+    plain.Draw(b);
+    filtered.Draw(b);
+    FreeAudioBlock(b);
+  }
+  int n = plain.LastBin() - plain.FirstBin() - 1;
+  row = 40 * (bin - plain.FirstBin()) / n;
+  CDibSection dib;
+  int dim = Intensity(plain, dib.PixelColor(plain.Picture(), 19, 39 - row));
+  int bright = Intensity(filtered, dib.PixelColor(filtered.Picture(), 19, 39 - row));
+  // Unfiltered the outside tone sets the scale: the inside one gets about 255 / 8.
+  EXPECT_GE(dim, 20);
+  EXPECT_LE(dim, 45);
+  EXPECT_GE(bright, 250);
+}
+
+// The filtered spectrogram must show exactly what an unfiltered one shows of the signal run
+// through the same band-pass beforehand: history and block boundaries included.
+void ExpectSameAsPrefiltered(int rows, int lo, int hi, int wantZoom, int blockCount) {
+  CMemoryPaintTarget wnd;
+  ASSERT_TRUE(wnd.Init(14, rows + 4));
+  CTimeSpec filtered, reference;
+  ASSERT_EQ(filtered.Init(&wnd, kRate, kBlock), 1);
+  ASSERT_EQ(reference.Init(&wnd, kRate, kBlock), 1);
+  ASSERT_EQ(filtered.SetArea(lo, hi), 1);
+  ASSERT_EQ(reference.SetArea(lo, hi), 1);
+  ASSERT_EQ(filtered.SetFilter(1), 1);
+  ASSERT_EQ(filtered.Zoom(), wantZoom);
+  CFilter bp;
+  ASSERT_EQ(bp.Init(kRate, kBlock, 128), 1);
+  ASSERT_EQ(bp.CreateBP(float(lo), float(hi), kFilterWindowHann), 1);
+  AudioBlock* out = nullptr;
+  NewAudioBlock(&out, kBlock);
+  for (int k = 0; k < blockCount; ++k) {
+    AudioBlock* b = TwoTones(k, (lo + hi) / 2.0 + 3.3, 2000.0f, 4000.0, 6000.0f);
+    filtered.Draw(b);
+    bp.Filter(b, out, 1);
+    reference.Draw(out);
+    FreeAudioBlock(b);
+  }
+  FreeAudioBlock(out);
+  CDibSection dib;
+  for (int x = 0; x < 10; ++x)
+    for (int y = 0; y < rows; ++y)
+      ASSERT_EQ(dib.PixelColor(filtered.Picture(), x, y), dib.PixelColor(reference.Picture(), x, y))
+          << x << "," << y;
+}
+
+TEST(TimeSpec, BandPassStreamsAcrossBlocksWithAndWithoutZoom) {
+  ExpectSameAsPrefiltered(40, 1000, 3000, 1, 12);
+  ExpectSameAsPrefiltered(100, 1000, 1200, 8, 12);
+}
+
+TEST(TimeSpec, FilterFlagRunsInitAgainAndSwitchesOff) {
+  CMemoryPaintTarget wnd;
+  CTimeSpec spec;
+  EXPECT_EQ(spec.SetFilter(1), 1);  // stored before any window
+  ASSERT_TRUE(wnd.Init(24, 44));
+  ASSERT_EQ(spec.Init(&wnd, kRate, kBlock), 1);
+  EXPECT_EQ(spec.BandPass().GetTaps(), 128);
+  // The band-pass follows the area.
+  ASSERT_EQ(spec.SetArea(500, 900), 1);
+  const float* h = spec.BandPass().GetCoeff();
+  std::complex<double> at700 = 0, at3000 = 0;
+  for (int k = 0; k <= 128; ++k) {
+    at700 += double(h[k]) * std::polar(1.0, -2 * M_PI * 700.0 * k / kRate);
+    at3000 += double(h[k]) * std::polar(1.0, -2 * M_PI * 3000.0 * k / kRate);
+  }
+  EXPECT_GT(std::abs(at700), 100 * std::abs(at3000));
+  ASSERT_EQ(spec.SetFilter(0), 1);
+  EXPECT_EQ(spec.Filtered(), 0);
+}
+
+TEST(Spectrana, PatternBrushesFillAboveAndBelowTheCurveAndInTheRange) {
+  CMemoryPaintTarget wnd;
+  ASSERT_TRUE(wnd.Init(204, 104));
+  CSpectrana ana;
+  ASSERT_EQ(ana.Init(&wnd, kRate, kBlock), 1);
+  ASSERT_EQ(ana.SetArea(500, 2500), 1);
+  ASSERT_EQ(ana.SetRange(1400, 1600), 1);
+  // Tones on bins 100 (outside the range) and 140 (inside).
+  AudioBlock* tone = Tone(100 * double(kRate) / kBlock, 8000.0f);
+  AudioBlock* second = Tone(140 * double(kRate) / kBlock, 8000.0f);
+  COpAmp().Add(second, tone, 1);
+  FreeAudioBlock(second);
+  ana.FFTDisplay(tone);
+  HBITMAP bg = CreateViewPattern(kPatternBackground), curve = CreateViewPattern(kPatternCurve),
+          range = CreateViewPattern(kPatternRange);
+  HBITMAP pic = ana.Picture();
+  int ra = ana.Column(1400), rb = ana.Column(1600);
+  for (int c = 1; c <= 200; ++c) {
+    int x = c - 1, y = ana.CurveY(c), prev = c > 1 ? ana.CurveY(c - 1) : y;
+    int top = std::min(y, prev), bottom = std::max(y, prev);
+    for (int r = 0; r < 100; ++r) {
+      if (r >= top && r <= bottom) continue;  // the outline
+      HBITMAP p = r < y ? bg : (x >= ra && x <= rb) ? range : curve;
+      ASSERT_EQ(GetPixel24(pic, x, r), GetPixel24(p, x % 8, r % 8)) << x << "," << r;
+    }
+  }
+  DeleteObject(bg);
+  DeleteObject(curve);
+  DeleteObject(range);
+  // Without brushes the colours fill; the old pictures are released by SetBrush.
+  ana.SetBrush(nullptr, nullptr, nullptr);
+  EXPECT_EQ(ana.GetBrush(CViewBrushes::kCurve), nullptr);
+  ana.SetColor(RGB(1, 2, 3), RGB(255, 255, 128), RGB(4, 5, 6), RGB(255, 128, 128));
+  ana.FFTDisplay(tone);
+  // A raised column (no outline on the bottom row) outside and one inside the range.
+  int out = -1, in = -1;
+  for (int c = 2; c <= 200; ++c) {
+    if (std::max(ana.CurveY(c), ana.CurveY(c - 1)) >= 99) continue;
+    int x = c - 1;
+    (x >= ra && x <= rb ? in : out) = x;
+  }
+  ASSERT_GE(out, 0);
+  ASSERT_GE(in, 0);
+  EXPECT_EQ(GetPixel24(pic, out, 99), RGB(1, 2, 3));
+  EXPECT_EQ(GetPixel24(pic, in, 99), RGB(4, 5, 6));
+  EXPECT_EQ(GetPixel24(pic, out + 20, 0), RGB(0, 0, 0));
+  // A picture handed over twice is released once when replaced and at the end.
+  CDibSection dib;
+  HBITMAP one = dib.Create(2, 2, 24, RGB(7, 7, 7));
+  ana.SetBrush(one, one, nullptr);
+  ana.FFTDisplay(tone);
+  EXPECT_EQ(GetPixel24(pic, out, 99), RGB(7, 7, 7));
+  EXPECT_EQ(GetPixel24(pic, out + 20, 0), RGB(7, 7, 7));
+  ana.SetBrush(nullptr, one, one);
+  ana.FFTDisplay(tone);
+  EXPECT_EQ(GetPixel24(pic, in, 99), RGB(7, 7, 7));
+  EXPECT_EQ(GetPixel24(pic, out + 20, 0), RGB(0, 0, 0));
+  FreeAudioBlock(tone);
 }
 
 }  // namespace
