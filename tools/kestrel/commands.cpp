@@ -5,6 +5,7 @@ int RunDemo(int argc, char** argv);
 int RunEqualize(int argc, char** argv);
 int RunLocator(int argc, char** argv);
 int RunMixer(int argc, char** argv);
+int RunPicture(int argc, char** argv);
 int RunPlay(int argc, char** argv);
 int RunRecord(int argc, char** argv);
 int RunRig(int argc, char** argv);
@@ -23,6 +24,7 @@ const ToolCommand kToolCommands[] = {
     {"equalize", "run the equalizer over a wave file (a curve file or gain ranges)", RunEqualize},
     {"locator", "Maidenhead locator to latitude and longitude and back", RunLocator},
     {"mixer", "show, save and restore the sound card mixer of a capture device", RunMixer},
+    {"picture", "look into BMP and JPEG files, convert between them and pixel depths", RunPicture},
     {"play", "play a wave file on a sound device", RunPlay},
     {"record", "record a sound device (or a file) into a wave file, any codec", RunRecord},
     {"rig", "receiver types, tune a receiver, watch its S-meter, simulate one", RunRig},
