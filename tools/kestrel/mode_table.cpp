@@ -6,6 +6,7 @@ int RunDecodeRtty(int, char**), RunDecodeSitor(int, char**), RunDecodeNavtex(int
 int RunDecodeSynop(int, char**);
 int RunTransmitRtty(int, char**), RunTransmitSitor(int, char**), RunTransmitNavtex(int, char**);
 int RunTransmitCw(int, char**), RunTransmitBpsk31(int, char**), RunTransmitQpsk31(int, char**);
+int RunTransmitSstv(int, char**);
 const ModeCommand kDecodeModes[] = {
     {"cw", "Morse: [--tone HZ] [--wpm N] FILE.wav", RunDecodeCw},
     {"rtty", "Baudot: [--mark HZ] [--space HZ] [--baud N] [--sync] [--invert] FILE.wav", RunDecodeRtty},
@@ -25,6 +26,7 @@ const ModeCommand kTransmitModes[] = {
     {"navtex", "NAVTEX (SITOR-B 100 Bd, 1615/1785 Hz, inverted): --text TEXT -o OUT.wav", RunTransmitNavtex},
     {"bpsk31", "PSK31, binary: [--tone HZ] --text TEXT -o OUT.wav", RunTransmitBpsk31},
     {"qpsk31", "PSK31, quadrature: [--tone HZ] [--reverse] --text TEXT -o OUT.wav", RunTransmitQpsk31},
+    {"sstv", "SSTV picture: --mode martin1|scottie1|sc2-180|robot72 --picture IN|--chart -o OUT.wav", RunTransmitSstv},
     {nullptr, nullptr, nullptr},
 };
 const int kTransmitModeCount = sizeof(kTransmitModes) / sizeof(kTransmitModes[0]) - 1;
