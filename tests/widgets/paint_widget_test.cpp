@@ -26,8 +26,9 @@ QApplication& App() {
   static int argc = 1;
   static char name[] = "test_widgets";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+  // Never destroyed: Qt's own globals may be gone by the time statics are torn down.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 AudioBlock* Tone(double hz, float amp) {
