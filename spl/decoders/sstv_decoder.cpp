@@ -1,0 +1,651 @@
+#include "spl/decoders/sstv_decoder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "spl/audio/op_amp.h"
+#include "spl/decoders/decoder_windows.h"
+
+namespace {
+
+// The modes, from their published line timings (milliseconds from the start of the line
+// period). Martin 1: sync 4.862, porch 0.572, then green, blue, red of 146.432 each, every one
+// followed by a 0.572 separator. Scottie 1: separator 1.5, green 138.24, separator 1.5, blue
+// 138.24, sync 9.0 and porch 1.5 in the middle of the line, red 138.24; a single 9 ms sync
+// precedes the first line. SC2-180: sync 5.5225, porch 0.5, red, green, blue of 235 each.
+// Robot 72: sync 9, porch 3, luminance 138, separator 4.5 and porch 1.5, R-Y 69, separator 4.5
+// and porch 1.5, B-Y 69.
+const SstvMode kModes[kSstvModeCount] = {
+    {kSstvMartin1, "Martin 1", 44, 256, 960, 10.762332f, 446.446, 4.862, 0.0, 0.0, kSstvRgb,
+     {{1, 5.434, 146.432, kSstvWidth},
+      {2, 152.438, 146.432, kSstvWidth},
+      {0, 299.442, 146.432, kSstvWidth}}},
+    {kSstvScottie1, "Scottie 1", 60, 256, 960, 20.13986f, 428.22, 9.0, 279.48, 9.0, kSstvRgb,
+     {{1, 1.5, 138.24, kSstvWidth},
+      {2, 141.24, 138.24, kSstvWidth},
+      {0, 289.98, 138.24, kSstvWidth}}},
+    {kSstvSc2180, "SC2-180", 55, 256, 960, 6.7605634f, 711.0225, 5.5225, 0.0, 0.0, kSstvRgb,
+     {{0, 6.0225, 235.0, kSstvWidth},
+      {1, 241.0225, 235.0, kSstvWidth},
+      {2, 476.0225, 235.0, kSstvWidth}}},
+    {kSstvRobot72, "Robot 72", 12, 240, 666, 25.6f, 300.0, 9.0, 0.0, 0.0, kSstvYuv,
+     {{0, 12.0, 138.0, kSstvWidth},
+      {1, 156.0, 69.0, kSstvWidth / 2},
+      {2, 231.0, 69.0, kSstvWidth / 2}}},
+};
+
+constexpr double kBlackHz = 1500.0, kWhiteHz = 2300.0;  // brightness linear in between
+constexpr int kSyncLowHz = 1100, kSyncHighHz = 1300;    // exclusive: the 1200 Hz sync band
+constexpr double kSyncHz = 1200.0;
+constexpr int kChunk = 128;            // normalisation chunk of the demodulator
+constexpr float kSilenceFloor = 1.0f;  // one step of 16-bit audio
+constexpr int kMaxLevel = 255;
+constexpr int kRawExtraLines = 3;      // the raw store holds lines + 3 line periods
+constexpr int kSearchLines = 3;        // line periods skipped before the first sync registration
+constexpr int kHoldOffPercent = 95;    // next registration no sooner than 95 % of a line later
+constexpr int kSyncAgreePercent = 2;   // registrations within 2 % of a line agree
+constexpr int kMinSyncAgree = 3;       // of the last four registrations
+constexpr double kStartLeadMs = 20.0;  // a picture's store starts this long before the VIS end
+// A sync is registered where its run of in-band crossings began, which is about one half
+// period of the sync tone after the sync's true start.
+constexpr double kSyncLagMs = 0.4;
+constexpr float kMixAmplitude = 0.2f;  // sync tone amplitude as a share of the peak average
+constexpr int kPeakBlocks = 21;
+// VIS and vertical-sync detectors.
+constexpr double kCellMs = 3.0;        // one history entry
+constexpr int kGroup = 10;             // entries of one 30 ms bit
+constexpr int kVisGroups = 11;         // leader, start, 7 code bits, parity, stop
+constexpr int kDetectorMaxHz = 3000;   // a crossing frequency counts at most this much
+struct HzRange {
+  int lo, hi;  // inclusive
+  bool Has(int f) const { return f >= lo && f <= hi; }
+};
+constexpr HzRange kLeader{1850, 1950}, kStartStop{1150, 1250}, kBitOne{1050, 1150},
+    kBitZero{1250, 1350};
+constexpr int kVisCodeMask = 127;
+constexpr double kMaxLastCross = 1.0e6;  // samples: bounds the time kept since the last crossing
+
+double ClampedAsin(double v) { return std::asin(v < -1.0 ? -1.0 : v > 1.0 ? 1.0 : v); }
+
+// Instantaneous frequency of a half period, without overflow for tiny or negative halves.
+int FrequencyOf(double half, int rate) {
+  if (half <= 0.5) return rate;
+  return int(double(rate) / (2.0 * half));
+}
+
+uint8_t Clamp8(double v) { return uint8_t(v < 0.0 ? 0.0 : v > 255.0 ? 255.0 : v); }
+
+}  // namespace
+
+const SstvMode* SstvModeByNumber(int mode) {
+  for (const SstvMode& m : kModes)
+    if (m.mode == mode) return &m;
+  return nullptr;
+}
+
+const SstvMode* SstvModeByVis(int vis) {
+  for (const SstvMode& m : kModes)
+    if (m.vis == vis) return &m;
+  return nullptr;
+}
+
+const SstvMode* SstvModeAt(int index) {
+  return index >= 0 && index < kSstvModeCount ? &kModes[index] : nullptr;
+}
+
+CSstvDecoder::CSstvDecoder() : geometry_(&kModes[0]) {
+  positions_ = geometry_->image_positions + int(geometry_->sync_positions + 0.5f);
+  sync_int_ = int(geometry_->sync_positions + 0.5f);
+  timing_ = NominalTiming(kSstvMartin1);
+}
+
+CSstvDecoder::~CSstvDecoder() { Release(); }
+
+void CSstvDecoder::ReleaseMode() {
+  std::free(raw_);
+  raw_ = nullptr;
+  raw_size_ = 0;
+  std::free(level_table_);
+  level_table_ = nullptr;
+  FreeAudioBlock(position_block_);
+  position_block_ = nullptr;
+  if (line_bitmap_) DeleteObject(line_bitmap_);
+  if (picture_) DeleteObject(picture_);
+  line_bitmap_ = picture_ = nullptr;
+}
+
+void CSstvDecoder::Release() {
+  ready_ = false;
+  ReleaseMode();
+  for (AudioBlock** b : {&band_, &output_, &tone_}) {
+    FreeAudioBlock(*b);
+    *b = nullptr;
+  }
+}
+
+int CSstvDecoder::Init(int sampleRate, int blockSize) {
+  if (decoding_) {
+    sample_rate_ = sampleRate, block_size_ = blockSize;
+    reinit_pending_ = true;
+    return 1;
+  }
+  Release();
+  sample_rate_ = sampleRate, block_size_ = blockSize;
+  if (sampleRate < 6000 || sampleRate > 192000 || blockSize < 16 || blockSize > 65536 ||
+      taps_ < 2 || taps_ > 4096 || low_ < 1 || low_ >= high_ || high_ >= sampleRate / 2)
+    return 0;
+  det_cell_ = int(kCellMs / (1000.0 / sampleRate));
+  if (!band_pass_.Init(sampleRate, blockSize, taps_) ||
+      !band_pass_.CreateBP(float(low_), float(high_), unsigned(window_)))
+    return 0;
+  if (!NewAudioBlock(&band_, blockSize) || !NewAudioBlock(&output_, blockSize)) return 0;
+  if (mix_sync_ && (!NewAudioBlock(&tone_, blockSize) || !tone_gen_.Init(sampleRate, blockSize)))
+    return 0;
+  COpAmp op;
+  op.Set(band_, 0.0f);
+  op.Set(output_, 0.0f);
+  ready_ = true;
+  if (!SetMode(mode_, timing_table_[mode_])) {
+    ready_ = false;
+    return 0;
+  }
+  return 1;
+}
+
+int CSstvDecoder::SetFilter(int low, int high, int taps, int window) {
+  low_ = low, high_ = high, taps_ = taps, window_ = window;
+  return Init(sample_rate_, block_size_);
+}
+
+int CSstvDecoder::MixSync(int on) {
+  mix_sync_ = on != 0;
+  return Init(sample_rate_, block_size_);
+}
+
+double CSstvDecoder::NominalTiming(int mode) const {
+  const SstvMode* m = SstvModeByNumber(mode);
+  if (!m) return 0.0;
+  const int p = m->image_positions + int(m->sync_positions + 0.5f);
+  // The published line period sets the pace: P positions per line.
+  return double(p) / (m->line_ms / 1000.0 * sample_rate_);
+}
+
+int CSstvDecoder::SetMode(int mode, double timing) {
+  if (mode < 0 || mode >= kSstvModeSlots) return 0;
+  if (!(timing == 0.0 || (timing > 0.0 && timing < 1.0))) return 0;
+  ReleaseMode();
+  if (const SstvMode* row = SstvModeByNumber(mode)) geometry_ = row;
+  mode_ = mode;
+  positions_ = geometry_->image_positions + int(geometry_->sync_positions + 0.5f);
+  sync_int_ = int(geometry_->sync_positions + 0.5f);
+  timing_ = timing != 0.0 ? timing : NominalTiming(geometry_->mode);
+  timing_table_[mode] = timing_;
+  double scans_end = 0.0;
+  for (const SstvScan& sc : geometry_->scans) scans_end = std::max(scans_end, sc.start_ms + sc.length_ms);
+  line_end_ = std::min(positions_, int(std::ceil(scans_end * positions_ / geometry_->line_ms)) + 1);
+  // A store of another size: whatever was being written starts over.
+  write_pos_ = line_count_ = block_pos_ = 0;
+  owed_ = 0;
+  raw_size_ = (geometry_->lines + kRawExtraLines) * positions_;
+  raw_ = static_cast<uint8_t*>(std::calloc(size_t(raw_size_), 1));
+  level_table_ = static_cast<uint8_t*>(std::malloc(kMaxLevel + 1));
+  if (!raw_ || !level_table_) {
+    raw_size_ = 0;
+    return 0;
+  }
+  for (int v = 0; v <= kMaxLevel; ++v) level_table_[v] = uint8_t(kMaxLevel - v);
+  line_bitmap_ = Create(kSstvWidth, 1, 24, 0);
+  picture_ = Create(kSstvWidth, geometry_->lines, 24, 0);
+  if (!line_bitmap_ || !picture_ || !NewAudioBlock(&position_block_, positions_)) return 0;
+  COpAmp().Set(position_block_, 0.0f);
+  ReportState();
+  return 1;
+}
+
+double CSstvDecoder::GetTiming(int mode) const {
+  return mode >= 0 && mode < kSstvModeSlots ? timing_table_[mode] : 0.0;
+}
+
+void CSstvDecoder::SetTiming(int mode, double t) {
+  if (mode < 0 || mode >= kSstvModeSlots || !(t >= 0.0 && t < 1.0)) return;
+  if (mode == mode_) {
+    timing_ = t != 0.0 ? t : NominalTiming(geometry_->mode);
+    timing_table_[mode] = timing_;
+  } else {
+    timing_table_[mode] = t;
+  }
+}
+
+unsigned long CSstvDecoder::GetState() const {
+  return (receiving_ ? kSstvReceiving : 0) | (searching_ ? kSstvSearching : 0);
+}
+
+void CSstvDecoder::ReportState() { StateChange(GetState()); }
+
+void CSstvDecoder::InitReceive(int from_sample, double first_line_pos) {
+  line_offset_ = 0;
+  offset_fraction_ = 0.0;
+  registrations_ = 0;
+  searching_ = true;
+  receiving_ = true;
+  hold_off_ = -kSearchLines * positions_;
+  write_pos_ = line_count_ = block_pos_ = 0;
+  owed_ = 0;
+  clock_ = 0.0;
+  sync_run_ = 0;
+  receive_from_ = from_sample;
+  first_line_pos_ = first_line_pos;
+  history_fill_ = 0;
+  if (raw_) std::memset(raw_, 0, size_t(raw_size_));
+  ReportState();
+}
+
+void CSstvDecoder::StopReceiving() {
+  receiving_ = false;
+  searching_ = false;
+  sync_seen_ = 0;
+  line_count_ = 0;
+  write_pos_ = 0;
+  history_fill_ = 0;
+}
+
+void CSstvDecoder::Run(int on) {
+  write_pos_ = line_count_ = block_pos_ = 0;
+  if (on == 0) {
+    receiving_ = false;
+    searching_ = false;
+    sync_seen_ = 0;
+    return;
+  }
+  InitReceive(0, -1.0);
+}
+
+void CSstvDecoder::AutoSync() {
+  if (!receiving_) return;
+  searching_ = true;
+  line_offset_ = 0;
+  offset_fraction_ = 0.0;
+  registrations_ = 0;
+  sync_run_ = 0;
+  ReportState();
+}
+
+void CSstvDecoder::SetSync(int delta) {
+  long long off = (long long)line_offset_ + delta;
+  if (off < 0) off = 0;
+  if (off > positions_ - 1) off = positions_ - 1;
+  line_offset_ = int(off);
+  if (line_offset_ == positions_ - 1) offset_fraction_ = 0.0;
+  ShowSSTV(-1);
+}
+
+CWindowList* CSstvDecoder::ListOf(int kind) {
+  switch (kind) {
+    case kSstvInputChannel: return &input_windows_;
+    case kSstvPositionChannel: return &position_windows_;
+    case kSstvOutputChannel: return &output_windows_;
+    default: return nullptr;
+  }
+}
+
+int CSstvDecoder::Connect(HWND window, int kind) {
+  CWindowList* l = ListOf(kind);
+  return l ? ConnectDecoderWindow(*l, window) : 0;
+}
+
+int CSstvDecoder::DisConnect(HWND window, int kind) {
+  CWindowList* l = ListOf(kind);
+  return l ? DisConnectDecoderWindow(*l, window) : 0;
+}
+
+int CSstvDecoder::LevelOf(double half) const {
+  if (half <= 0.0) return level_;
+  const double f = sample_rate_ / (2.0 * half);
+  const double v = std::floor((kWhiteHz - f) * kMaxLevel / (kWhiteHz - kBlackHz) + 0.5);
+  return v < 0.0 ? 0 : v > kMaxLevel ? kMaxLevel : int(v);
+}
+
+void CSstvDecoder::Decode(AudioBlock* block) {
+  if (!ready_ || !block || block->count < block_size_) return;
+  decoding_ = true;
+  band_pass_.Filter(block, band_, 1);
+  PostAudioBlock(input_windows_, band_, kSstvInputChannel);
+  // Stretches below one step of 16-bit audio carry no tone: what the filter leaves of digital
+  // silence would otherwise cross zero at random and pass for a sync or a VIS.
+  float* x = band_->data;
+  for (int i = 0; i < block_size_; i += kChunk) {
+    const int n = std::min(kChunk, block_size_ - i);
+    float mag = 0.0f;
+    for (int k = i; k < i + n; ++k) mag = std::max(mag, std::fabs(x[k]));
+    if (mag < kSilenceFloor) std::fill(x + i, x + i + n, 0.0f);
+  }
+  receive_from_ = 0;
+  if (!receiving_) {
+    if (avis_) RunVis(band_->data, block_size_);
+    else RunVerticalSync(band_->data, block_size_);
+  }
+  const int search_run = std::max(3, int(geometry_->sync_ms * kSyncHz / 1000.0));
+  for (int i = 0; i < block_size_; ++i) {
+    if (i % kChunk == 0) {
+      const int n = std::min(kChunk, block_size_ - i);
+      float peak = 0.0f, mag = 0.0f;
+      for (int k = i; k < i + n; ++k) {
+        peak = std::max(peak, x[k]);
+        mag = std::max(mag, std::fabs(x[k]));
+      }
+      // A chunk without a positive sample keeps its sign; silence stays silent.
+      const float scale = peak > 0.0f ? 1.0f / peak : mag > 0.0f ? 1.0f / mag : 0.0f;
+      for (int k = i; k < i + n; ++k) x[k] *= scale;
+    }
+    const double c = x[i], p = prev_;
+    const bool live = receiving_ && i >= receive_from_;
+    if ((p > 0.0) != (c > 0.0)) {
+      const double ac = std::fabs(ClampedAsin(c)), ap = std::fabs(ClampedAsin(p));
+      const double t = ap + ac > 0.0 ? i - ac / (ap + ac) : double(i);
+      const double half = t - last_cross_;
+      const int f = FrequencyOf(half, sample_rate_);
+      SyncRun(f);
+      level_ = LevelOf(half);
+      if (live && searching_) {
+        // A sync counts once a run of crossings has stayed in the band, so that a lone noise
+        // crossing never registers; it is placed where the run began.
+        if (f > kSyncLowHz && f < kSyncHighHz) {
+          if (sync_run_ == 0) sync_run_start_ = write_pos_;
+          if (++sync_run_ == search_run && hold_off_ >= 0) Register(sync_run_start_);
+        } else {
+          sync_run_ = 0;
+        }
+      }
+      for (; owed_ > 0 && receiving_; --owed_) WritePosition(level_, f, block->tick);
+      owed_ = 0;
+      last_cross_ = float(t);
+    }
+    prev_ = float(c);
+    if (live) {
+      for (clock_ += timing_; clock_ >= 1.0; clock_ -= 1.0) ++owed_;
+    }
+    output_->data[i] = float(level_);
+  }
+  last_cross_ -= float(block_size_);
+  if (last_cross_ < -kMaxLastCross) last_cross_ = float(-kMaxLastCross);
+  MeasureAudioBlock(output_);
+  output_->tick = block->tick;
+  PostAudioBlock(output_windows_, output_, kSstvOutputChannel);
+
+  peak_sum_ += block->peak;
+  if (++peak_count_ >= kPeakBlocks) {
+    peak_average_ = peak_sum_ / float(peak_count_);
+    peak_sum_ = 0.0f;
+    peak_count_ = 0;
+  }
+  if (mix_sync_ && tone_ && sync_freq_ > 0 && sync_seen_ > 0) {
+    tone_gen_.SetAmpl(kMixAmplitude * peak_average_);
+    tone_gen_.SetFreq(float(sync_freq_));
+    tone_gen_.Generate(tone_, 0, block_size_);
+    COpAmp op;
+    op.Add(tone_, block, 0);
+    op.Mul(block, 0.5f, 1);
+  }
+  decoding_ = false;
+  if (reinit_pending_) {
+    reinit_pending_ = false;
+    Init(sample_rate_, block_size_);
+  }
+}
+
+void CSstvDecoder::SyncRun(int f) {
+  if (f > kSyncLowHz && f < kSyncHighHz) {
+    sync_sum_ += f;
+    ++sync_count_;
+    if (sync_count_ > sync_int_ / 3) {
+      sync_freq_ = sync_sum_ / sync_count_;
+      sync_seen_ = positions_ / 2;
+    }
+  } else {
+    if (sync_seen_ > 0) --sync_seen_;
+    sync_sum_ = sync_count_ = 0;
+  }
+}
+
+void CSstvDecoder::WritePosition(int v, int f, uint32_t tick) {
+  if (!raw_ || !position_block_ || write_pos_ < 0 || write_pos_ >= raw_size_) {
+    // Nothing may go past the store; a picture that reaches its end is over.
+    StopReceiving();
+    return;
+  }
+  if (block_pos_ >= position_block_->count) block_pos_ = 0;
+  position_block_->data[block_pos_++] = float(v);
+  if (block_pos_ >= position_block_->count) {
+    MeasureAudioBlock(position_block_);
+    position_block_->tick = tick;
+    PostAudioBlock(position_windows_, position_block_, kSstvPositionChannel);
+    block_pos_ = 0;
+  }
+  raw_[write_pos_++] = level_table_[v];
+  if (searching_ && hold_off_ < 0) ++hold_off_;
+  LineStep();
+}
+
+void CSstvDecoder::Register(int pos) {
+  reg_pos_[registrations_ % kMaxRegistrations] = pos;
+  ++registrations_;
+  hold_off_ = -(kHoldOffPercent * positions_) / 100;
+  if (registrations_ >= kMaxRegistrations) FinishAutoSync();
+}
+
+void CSstvDecoder::FinishAutoSync() {
+  const int p = positions_;
+  const int newest = reg_pos_[(registrations_ - 1) % kMaxRegistrations];
+  // Deviations from the newest registration within -P/2 ... P/2: syncs on both sides of a
+  // line's wrap average to the wrap, not to the middle of the line.
+  int dev[kMaxRegistrations];
+  for (int k = 0; k < kMaxRegistrations; ++k) {
+    int d = (reg_pos_[k] - newest) % p;
+    if (d < -p / 2) d += p;
+    if (d >= p - p / 2) d -= p;
+    dev[k] = d;
+  }
+  int sorted[kMaxRegistrations];
+  std::copy(dev, dev + kMaxRegistrations, sorted);
+  std::sort(sorted, sorted + kMaxRegistrations);
+  const int median = sorted[kMaxRegistrations / 2 - 1];
+  const int tol = std::max(3, p * kSyncAgreePercent / 100);
+  int agree = 0;
+  double sum = 0.0;
+  for (int d : dev)
+    if (std::abs(d - median) <= tol) ++agree, sum += d;
+  if (agree < kMinSyncAgree) return;  // a stray registration among them: keep searching
+  const double sync_start = newest + sum / agree - kSyncLagMs * p / geometry_->line_ms;
+  const double line_start = sync_start - geometry_->sync_at_ms * p / geometry_->line_ms;
+  double off;
+  if (first_line_pos_ >= 0.0) {
+    // Whole line periods since the expected start of line 0.
+    const double n = std::floor((line_start - first_line_pos_) / p + 0.5);
+    off = line_start - n * p;
+  } else {
+    off = std::fmod(line_start, double(p));
+    if (off < 0.0) off += p;
+  }
+  off = std::clamp(off, 0.0, double(p - 1));
+  line_offset_ = int(off);
+  offset_fraction_ = off - line_offset_;
+  hold_off_ = 0;
+  searching_ = false;
+  ShowSSTV(-1);
+  ReportState();
+}
+
+void CSstvDecoder::LineStep() {
+  // Once the line start is known a line is complete with its last scan; before that, when the
+  // next line period has been written as well.
+  const long long done = searching_ ? (long long)(line_count_ + 2) * positions_
+                                    : (long long)line_count_ * positions_ + line_offset_ + line_end_;
+  if (write_pos_ < done) return;
+  if (!searching_) ShowSSTV(line_count_);
+  if (!receiving_) return;  // the owner stopped or restarted inside the callback
+  ++line_count_;
+  if (line_count_ >= geometry_->lines) {
+    StopReceiving();
+    ShowSSTV(-1);
+    ReportState();
+  }
+}
+
+void CSstvDecoder::PushHistory(int value, int length) {
+  const int16_t v = int16_t(std::clamp(value, -32768, 32767));
+  if (history_fill_ < length) {
+    history_[history_fill_++] = v;
+    return;
+  }
+  std::memmove(history_, history_ + 1, sizeof(int16_t) * size_t(length - 1));
+  history_[length - 1] = v;
+}
+
+// Mean of the 10 entries from `first`, leaving out the highest and the lowest: one cell hit by
+// a noise crossing, or shared with the neighbouring bit, cannot move a group out of its range.
+// A cell without crossings (silence) makes the whole group no tone (-1).
+int CSstvDecoder::GroupMean(int first) const {
+  int sum = 0, lo = history_[first], hi = history_[first];
+  for (int k = first; k < first + kGroup; ++k) {
+    if (history_[k] <= 0) return -1;
+    sum += history_[k];
+    lo = std::min(lo, int(history_[k]));
+    hi = std::max(hi, int(history_[k]));
+  }
+  return (sum - lo - hi) / (kGroup - 2);
+}
+
+// The code of a complete VIS in the history, -1 when there is none (-2: parity fails).
+int CSstvDecoder::DecodeVisHistory() {
+  if (history_fill_ < kVisHistory) return -1;
+  if (!kLeader.Has(GroupMean(0)) || !kStartStop.Has(GroupMean(kGroup)) ||
+      !kStartStop.Has(GroupMean((kVisGroups - 1) * kGroup)))
+    return -1;
+  int code = 0, ones = 0;
+  for (int g = kVisGroups - 2; g >= 2; --g) {
+    const int m = GroupMean(g * kGroup);
+    int bit;
+    if (kBitOne.Has(m)) bit = 1;
+    else if (kBitZero.Has(m)) bit = 0;
+    else return -1;
+    code = (code << 1) | bit;
+    ones += bit;
+  }
+  return ones % 2 == 0 ? code & kVisCodeMask : -2;
+}
+
+int CSstvDecoder::RunVis(const float* x, int n) {
+  for (int i = 0; i < n; ++i) {
+    const double c = x[i], p = det_prev_;
+    if ((p > 0.0) != (c > 0.0)) {
+      const double t = i - (1.0 + p / (c - p));
+      const double half = t - det_last_t_;
+      det_sum_ += std::min(FrequencyOf(half, sample_rate_), kDetectorMaxHz);
+      ++det_count_;
+      det_last_t_ = t;
+    }
+    det_prev_ = c;
+    if (++det_phase_ < det_cell_) continue;
+    det_phase_ = 0;
+    PushHistory(det_sum_ / std::max(det_count_, 1), kVisHistory);
+    det_sum_ = det_count_ = 0;
+    const int code = DecodeVisHistory();
+    if (code == -2) last_vis_ = 0;
+    if (code < 0) continue;
+    last_vis_ = code;
+    history_fill_ = 0;
+    const SstvMode* row = SstvModeByVis(code);
+    if (!row || !avis_) continue;  // an unknown mode: keep listening
+    if (!SetMode(row->mode, timing_table_[row->mode])) continue;
+    const int from = std::max(0, i + 1 - int(kStartLeadMs / 1000.0 * sample_rate_));
+    const double first =
+        (i + 1 - from) * timing_ + row->first_line_ms * positions_ / row->line_ms;
+    InitReceive(from, first);
+    det_last_t_ -= n;
+    return from;
+  }
+  det_last_t_ -= n;
+  if (det_last_t_ < -kMaxLastCross) det_last_t_ = -kMaxLastCross;
+  return -1;
+}
+
+int CSstvDecoder::RunVerticalSync(const float* x, int n) {
+  for (int i = 0; i < n; ++i) {
+    const double c = x[i], p = det_prev_;
+    if ((p > 0.0) != (c > 0.0)) {
+      const double t = i - (1.0 + p / (c - p));
+      det_sum_ += std::min(FrequencyOf(t - det_last_t_, sample_rate_), kDetectorMaxHz);
+      ++det_count_;
+      det_last_t_ = t;
+    }
+    det_prev_ = c;
+    if (++det_phase_ < det_cell_) continue;
+    det_phase_ = 0;
+    PushHistory(det_sum_ / std::max(det_count_, 1), kVerticalHistory);
+    det_sum_ = det_count_ = 0;
+    if (history_fill_ < kVerticalHistory ||
+        !kStartStop.Has(GroupMean(kVerticalHistory - kGroup)))
+      continue;
+    history_fill_ = 0;
+    InitReceive(i + 1, -1.0);
+    det_last_t_ -= n;
+    return i + 1;
+  }
+  det_last_t_ -= n;
+  if (det_last_t_ < -kMaxLastCross) det_last_t_ = -kMaxLastCross;
+  return -1;
+}
+
+double CSstvDecoder::ScanValue(int y, const SstvScan& scan, int pixel) const {
+  const double per_ms = positions_ / geometry_->line_ms;
+  const double at = double(y) * positions_ + line_offset_ + offset_fraction_ +
+                    (scan.start_ms + (pixel + 0.5) * scan.length_ms / scan.pixels) * per_ms;
+  // The value of a position is measured over the time just before it was written.
+  const double pos = at;
+  int k = int(std::floor(pos));
+  const double w = pos - k;
+  auto raw = [&](int i) { return i < 0 || i >= raw_size_ ? 0.0 : double(raw_[i]); };
+  return raw(k) * (1.0 - w) + raw(k + 1) * w;
+}
+
+HBITMAP CSstvDecoder::GetLine(int y) {
+  if (!line_bitmap_ || !raw_ || !SstvModeByNumber(mode_) || y < 0 || y >= geometry_->lines)
+    return line_bitmap_;
+  double value[3][kSstvWidth] = {};
+  for (const SstvScan& s : geometry_->scans)
+    for (int j = 0; j < s.pixels && j < kSstvWidth; ++j) value[s.channel][j] = ScanValue(y, s, j);
+  uint8_t* out = line_bitmap_->pixels;
+  for (int i = 0; i < kSstvWidth; ++i) {
+    uint8_t r, g, b;
+    if (geometry_->colour == kSstvRgb) {
+      r = Clamp8(value[0][i]), g = Clamp8(value[1][i]), b = Clamp8(value[2][i]);
+    } else {
+      // Each pair of pixels shares its colour differences.
+      const float Y = float(int(value[0][i] + 0.5));
+      const float V = float(int(value[1][i / 2] + 0.5)) - 128.0f;
+      const float U = float(int(value[2][i / 2] + 0.5)) - 128.0f;
+      const float red = Y + 1.5748f * V;
+      const float blue = Y + 1.8556f * U;
+      const float green = (Y - 0.0722f * blue - 0.2126f * red) * 1.3982103f;
+      r = Clamp8(red), g = Clamp8(green), b = Clamp8(blue);
+    }
+    out[3 * i] = b;
+    out[3 * i + 1] = g;
+    out[3 * i + 2] = r;
+  }
+  return line_bitmap_;
+}
+
+HBITMAP CSstvDecoder::GetPicture() {
+  if (!picture_ || !line_bitmap_) return picture_;
+  const int rows = std::abs(picture_->height);
+  for (int y = 0; y < rows; ++y) {
+    HBITMAP line = GetLine(y);
+    const int stored = picture_->height > 0 ? rows - 1 - y : y;
+    std::memcpy(picture_->pixels + size_t(stored) * picture_->bpl, line->pixels,
+                size_t(kSstvWidth) * 3);
+  }
+  return picture_;
+}
