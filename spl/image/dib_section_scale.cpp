@@ -84,20 +84,21 @@ HBITMAP CDibSection::Shrink(HBITMAP src, int w, int h, int keepAspect, DibProgre
   // Box edges in exact integer arithmetic: x0 = i / sx with sx = w / srcW.
   std::vector<int> x0(size_t(w) + 1);
   for (int i = 0; i <= w; ++i) x0[size_t(i)] = int(int64_t(i) * srcW / w);
-  std::vector<COLORREF> line(static_cast<size_t>(srcW)), result(static_cast<size_t>(w));
+  std::vector<COLORREF> line(static_cast<size_t>(srcW)), top(static_cast<size_t>(srcW)),
+      result(static_cast<size_t>(w));
   std::vector<uint64_t> sum(size_t(w) * 3);
   for (int j = 0; j < h; ++j) {
     const int y0 = int(int64_t(j) * srcH / h);
-    // An empty band (vertical enlargement) takes its first row, as an empty box its column.
+    // An empty band (vertical enlargement) stands for its first row.
     const int y1 = std::max(y0 + 1, std::min(int(int64_t(j + 1) * srcH / h), srcH));
     std::fill(sum.begin(), sum.end(), 0);
     for (int y = y0; y < y1; ++y) {
-      LoadSpan(src, y, 0, srcW, line.data());
+      std::vector<COLORREF>& in = y == y0 ? top : line;
+      LoadSpan(src, y, 0, srcW, in.data());
       for (int i = 0; i < w; ++i) {
-        const int a = x0[size_t(i)], b = std::max(a + 1, x0[size_t(i) + 1]);
         uint64_t* s = &sum[size_t(i) * 3];
-        for (int x = a; x < b; ++x) {
-          const COLORREF c = line[size_t(x)];
+        for (int x = x0[size_t(i)]; x < x0[size_t(i) + 1]; ++x) {
+          const COLORREF c = in[size_t(x)];
           s[0] += GetRValue(c);
           s[1] += GetGValue(c);
           s[2] += GetBValue(c);
@@ -105,7 +106,11 @@ HBITMAP CDibSection::Shrink(HBITMAP src, int w, int h, int keepAspect, DibProgre
       }
     }
     for (int i = 0; i < w; ++i) {
-      const int a = x0[size_t(i)], b = std::max(a + 1, x0[size_t(i) + 1]);
+      const int a = x0[size_t(i)], b = x0[size_t(i) + 1];
+      if (a == b) {  // a box without columns takes its top left source pixel
+        result[size_t(i)] = top[size_t(a)];
+        continue;
+      }
       const uint64_t n = uint64_t(b - a) * uint64_t(y1 - y0);
       const uint64_t* s = &sum[size_t(i) * 3];
       result[size_t(i)] = RGB(int(s[0] / n), int(s[1] / n), int(s[2] / n));

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "spl/image/dib_section.h"
@@ -65,8 +66,9 @@ int Channel(COLORREF c, int k) { return int((c >> (8 * k)) & 255); }
 // The box average of the shrinking rule: boxes [i * srcW / w, (i + 1) * srcW / w).
 COLORREF RefShrink(HBITMAP s, int w, int h, int i, int j) {
   const int sw = s->width, sh = Rows(s);
-  const int x0 = i * sw / w, x1 = std::max(x0 + 1, (i + 1) * sw / w);
+  const int x0 = i * sw / w, x1 = (i + 1) * sw / w;
   const int y0 = j * sh / h, y1 = std::max(y0 + 1, (j + 1) * sh / h);
+  if (x1 == x0) return ColorAt(s, x0, y0);
   long sum[3] = {};
   for (int y = y0; y < y1; ++y)
     for (int x = x0; x < x1; ++x)
@@ -96,12 +98,16 @@ TEST(DibScale, ShrinkIsATruncatedBoxAverage) {
   for (int j = 0; j < 7; ++j) EXPECT_EQ(g_rows[size_t(j)], 4000 + j);
   DeleteObject(d);
 
-  // One axis growing: an empty box takes its first source pixel.
-  d = dib.Shrink(s, 50, 30, 0);
-  ASSERT_NE(d, nullptr);
-  for (int j = 0; j < 30; ++j)
-    for (int i = 0; i < 50; ++i) ASSERT_EQ(ColorAt(d, i, j), RefShrink(s, 50, 30, i, j));
-  DeleteObject(d);
+  // Growing axes: a box without columns takes its top left source pixel, a band without
+  // rows its first row.
+  for (const auto& size : {std::pair{50, 30}, std::pair{60, 10}, std::pair{8, 40}}) {
+    d = dib.Shrink(s, size.first, size.second, 0);
+    ASSERT_NE(d, nullptr);
+    for (int j = 0; j < size.second; ++j)
+      for (int i = 0; i < size.first; ++i)
+        ASSERT_EQ(ColorAt(d, i, j), RefShrink(s, size.first, size.second, i, j)) << i << "," << j;
+    DeleteObject(d);
+  }
   DeleteObject(s);
 }
 
