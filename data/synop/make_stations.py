@@ -19,6 +19,12 @@ class Datum(ctypes.Structure):
     _fields_ = [('dptr', ctypes.c_void_p), ('dsize', ctypes.c_int)]
 
 
+# Stations whose nearest weather-util neighbour lies across a border.
+COUNTRY_FIXES = {
+    78310: 'Cuba',  # Cabo San Antonio, the western tip of Cuba (nearest listed: Cancun)
+}
+
+
 def read_gdbm(path):
     g = ctypes.CDLL('libgdbm.so.6')
     g.gdbm_open.restype = ctypes.c_void_p
@@ -109,6 +115,7 @@ for v in read_gdbm(root + '/usr/share/metview/etc/stations-i.db'):
         icao = r[2]
     r, d = nearest(lat, lon, True)
     country = r[3] if r and d < 400 else ''
+    country = COUNTRY_FIXES.get(index, country)
     rows.append((index, icao, name, country, wmo_region(index), lat, lon, altitude))
 
 # One ICAO identifier names one station: keep it at the closest WMO station only.

@@ -54,6 +54,10 @@ constexpr int kMaxLatitudeTenths = 900;
 constexpr int kMaxLongitudeTenths = 1800;
 constexpr int kTenthsToMinutes = 6;
 constexpr int kSoh = 1, kEtx = 3;
+constexpr int kMaxPrecipIndicator = 4;  // iR: 0 ... 4
+constexpr int kPlatformDigits = 5;      // buoy and platform numbers in place of a call sign
+
+bool InRange(int v, int lo, int hi) { return v >= lo && v <= hi; }
 
 // Every character read the shift-independent way: the letter and the figure of the ITA2 code
 // that a transmitter would send for it, so a group received in the wrong shift reads the same.
@@ -307,7 +311,10 @@ int CSynopDecoder::ExamineState(int lineEnd) {
         const int length = kWindow - start;
         int letters = 0;
         for (int i = start; i < kWindow; ++i) letters += isalpha(static_cast<unsigned char>(window_[i])) != 0;
-        if (length < 3 || !letters) return 0;
+        // Buoys and other platforms report under a five-figure number instead of a call sign;
+        // such a group is only kept while the time and the position groups that follow fit.
+        const bool number = !letters && length == kPlatformDigits && Number("?+++++", 1, 5) >= 0;
+        if (length < 3 || (!letters && !number)) return 0;
         ClearReport();
         for (int i = 0; i < length; ++i)
           report_.callSign[i] = static_cast<char>(toupper(static_cast<unsigned char>(window_[start + i])));
@@ -323,6 +330,11 @@ int CSynopDecoder::ExamineState(int lineEnd) {
         return 1;
       }
       if (!Match("?+++++")) return 0;
+      // A doubled station group (a repeat on the teleprinter line) is no iRixhVV group when
+      // its first figure is no precipitation indicator (0 ... 4): skip it.
+      if (Number("?+++++", 1, 5) == static_cast<int>(report_.index) &&
+          Number("?+++++", 1, 1) > kMaxPrecipIndicator)
+        return 1;
       report_.iR = Number("?+++++", 1, 1);
       report_.ix = Number("?+++++", 2, 1);
       report_.h = Number("?+++++", 3, 1);
@@ -373,6 +385,12 @@ int CSynopDecoder::ExamineState(int lineEnd) {
       return 1;
     case kShipTime:
       if (!Match("?+++++")) return 0;
+      if (PlatformNumber() && !(InRange(Number("?+++++", 1, 2), 1, 31) &&
+                                InRange(Number("?+++++", 3, 2), 0, 23))) {
+        ClearReport();  // the figures taken for a platform number were no such thing
+        ChangeState(kShipCallSign);
+        return 1;
+      }
       report_.observationTime = DayTime(Number("?+++++", 1, 2), Number("?+++++", 3, 2), 0);
       report_.iw = Number("?+++++", 5, 1);
       // The next ship report of the section starts with its own call sign.
@@ -681,7 +699,12 @@ int CSynopDecoder::Section3() {
 
 int CSynopDecoder::ShipPosition() {
   if (state_ == kShipLatitude) {
-    if (!Match("?99+++")) return 0;
+    if (!Match("?99+++")) {
+      if (!PlatformNumber() || !Match("?+++++")) return 0;
+      ClearReport();  // a platform number must be followed by its position
+      ChangeState(kShipCallSign);
+      return 1;
+    }
     const int lat = Number("?99+++", 3, 3);
     report_.latitude = (lat > 0 && lat <= kMaxLatitudeTenths) ? lat * kTenthsToMinutes : 0;
     ChangeState(kShipLongitude);
@@ -695,6 +718,14 @@ int CSynopDecoder::ShipPosition() {
   if (qc == 5 || qc == 7) report_.longitude = -report_.longitude;
   ChangeState(kVisibility);
   return 1;
+}
+
+bool CSynopDecoder::PlatformNumber() const {
+  const char* c = report_.callSign;
+  if (!*c) return false;
+  for (; *c; ++c)
+    if (!isdigit(static_cast<unsigned char>(*c))) return false;
+  return true;
 }
 
 // ---- bulletins and reports ----
@@ -732,9 +763,12 @@ void CSynopDecoder::EndBulletin() {
 }
 
 void CSynopDecoder::EndReport() {
+  // A platform number only counts once its time and position groups were read.
+  const bool unplaced = PlatformNumber() && (state_ == kShipTime || state_ == kShipLatitude ||
+                                             state_ == kShipLongitude);
   ChangeState(returnState_);
   const time_t now = Now();
-  if ((report_.flags & kSynStation) && report_.section != kSynSectionNone &&
+  if ((report_.flags & kSynStation) && report_.section != kSynSectionNone && !unplaced &&
       report_.bulletinTime <= now && report_.observationTime <= now)
     Message(report_);
   ClearReport();

@@ -82,6 +82,8 @@ class CSynopDecoder {
   int Section2();
   int Section3();
   int ShipPosition();
+  // The report's call sign is a platform's number (figures only).
+  bool PlatformNumber() const;
   void NewBulletin(int keepWarning);
   void EndBulletin();
   void EndReport();

@@ -37,6 +37,14 @@ TEST(SynopTool, RawWmoFile) {
   EXPECT_NE(std::string::npos, r.out.find("3 reports"));
 }
 
+TEST(SynopTool, BulletinFileWithoutTeleprinterFrame) {
+  const auto r = sigtest::RunTool("decode synop --clock 2026-12-21T13:00 " + kData +
+                                  "/synop/public/smro01_yrbk_211200.txt");
+  EXPECT_EQ(0, r.status) << r.out;
+  EXPECT_NE(std::string::npos, r.out.find("VARFU OMU"));
+  EXPECT_NE(std::string::npos, r.out.find("23 reports"));
+}
+
 TEST(SynopTool, StoreErrorsNameTheFile) {
   auto r = sigtest::RunTool("decode synop --db /nonexistent/x.db " + kData +
                             "/synop/smdl01_raw.bin");

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string>
 
 #include "spl/decoders/synop_import.h"
 #include "tools/kestrel/args.h"
@@ -23,6 +24,19 @@ int ParseClock(const std::string& text, time_t& out) {
   t.tm_mon -= 1;
   out = timegm(&t);
   return out > 0;
+}
+
+constexpr size_t kFramePeek = 64;
+
+// True when the text opens (after blank space) with "ZCZC" or a raw file's SOH.
+bool IsFramed(const std::string& head) {
+  const size_t i = head.find_first_not_of(" \t\r\n");
+  if (i == std::string::npos) return true;  // nothing to frame
+  return head[i] == '\x01' || head.compare(i, 4, "ZCZC") == 0;
+}
+
+void FeedText(CSynopPrinter& printer, const char* text) {
+  for (; *text; ++text) printer.Raw((unsigned char)*text);
 }
 
 }  // namespace
@@ -46,8 +60,17 @@ int RunDecodeSynop(int argc, char** argv) {
     if (in != stdin) fclose(in);
     return Fail("synop store", printer.Error());
   }
-  for (int c; (c = getc(in)) != EOF;) printer.Raw(c);
+  // Bulletins kept as files (e.g. from a GTS file store) start with their heading and lack
+  // the teleprinter's "ZCZC" ... "NNNN" frame that the parser keys on; supply it for them.
+  std::string head;
+  int c;
+  while (head.size() < kFramePeek && (c = getc(in)) != EOF) head.push_back(char(c));
+  const bool framed = IsFramed(head);
+  if (!framed) FeedText(printer, "ZCZC\r\n");
+  for (char h : head) printer.Raw((unsigned char)h);
+  while ((c = getc(in)) != EOF) printer.Raw(c);
   if (in != stdin) fclose(in);
+  if (!framed) FeedText(printer, "\r\nNNNN\r\n");
   printer.Finish();
   fprintf(stderr, "%d reports, %d not translated, %u bulletins\n", printer.Reports(),
           printer.Untranslated(), printer.Bulletins());
