@@ -231,6 +231,7 @@ TEST(DibJpeg, ImageMagickFilesReadAndOursOpenThere) {
       "convert -size 83x41 -seed 5 plasma:fractal -quality 92 ",
       "convert -size 83x41 gradient:white-black -colorspace Gray -quality 92 ",
       "convert -size 64x32 -seed 2 plasma:fractal -interlace JPEG -quality 85 ",  // progressive
+      "convert -size 64x32 -seed 4 plasma:fractal -colorspace CMYK -quality 92 ",  // four channels
   };
   for (const std::string& m : makers) {
     const std::string path = dir.File("im.jpg");
