@@ -240,7 +240,8 @@ int CDibSection::Stretch(HBITMAP dst, int x, int y, int w, int h, HBITMAP src, i
   // Destination columns inside the destination picture with source pixels under them.
   std::vector<int> cx0, cx1;
   int first = -1, last = -1;
-  for (int i = 0; i < w; ++i) {
+  const int iEnd = int(std::min<int64_t>(w, int64_t(dstW) - x));
+  for (int i = int(std::max<int64_t>(0, -int64_t(x))); i < iEnd; ++i) {
     const int64_t dx = int64_t(x) + i;
     const int64_t a = std::max<int64_t>(lo(sx, i, sw, w), 0);
     const int64_t b = std::min<int64_t>(hi(sx, i, sw, w), srcW);
@@ -255,7 +256,8 @@ int CDibSection::Stretch(HBITMAP dst, int x, int y, int w, int h, HBITMAP src, i
     const int spanLo = cx0.front(), spanHi = cx1.back();
     std::vector<COLORREF> line(static_cast<size_t>(spanHi - spanLo)), result(static_cast<size_t>(n));
     std::vector<uint64_t> sum(size_t(n) * 3);
-    for (int j = 0; j < h; ++j) {
+    const int jEnd = int(std::min<int64_t>(h, int64_t(dstH) - y));
+    for (int j = int(std::max<int64_t>(0, -int64_t(y))); j < jEnd; ++j) {
       const int64_t dy = int64_t(y) + j;
       const int64_t a = std::max<int64_t>(lo(sy, j, sh, h), 0);
       const int64_t b = std::min<int64_t>(hi(sy, j, sh, h), srcH);

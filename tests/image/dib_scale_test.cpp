@@ -404,6 +404,8 @@ TEST(DibScale, StretchAveragesBoxesAndClips) {
     DeleteObject(d);
   }
   HBITMAP d = dib.Create(8, 8, 8);
+  // A huge destination region costs only the part inside the picture.
+  ASSERT_EQ(dib.Stretch(d, -1000000000, 0, 2000000000, 8, s, 0, 0, 12, 10), 1);
   EXPECT_EQ(dib.Stretch(d, 0, 0, 4, -4, s, 0, 0, 4, 4), 0);
   EXPECT_EQ(dib.Error(), kDibSize);
   DeleteObject(d);
