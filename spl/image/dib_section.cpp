@@ -11,6 +11,15 @@
 namespace {
 constexpr int kInfoSize = 40;
 constexpr int kFileHeaderSize = 14;
+constexpr uint32_t kBiBitfields = 3;  // red, green and blue masks follow the header
+constexpr int kMasksSize = 12;
+// The colour masks of the pixel layouts bitmaps have in memory.
+struct PlainMasks {
+  int bits;
+  uint32_t red, green, blue;
+};
+constexpr PlainMasks kPlainMasks[] = {{16, 0x7C00, 0x03E0, 0x001F},
+                                      {32, 0xFF0000, 0x00FF00, 0x0000FF}};
 
 int PaletteEntries(int bits) { return bits <= 8 ? 1 << bits : 0; }
 int Rows(HBITMAP h) { return h->height < 0 ? -h->height : h->height; }
@@ -201,8 +210,21 @@ HBITMAP CDibSection::ReadBMP(const unsigned char* data, size_t size) {
   const uint32_t imageSize = Le32(ih + 20);
   const uint32_t used = Le32(ih + 32);
   if (infoSize < uint32_t(kInfoSize)) return FailH(kDibTransfer);
+  // Colour masks (written for 16 and 32 bits by many programs) are read as plain rows when
+  // they describe the layout the bitmap has anyway; other layouts are not converted.
+  if (compression == kBiBitfields) {
+    const uint64_t masksAt = infoSize >= kInfoSize + kMasksSize ? uint64_t(kFileHeaderSize) + kInfoSize
+                                                                : uint64_t(kFileHeaderSize) + infoSize;
+    if (masksAt + kMasksSize > size) return FailH(kDibRead);
+    const unsigned char* m = data + masksAt;
+    bool known = false;
+    for (const PlainMasks& p : kPlainMasks)
+      known = known || (p.bits == bits && Le32(m) == p.red && Le32(m + 4) == p.green &&
+                        Le32(m + 8) == p.blue);
+    if (!known) return FailH(kDibTransfer);
+  }
   // Run-length data exists for its own depth only, and only bottom-up.
-  const bool rle = compression != BI_RGB;
+  const bool rle = compression != BI_RGB && compression != kBiBitfields;
   if (rle && !((compression == BI_RLE8 && bits == 8) || (compression == BI_RLE4 && bits == 4)))
     return FailH(kDibTransfer);
   if (rle && height < 0) return FailH(kDibTransfer);

@@ -365,6 +365,41 @@ TEST(DibRle, DamagedDataFailsWithReason) {
   EXPECT_EQ(dib.Error(), kDibMemory);
 }
 
+TEST(DibRle, ImageMagickPlainFilesRead) {
+  if (!pictest::HaveImageMagick()) GTEST_SKIP() << "ImageMagick (convert, identify) not installed";
+  sigtest::TempDir dir;
+  CDibSection dib;
+  const std::string scene = "convert -size 37x23 -seed 3 plasma:fractal ";
+  // Depth and how ImageMagick writes it: 124-byte headers, colour masks, 1 and 4 bits.
+  const struct {
+    const char* options;
+    int bits;
+  } kinds[] = {{"bmp:", 24},
+               {"-colors 16 bmp3:", 4},
+               {"-monochrome bmp3:", 1},
+               {"-alpha on -channel A -fx 0.5 bmp:", 32},
+               {"-define bmp:subtype=RGB555 bmp:", 16}};
+  for (const auto& k : kinds) {
+    const std::string path = dir.File("p.bmp");
+    ASSERT_TRUE(pictest::Shell(scene + k.options + path)) << k.options;
+    HBITMAP a = dib.LoadFile(path.c_str());
+    ASSERT_NE(a, nullptr) << k.options << ": " << dib.Error();
+    EXPECT_EQ(dib.Bits(a), k.bits) << k.options;
+    auto theirs = pictest::MagickRgb(path);
+    auto ours = pictest::OurRgb(dib, a);
+    if (k.bits == 16)  // five bits a channel: ImageMagick scales them up, the bitmap shifts
+      for (auto* v : {&theirs, &ours})
+        for (auto& c : *v) c = uint8_t(c >> 3);
+    EXPECT_EQ(ours, theirs) << k.options;
+    DeleteObject(a);
+  }
+  // Masks of another layout are refused rather than shown in wrong colours.
+  const std::string path = dir.File("565.bmp");
+  ASSERT_TRUE(pictest::Shell(scene + "-define bmp:subtype=RGB565 bmp:" + path));
+  EXPECT_EQ(dib.LoadFile(path.c_str()), nullptr);
+  EXPECT_EQ(dib.Error(), kDibTransfer);
+}
+
 TEST(DibRle, ImageMagickFilesReadAndOurFilesOpenThere) {
   if (!pictest::HaveImageMagick()) GTEST_SKIP() << "ImageMagick (convert, identify) not installed";
   sigtest::TempDir dir;
