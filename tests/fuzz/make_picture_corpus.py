@@ -2,7 +2,7 @@
 """Writes the small seed files of the picture fuzz targets (run from the repository root).
 
 corpus/bmp: hand-made BMP files covering every run-length code (runs, absolute runs with
-padding, end of line, delta, end of bitmap) at 4 and 8 bits, and plain 1- and 24-bit files.
+padding, end of line, delta, end of bitmap) at 4 and 8 bits, plain 1- and 24-bit files and a 32-bit file with colour masks.
 corpus/jpeg: tiny baseline, gray and progressive JPEG files made with ImageMagick's convert.
 """
 import os
@@ -12,16 +12,16 @@ import subprocess
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
-def bmp(width, height, bits, compression, body, palette=None):
+def bmp(width, height, bits, compression, body, palette=None, masks=b""):
     entries = (1 << bits) if bits <= 8 else 0
     if palette is None:
         palette = [(i * 17 % 256, i * 5 % 256, 255 - i % 256) for i in range(entries)]
     pal = b"".join(struct.pack("<BBBB", b, g, r, 0) for (b, g, r) in palette)
-    off = 14 + 40 + len(pal)
+    off = 14 + 40 + len(masks) + len(pal)
     info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, compression, len(body), 0, 0,
                        len(palette) if bits <= 8 else 0, 0)
     head = struct.pack("<2sIHHI", b"BM", off + len(body), 0, 0, off)
-    return head + info + pal + body
+    return head + info + masks + pal + body
 
 
 def main():
@@ -34,6 +34,7 @@ def main():
         # RLE4, 6 x 2: alternating run, absolute run with pad, run of one.
         "rle4.bmp": bmp(6, 2, 4, 2, bytes([5, 0xAB, 0, 0, 0, 5, 0x12, 0x34, 0x50, 0, 1, 0xE0, 0, 1])),
         "plain1.bmp": bmp(9, -3, 1, 0, bytes([0xAA, 0x80, 0, 0, 0x55, 0, 0, 0, 0xFF, 0x80, 0, 0])),
+        "masks32.bmp": bmp(2, 2, 32, 3, bytes(range(16)), masks=struct.pack("<III", 0xFF0000, 0xFF00, 0xFF)),
         "plain24.bmp": bmp(2, 2, 24, 0, bytes([0, 0, 255, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 0])),
     }
     for name, data in files.items():

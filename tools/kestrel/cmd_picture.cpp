@@ -34,7 +34,9 @@ struct CompressionName {
   uint32_t code;
   const char* name;
 };
-const CompressionName kCompressionNames[] = {{BI_RGB, "none"}, {BI_RLE8, "RLE8"}, {BI_RLE4, "RLE4"}};
+constexpr uint32_t kBiBitfields = 3;  // plain rows described by colour masks
+const CompressionName kCompressionNames[] = {
+    {BI_RGB, "none"}, {BI_RLE8, "RLE8"}, {BI_RLE4, "RLE4"}, {kBiBitfields, "bitfields"}};
 
 const char* NameOfCompression(uint32_t code) {
   for (const CompressionName& c : kCompressionNames)
