@@ -48,9 +48,10 @@ constexpr int kHoldOffPercent = 95;    // next registration no sooner than 95 % 
 constexpr int kSyncAgreePercent = 2;   // registrations within 2 % of a line agree
 constexpr int kMinSyncAgree = 3;       // of the last four registrations
 constexpr double kStartLeadMs = 20.0;  // a picture's store starts this long before the VIS end
-// A sync is registered where its run of in-band crossings began, which is about one half
-// period of the sync tone after the sync's true start.
-constexpr double kSyncLagMs = 0.4;
+// A sync is registered where its run of in-band crossings began: about half a period of the
+// sync tone after its true start, less the quarter period by which the levels, measured over
+// whole periods, lag as well.
+constexpr double kSyncLagMs = 0.25;
 constexpr float kMixAmplitude = 0.2f;  // sync tone amplitude as a share of the peak average
 constexpr int kPeakBlocks = 21;
 // VIS and vertical-sync detectors.
@@ -347,7 +348,10 @@ void CSstvDecoder::Decode(AudioBlock* block) {
       const double half = t - last_cross_;
       const int f = FrequencyOf(half, sample_rate_);
       SyncRun(f);
-      level_ = LevelOf(half);
+      // The level takes the whole period (this half and the one before): a crossing's timing
+      // error then weighs half as much, at a resolution still finer than a position.
+      level_ = LevelOf(prev_half_ > 0.0 && half > 0.0 ? 0.5 * (half + prev_half_) : half);
+      prev_half_ = half;
       if (live && searching_) {
         // A sync counts once a run of crossings has stayed in the band, so that a lone noise
         // crossing never registers; it is placed where the run began.
@@ -606,8 +610,14 @@ double CSstvDecoder::ScanValue(int y, const SstvScan& scan, int pixel) const {
   const double pos = at;
   int k = int(std::floor(pos));
   const double w = pos - k;
-  auto raw = [&](int i) { return i < 0 || i >= raw_size_ ? 0.0 : double(raw_[i]); };
-  return raw(k) * (1.0 - w) + raw(k + 1) * w;
+  auto raw = [&](int i) { return i < 0 || i >= raw_size_ ? 0 : int(raw_[i]); };
+  // The median of three neighbours removes the single wild positions that a noise crossing
+  // makes, and keeps edges where they are.
+  auto median = [&](int i) {
+    const int a = raw(i - 1), b = raw(i), c = raw(i + 1);
+    return double(std::max(std::min(a, b), std::min(std::max(a, b), c)));
+  };
+  return median(k) * (1.0 - w) + median(k + 1) * w;
 }
 
 HBITMAP CSstvDecoder::GetLine(int y) {

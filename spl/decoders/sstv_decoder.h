@@ -179,6 +179,7 @@ class CSstvDecoder : public CDibSection {
   int sync_sum_ = 0, sync_count_ = 0, sync_freq_ = 0, sync_seen_ = 0;
   int last_vis_ = 0;
   float prev_ = 0.0f, last_cross_ = 0.0f;
+  double prev_half_ = 0.0;
   int level_ = 0;
   float peak_average_ = 1.0f, peak_sum_ = 0.0f;
   int peak_count_ = 0;

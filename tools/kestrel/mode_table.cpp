@@ -3,7 +3,7 @@
 // Rows are added as the decoders and transmitters arrive; declare each runner here.
 int RunDecodeCw(int, char**), RunDecodeBpsk31(int, char**), RunDecodeQpsk31(int, char**);
 int RunDecodeRtty(int, char**), RunDecodeSitor(int, char**), RunDecodeNavtex(int, char**);
-int RunDecodeSynop(int, char**);
+int RunDecodeSynop(int, char**), RunDecodeSstv(int, char**);
 int RunTransmitRtty(int, char**), RunTransmitSitor(int, char**), RunTransmitNavtex(int, char**);
 int RunTransmitCw(int, char**), RunTransmitBpsk31(int, char**), RunTransmitQpsk31(int, char**);
 int RunTransmitSstv(int, char**);
@@ -15,6 +15,7 @@ const ModeCommand kDecodeModes[] = {
     {"synop", "SYNOP/SHIP bulletins: [--db STORE.db] FILE.txt|-", RunDecodeSynop},
     {"bpsk31", "PSK31, binary: [--tone HZ] FILE.wav", RunDecodeBpsk31},
     {"qpsk31", "PSK31, quadrature: [--tone HZ] [--reverse] FILE.wav", RunDecodeQpsk31},
+    {"sstv", "SSTV pictures as JPEG: [--mode martin1|scottie1|sc2-180|robot72|auto] --out DIR FILE.wav", RunDecodeSstv},
     {nullptr, nullptr, nullptr},
 };
 const int kDecodeModeCount = sizeof(kDecodeModes) / sizeof(kDecodeModes[0]) - 1;

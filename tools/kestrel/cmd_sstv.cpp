@@ -1,0 +1,183 @@
+// kestrel decode sstv: slow-scan television pictures from a wave file, each saved as a JPEG
+// named after its UTC start time, with the library's SSTV decoder set up as the station sets
+// it up (1024-sample blocks at 11025 Hz, the same durations at other rates).
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <string>
+
+#include "spl/decoders/sstv_decoder.h"
+#include "tools/kestrel/args.h"
+#include "tools/kestrel/command.h"
+#include "tools/kestrel/wav_io.h"
+
+namespace {
+
+constexpr double kStationRate = 11025.0;
+constexpr int kStationBlock = 1024;
+constexpr int kStationTaps = 64;
+constexpr int kMinRate = 6000;  // the 1000 ... 2500 Hz band-pass must fit below half the rate
+constexpr int kJpegQuality = 75;
+constexpr const char* kSubject = "decode sstv";
+
+// The tool's mode names; "auto" leaves the choice to the VIS code.
+struct ModeName {
+  const char* name;
+  int mode;
+};
+constexpr ModeName kModeNames[] = {
+    {"martin1", kSstvMartin1}, {"scottie1", kSstvScottie1}, {"sc2-180", kSstvSc2180},
+    {"robot72", kSstvRobot72}};
+constexpr int kAuto = -1;
+
+const char* kUsage =
+    "usage: kestrel decode sstv [--mode martin1|scottie1|sc2-180|robot72|auto] --out DIR "
+    "FILE.wav\n"
+    "Receives SSTV pictures and saves each as DIR/SSTV_YYYY-MM-DD_HH-MM.JPG (UTC start time;\n"
+    "_2, _3 ... rather than overwrite). With auto (the default) the VIS code before each\n"
+    "picture selects the mode; a fixed mode starts a picture at any 30 ms sync instead.\n"
+    "A picture cut short is saved as far as it came. State changes go to standard error.\n";
+
+std::string StateText(unsigned long s) {
+  if (!(s & kSstvReceiving)) return "waiting for a picture";
+  return (s & kSstvSearching) ? "receiving, searching the line syncs" : "receiving, in sync";
+}
+
+class CSavingSstvDecoder : public CSstvDecoder {
+ public:
+  CSavingSstvDecoder(std::string dir, time_t start, int rate, bool fixed)
+      : dir_(std::move(dir)), start_(start), rate_(rate), fixed_(fixed) {}
+
+  void StateChange(unsigned long state) override {
+    if (state == reported_) return;
+    fprintf(stderr, "kestrel: %s: %.1f s: %s\n", kSubject, double(samples_) / rate_,
+            StateText(state).c_str());
+    if ((state & kSstvReceiving) && !(reported_ & kSstvReceiving)) picture_start_ = samples_;
+    // A picture ends when receiving stops; Decode is still inside that picture's last block.
+    if (!(state & kSstvReceiving) && (reported_ & kSstvReceiving)) Save(false);
+    reported_ = state;
+  }
+
+  // At the end of the file: a picture still coming in is saved as far as it came.
+  void Finish() {
+    if (GetState() & kSstvReceiving) Save(true);
+  }
+
+  void Advance(int n) { samples_ += n; }
+  int saved = 0, failed = 0;
+
+ private:
+  void Save(bool partial) {
+    const time_t at = start_ + time_t(picture_start_ / rate_);
+    struct tm t;
+    gmtime_r(&at, &t);
+    char stem[64];
+    snprintf(stem, sizeof stem, "SSTV_%04d-%02d-%02d_%02d-%02d", t.tm_year + 1900, t.tm_mon + 1,
+             t.tm_mday, t.tm_hour, t.tm_min);
+    std::string path = dir_ + "/" + stem + ".JPG";
+    for (int k = 2; std::filesystem::exists(path); ++k)
+      path = dir_ + "/" + stem + "_" + std::to_string(k) + ".JPG";
+    const SstvMode* m = SstvModeByNumber(GetMode());
+    const std::string vis = fixed_ ? std::string("mode set") : "VIS " + std::to_string(GetLastVIS());
+    if (!SaveJpeg(path.c_str(), GetPicture(), kJpegQuality)) {
+      fprintf(stderr, "kestrel: %s: %s\n", path.c_str(), ErrorText(Error()));
+      ++failed;
+      return;
+    }
+    ++saved;
+    printf("%s %s (%s)", path.c_str(), m ? m->name : "?", vis.c_str());
+    if (partial) printf(", %d of %d lines", GetLineCount(), GetYSize());
+    printf("\n");
+    fflush(stdout);
+  }
+
+  std::string dir_;
+  time_t start_;
+  int rate_;
+  bool fixed_;
+  unsigned long reported_ = 0;
+  long long samples_ = 0, picture_start_ = 0;
+};
+
+int Scaled(int samples, int rate) {
+  return std::max(1, int(std::lround(samples * (rate / kStationRate))));
+}
+
+// The UTC time at which the recording began: the file's time less its length, or now.
+time_t RecordingStart(const std::string& path, long long frames, int rate) {
+  struct stat st;
+  const time_t end = stat(path.c_str(), &st) == 0 ? st.st_mtime : time(nullptr);
+  return end - time_t(frames / rate);
+}
+
+}  // namespace
+
+int RunDecodeSstv(int argc, char** argv) {
+  CArgs args({"--mode", "--out"}, {});
+  if (!args.Parse(argc, argv)) return Fail(kSubject, args.Error());
+  if (args.WantsHelp()) {
+    fputs(kUsage, stdout);
+    return kExitOk;
+  }
+  int mode = kAuto;
+  const std::string mode_name = args.Get("--mode", "auto");
+  if (mode_name != "auto") {
+    mode = -2;
+    for (const ModeName& m : kModeNames)
+      if (mode_name == m.name) mode = m.mode;
+    if (mode == -2)
+      return Fail(kSubject, "unknown mode '" + mode_name +
+                                "' (martin1, scottie1, sc2-180, robot72 or auto)");
+  }
+  if (!args.Has("--out") || args.Positional().size() != 1) {
+    fputs(kUsage, stderr);
+    return Fail(kSubject, "--out DIR and one wave file wanted");
+  }
+  const std::string dir = args.Get("--out");
+  const std::string path = args.Positional()[0];
+  CWavBlockReader probe;
+  if (!probe.Open(path, kStationBlock)) return Fail(path, probe.Error());
+  const int rate = probe.Rate();
+  if (rate < kMinRate)
+    return Fail(kSubject, std::to_string(rate) + " Hz sampling is too low for SSTV (at least " +
+                              std::to_string(kMinRate) + " Hz)");
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  if (!std::filesystem::is_directory(dir))
+    return Fail(kSubject, "cannot make the folder " + dir);
+  const int block = Scaled(kStationBlock, rate);
+  CWavBlockReader reader;
+  if (!reader.Open(path, block)) return Fail(path, reader.Error());
+  CSavingSstvDecoder decoder(dir, RecordingStart(path, reader.Frames(), rate), rate,
+                             mode != kAuto);
+  if (!decoder.SetFilter(1000, 2500, Scaled(kStationTaps, rate), 0) ||
+      !decoder.Init(rate, block))
+    return Fail(kSubject, "CSstvDecoder::Init error (rate " + std::to_string(rate) + " Hz)");
+  if (mode != kAuto) {
+    decoder.SetAVIS(0);
+    if (!decoder.SetMode(mode, 0.0)) return Fail(kSubject, "CSstvDecoder::SetMode error");
+  }
+  // The last block is padded with silence, so the decoder always gets whole blocks.
+  while (AudioBlock* b = reader.Next(true)) {
+    decoder.Decode(b);
+    decoder.Advance(b->count);
+  }
+  // One block of silence brings the end of the file out of the band-pass.
+  AudioBlock* silence = nullptr;
+  if (NewAudioBlock(&silence, block)) {
+    for (int i = 0; i < block; ++i) silence->data[i] = 0.0f;
+    MeasureAudioBlock(silence);
+    if (decoder.GetState() & kSstvReceiving) decoder.Decode(silence);
+    FreeAudioBlock(silence);
+  }
+  decoder.Finish();
+  if (decoder.failed) return kExitFailure;
+  if (decoder.saved == 0) {
+    fprintf(stderr, "kestrel: %s: no SSTV picture found\n", path.c_str());
+    return kExitFailure;
+  }
+  return kExitOk;
+}
