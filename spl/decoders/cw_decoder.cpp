@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 
+#include "spl/audio/block_steps.h"
 #include "spl/decoders/decoder_windows.h"
 #include "spl/decoders/morse_code.h"
 
@@ -101,40 +102,20 @@ int CCwDecoder::SetSpeedHint(int wpm) {
   return 1;
 }
 
-CWindowList* CCwDecoder::ListOf(int channel) {
-  if (channel == kCwBandPassChannel) return &band_windows_;
-  if (channel == kCwEnvelopeChannel) return &envelope_windows_;
-  return nullptr;
-}
+int CCwDecoder::Connect(HWND wnd, int channel) { return windows_.Connect(wnd, channel); }
 
-int CCwDecoder::Connect(HWND wnd, int channel) {
-  CWindowList* list = ListOf(channel);
-  return list ? ConnectDecoderWindow(*list, wnd) : 0;
-}
-
-int CCwDecoder::DisConnect(HWND wnd, int channel) {
-  CWindowList* list = ListOf(channel);
-  return list ? DisConnectDecoderWindow(*list, wnd) : 0;
-}
+int CCwDecoder::DisConnect(HWND wnd, int channel) { return windows_.DisConnect(wnd, channel); }
 
 void CCwDecoder::Decode(const AudioBlock* in) {
   if (!in || !band_ || in->count <= 0) return;
-  if (in->count <= block_) {
-    DecodeStep(in);
-    return;
-  }
-  for (int start = 0; start < in->count; start += block_) {
-    staging_->count = std::min(block_, in->count - start);
-    std::copy(in->data + start, in->data + start + staging_->count, staging_->data);
-    DecodeStep(staging_);
-  }
+  FeedInSteps(in, block_, staging_, [this](const AudioBlock* step) { DecodeStep(step); });
 }
 
 void CCwDecoder::DecodeStep(const AudioBlock* in) {
   // The work blocks take the length of this step, so a short block leaves no stale samples.
   band_->count = envelope_->count = in->count;
   band_pass_.Filter(in, band_, 0);
-  PostAudioBlock(band_windows_, band_, kCwBandPassChannel);
+  windows_.Post(band_, kCwBandPassChannel);
   for (int i = 0; i < band_->count; ++i) band_->data[i] = std::fabs(band_->data[i]);
   low_pass_.Filter(band_, envelope_, 1);
   double sum = 0.0;
@@ -145,7 +126,7 @@ void CCwDecoder::DecodeStep(const AudioBlock* in) {
   else
     threshold_ *= kThresholdDecay;
   RunKeying(envelope_);
-  PostAudioBlock(envelope_windows_, envelope_, kCwEnvelopeChannel);
+  windows_.Post(envelope_, kCwEnvelopeChannel);
 }
 
 void CCwDecoder::RunKeying(const AudioBlock* envelope) {

@@ -6,6 +6,7 @@
 
 #include "spl/audio/audio_block.h"
 #include "spl/audio/sound_device.h"
+#include "spl/decoders/decoder_windows.h"
 #include "spl/dsp/filter.h"
 
 // Signal kinds posted to the connected windows.
@@ -50,7 +51,6 @@ class CCwDecoder {
   void RunKeying(const AudioBlock* envelope);
   void EndMark();
   void LookUp();
-  CWindowList* ListOf(int channel);
 
   int rate_ = 11025;
   int block_ = 1024;
@@ -70,8 +70,7 @@ class CCwDecoder {
   AudioBlock* band_ = nullptr;
   AudioBlock* envelope_ = nullptr;
   AudioBlock* staging_ = nullptr;  // one step of an input longer than the block size
-  CWindowList band_windows_;
-  CWindowList envelope_windows_;
+  CDecoderWindows windows_{kCwBandPassChannel, kCwEnvelopeChannel};
   CFilter band_pass_;
   CFilter low_pass_;
   // Derived from the rate at Init: the samples of the sample counts fixed at 11025 Hz.

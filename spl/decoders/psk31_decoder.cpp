@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "spl/audio/block_steps.h"
 #include "spl/decoders/decoder_windows.h"
 #include "spl/decoders/psk31_symbol_state.h"
 #include "spl/decoders/varicode.h"
@@ -122,40 +123,20 @@ int CPSK31Decoder::SetReverseMode(int reverse) {
   return old;
 }
 
-CWindowList* CPSK31Decoder::ListOf(int channel) {
-  if (channel == kPsk31BandPassChannel) return &band_windows_;
-  if (channel == kPsk31DemodulatedChannel) return &demod_windows_;
-  return nullptr;
-}
+int CPSK31Decoder::Connect(HWND wnd, int channel) { return windows_.Connect(wnd, channel); }
 
-int CPSK31Decoder::Connect(HWND wnd, int channel) {
-  CWindowList* list = ListOf(channel);
-  return list ? ConnectDecoderWindow(*list, wnd) : 0;
-}
-
-int CPSK31Decoder::DisConnect(HWND wnd, int channel) {
-  CWindowList* list = ListOf(channel);
-  return list ? DisConnectDecoderWindow(*list, wnd) : 0;
-}
+int CPSK31Decoder::DisConnect(HWND wnd, int channel) { return windows_.DisConnect(wnd, channel); }
 
 void CPSK31Decoder::Decode(const AudioBlock* in) {
   if (!in || !band_ || in->count <= 0) return;
-  if (in->count <= block_) {
-    DecodeStep(in);
-    return;
-  }
-  for (int start = 0; start < in->count; start += block_) {
-    staging_->count = std::min(block_, in->count - start);
-    std::copy(in->data + start, in->data + start + staging_->count, staging_->data);
-    DecodeStep(staging_);
-  }
+  FeedInSteps(in, block_, staging_, [this](const AudioBlock* step) { DecodeStep(step); });
 }
 
 void CPSK31Decoder::DecodeStep(const AudioBlock* in) {
   // The work blocks take the length of this step, so a short block leaves no stale samples.
   band_->count = loop_out_->count = in->count;
   band_pass_.Filter(in, band_, 1);
-  PostAudioBlock(band_windows_, band_, kPsk31BandPassChannel);
+  windows_.Post(band_, kPsk31BandPassChannel);
   if (bpsk_)
     DecodeBpsk();
   else
@@ -200,7 +181,7 @@ void CPSK31Decoder::DecodeBpsk() {
     Consume(BpskTiming());
   }
   MeasureAudioBlock(band_);
-  PostAudioBlock(demod_windows_, band_, kPsk31DemodulatedChannel);
+  windows_.Post(band_, kPsk31DemodulatedChannel);
 }
 
 int CPSK31Decoder::BpskTiming() {
@@ -263,7 +244,7 @@ void CPSK31Decoder::DecodeQpsk() {
     Frame();
     Consume(QpskTiming(before_));
   }
-  PostAudioBlock(demod_windows_, band_, kPsk31DemodulatedChannel);
+  windows_.Post(band_, kPsk31DemodulatedChannel);
   // The offset handed to the loop with the next block.
   unsigned offset = unsigned(state.phase_offset);
   while (offset < unsigned(block_)) offset += unsigned(n);

@@ -8,6 +8,7 @@
 
 #include "spl/audio/audio_block.h"
 #include "spl/audio/sound_device.h"
+#include "spl/decoders/decoder_windows.h"
 #include "spl/decoders/viterbi_decoder_qpsk.h"
 #include "spl/dsp/filter.h"
 #include "spl/dsp/pll.h"
@@ -58,14 +59,12 @@ class CPSK31Decoder {
   int BpskTiming();
   int QpskTiming(int before);
   int MapQpskSymbol(float m);
-  CWindowList* ListOf(int channel);
 
   int rate_ = 11025;
   int block_ = 1024;
   int taps_ = 128;
   double carrier_ = 1000.0;
-  CWindowList band_windows_;
-  CWindowList demod_windows_;
+  CDecoderWindows windows_{kPsk31BandPassChannel, kPsk31DemodulatedChannel};
   int symbol_ = 353;  // samples per symbol
   float* symbols_ = nullptr;  // symbol buffer of symbol_capacity_ samples
   int symbol_capacity_ = 0;

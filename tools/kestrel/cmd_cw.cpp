@@ -10,20 +10,19 @@
 #include "spl/decoders/morse_code.h"
 #include "tools/kestrel/args.h"
 #include "tools/kestrel/command.h"
+#include "tools/kestrel/tone_check.h"
 #include "tools/kestrel/wav_io.h"
 
 namespace {
 
 // The station's set-up at 11025 Hz: 1024-sample blocks and 128-tap filters; other rates keep
 // the same durations.
-constexpr double kStationRate = 11025.0;
 constexpr int kStationBlock = 1024;
 constexpr int kStationTaps = 128;
 constexpr int kDefaultTone = 1000;
 constexpr int kDefaultWpm = 20;
 constexpr int kMinWpm = 5, kMaxWpm = 60;
 constexpr int kMinTone = 100;
-constexpr int kToneMargin = 100;  // Hz kept clear of half the sample rate
 constexpr int kBandwidth = 30;    // the decoder's tone band-pass
 constexpr int kDefaultRate = 11025;
 constexpr int kMinRate = 4000, kMaxRate = 192000;
@@ -40,20 +39,6 @@ const char* kTransmitUsage =
     "Keys TEXT in Morse on a tone of HZ (default 1000) at N words per minute (5 ... 60, default\n"
     "20) into a mono 16-bit wave file at --rate (default 11025) Hz. Letters, digits, spaces and\n"
     "the signs . , : ? ' - / ( ) \" = + _ ^ can be sent.\n";
-
-int Scaled(int samples, int rate) {
-  return std::max(1, int(std::lround(samples * (rate / kStationRate))));
-}
-
-// 0 with the reason when tone does not fit the rate.
-int CheckTone(long tone, int rate, std::string& why) {
-  const long top = rate / 2 - kToneMargin;
-  if (tone >= kMinTone && tone <= top) return 1;
-  why = "--tone " + std::to_string(tone) + " Hz does not fit " + std::to_string(rate) +
-        " Hz sampling (it must lie from " + std::to_string(kMinTone) + " to " +
-        std::to_string(top) + " Hz)";
-  return 0;
-}
 
 class CPrintingCwDecoder : public CCwDecoder {
  public:
@@ -86,13 +71,13 @@ int RunDecodeCw(int argc, char** argv) {
   if (!probe.Open(path, kStationBlock)) return Fail(path, probe.Error());
   const int rate = probe.Rate();
   std::string why;
-  if (!CheckTone(tone, rate, why)) return Fail("decode cw", why);
-  const int block = Scaled(kStationBlock, rate);
+  if (!CheckTone(tone, kMinTone, rate, why)) return Fail("decode cw", why);
+  const int block = ScaledToRate(kStationBlock, rate);
   CWavBlockReader reader;
   if (!reader.Open(path, block)) return Fail(path, reader.Error());
   CPrintingCwDecoder decoder;
   if (!decoder.SetSpeedHint(int(wpm)) || !decoder.SetFilter(int(tone), kBandwidth) ||
-      !decoder.Init(rate, block, Scaled(kStationTaps, rate), 0))
+      !decoder.Init(rate, block, ScaledToRate(kStationTaps, rate), 0))
     return Fail("decode cw", "CCwDecoder::Init error (rate " + std::to_string(rate) + " Hz)");
   while (AudioBlock* b = reader.Next(true)) {
     decoder.Decode(b);
@@ -123,12 +108,12 @@ int RunTransmitCw(int argc, char** argv) {
     return Fail("transmit cw", "--text and -o wanted");
   }
   std::string why;
-  if (!CheckTone(tone, int(rate), why)) return Fail("transmit cw", why);
+  if (!CheckTone(tone, kMinTone, int(rate), why)) return Fail("transmit cw", why);
   const std::string text = args.Get("--text");
   for (unsigned char c : text)
     if (c != ' ' && !MorseElementsOf(c))
       return Fail("transmit cw", std::string("'") + char(c) + "' has no Morse code");
-  const int block = Scaled(kStationBlock, int(rate));
+  const int block = ScaledToRate(kStationBlock, int(rate));
   CCwTransmitter tx;
   if (!tx.Init(int(rate), block) || !tx.SetMode(int(tone), int(wpm)))
     return Fail("transmit cw", "CCwTransmitter::Init error");

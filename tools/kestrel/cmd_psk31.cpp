@@ -11,16 +11,15 @@
 #include "spl/decoders/viterbi_coder_qpsk.h"
 #include "tools/kestrel/args.h"
 #include "tools/kestrel/command.h"
+#include "tools/kestrel/tone_check.h"
 #include "tools/kestrel/wav_io.h"
 
 namespace {
 
-constexpr double kStationRate = 11025.0;
 constexpr int kStationBlock = 1024;  // samples at 11025 Hz; other rates keep the duration
 constexpr int kStationTaps = 128;
 constexpr int kDefaultTone = 1000;
 constexpr int kMinTone = 300;     // the loop's mixing products must stay off the carrier
-constexpr int kToneMargin = 100;  // Hz kept clear of half the sample rate
 constexpr int kDefaultRate = 11025;
 constexpr int kMinRate = 4000, kMaxRate = 192000;
 constexpr double kLeadSeconds = 1.0;   // idle before the text, for the decoder to lock
@@ -53,19 +52,6 @@ constexpr PskMode kModes[] = {
      "1000) into a mono 16-bit wave file at --rate (default 11025) Hz; --reverse sends the\n"
      "other sideband.\n"},
 };
-
-int Scaled(int samples, int rate) {
-  return std::max(1, int(std::lround(samples * (rate / kStationRate))));
-}
-
-int CheckTone(long tone, int rate, std::string& why) {
-  const long top = rate / 2 - kToneMargin;
-  if (tone >= kMinTone && tone <= top) return 1;
-  why = "--tone " + std::to_string(tone) + " Hz does not fit " + std::to_string(rate) +
-        " Hz sampling (it must lie from " + std::to_string(kMinTone) + " to " +
-        std::to_string(top) + " Hz)";
-  return 0;
-}
 
 // Prints text characters: line feeds as new lines, carriage returns and other control codes
 // dropped, codes from 160 on as the Latin-1 letters they stand for.
@@ -105,12 +91,12 @@ int Decode(const PskMode& mode, int argc, char** argv) {
   if (!probe.Open(path, kStationBlock)) return Fail(path, probe.Error());
   const int rate = probe.Rate();
   std::string why;
-  if (!CheckTone(tone, rate, why)) return Fail(subject, why);
-  const int block = Scaled(kStationBlock, rate);
+  if (!CheckTone(tone, kMinTone, rate, why)) return Fail(subject, why);
+  const int block = ScaledToRate(kStationBlock, rate);
   CWavBlockReader reader;
   if (!reader.Open(path, block)) return Fail(path, reader.Error());
   CPrintingPskDecoder decoder;
-  if (!decoder.Init(int(tone), rate, block, Scaled(kStationTaps, rate)))
+  if (!decoder.Init(int(tone), rate, block, ScaledToRate(kStationTaps, rate)))
     return Fail(subject, "CPSK31Decoder::Init error (rate " + std::to_string(rate) + " Hz)");
   decoder.SetBPSKModeActive(mode.kind == Psk::kBpsk ? 1 : 0);
   decoder.SetReverseMode(args.Has("--reverse") ? 1 : 0);
@@ -192,8 +178,8 @@ int Transmit(const PskMode& mode, int argc, char** argv) {
     return Fail(subject, "--text and -o wanted");
   }
   std::string why;
-  if (!CheckTone(tone, int(rate), why)) return Fail(subject, why);
-  const int block = Scaled(kStationBlock, int(rate));
+  if (!CheckTone(tone, kMinTone, int(rate), why)) return Fail(subject, why);
+  const int block = ScaledToRate(kStationBlock, int(rate));
   CBpskRenderer bpsk;
   CQpskRenderer qpsk;
   CPskRenderer* renderer = nullptr;
