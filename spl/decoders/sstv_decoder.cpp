@@ -48,10 +48,6 @@ constexpr int kHoldOffPercent = 95;    // next registration no sooner than 95 % 
 constexpr int kSyncAgreePercent = 2;   // registrations within 2 % of a line agree
 constexpr int kMinSyncAgree = 3;       // of the last four registrations
 constexpr double kStartLeadMs = 20.0;  // a picture's store starts this long before the VIS end
-// A sync is registered where its run of in-band crossings began: about half a period of the
-// sync tone after its true start, less the quarter period by which the levels, measured over
-// whole periods, lag as well.
-constexpr double kSyncLagMs = 0.25;
 constexpr float kMixAmplitude = 0.2f;  // sync tone amplitude as a share of the peak average
 constexpr int kPeakBlocks = 21;
 // VIS and vertical-sync detectors.
@@ -110,6 +106,8 @@ void CSstvDecoder::ReleaseMode() {
   raw_size_ = 0;
   std::free(level_table_);
   level_table_ = nullptr;
+  std::free(sync_hist_);
+  sync_hist_ = nullptr;
   FreeAudioBlock(position_block_);
   position_block_ = nullptr;
   if (line_bitmap_) DeleteObject(line_bitmap_);
@@ -192,7 +190,8 @@ int CSstvDecoder::SetMode(int mode, double timing) {
   raw_size_ = (geometry_->lines + kRawExtraLines) * positions_;
   raw_ = static_cast<uint8_t*>(std::calloc(size_t(raw_size_), 1));
   level_table_ = static_cast<uint8_t*>(std::malloc(kMaxLevel + 1));
-  if (!raw_ || !level_table_) {
+  sync_hist_ = static_cast<uint16_t*>(std::calloc(size_t(positions_), sizeof(uint16_t)));
+  if (!raw_ || !level_table_ || !sync_hist_) {
     raw_size_ = 0;
     return 0;
   }
@@ -240,6 +239,7 @@ void CSstvDecoder::InitReceive(int from_sample, double first_line_pos) {
   first_line_pos_ = first_line_pos;
   history_fill_ = 0;
   if (raw_) std::memset(raw_, 0, size_t(raw_size_));
+  if (sync_hist_) std::memset(sync_hist_, 0, sizeof(uint16_t) * size_t(positions_));
   ReportState();
 }
 
@@ -270,6 +270,7 @@ void CSstvDecoder::AutoSync() {
   offset_fraction_ = 0.0;
   registrations_ = 0;
   sync_run_ = 0;
+  if (sync_hist_) std::memset(sync_hist_, 0, sizeof(uint16_t) * size_t(positions_));
   ReportState();
 }
 
@@ -427,6 +428,11 @@ void CSstvDecoder::WritePosition(int v, int f, uint32_t tick) {
     PostAudioBlock(position_windows_, position_block_, kSstvPositionChannel);
     block_pos_ = 0;
   }
+  if (searching_ && sync_hist_ && write_pos_ >= kSearchLines * positions_ && f > kSyncLowHz &&
+      f < kSyncHighHz) {
+    uint16_t& h = sync_hist_[write_pos_ % positions_];
+    if (h < UINT16_MAX) ++h;
+  }
   raw_[write_pos_++] = level_table_[v];
   if (searching_ && hold_off_ < 0) ++hold_off_;
   LineStep();
@@ -461,7 +467,8 @@ void CSstvDecoder::FinishAutoSync() {
   for (int d : dev)
     if (std::abs(d - median) <= tol) ++agree, sum += d;
   if (agree < kMinSyncAgree) return;  // a stray registration among them: keep searching
-  const double sync_start = newest + sum / agree - kSyncLagMs * p / geometry_->line_ms;
+  // Measured like the picture's levels, the sync needs no correction for their delay.
+  const double sync_start = RefineSync(newest + sum / agree);
   const double line_start = sync_start - geometry_->sync_at_ms * p / geometry_->line_ms;
   double off;
   if (first_line_pos_ >= 0.0) {
@@ -479,6 +486,27 @@ void CSstvDecoder::FinishAutoSync() {
   searching_ = false;
   ShowSSTV(-1);
   ReportState();
+}
+
+// The registrations give the sync to within a few positions; every sync-band position of the
+// lines searched so far places it better: the start of the sync-long window that holds the
+// most of them, near the estimate (the middle of equally good windows).
+double CSstvDecoder::RefineSync(double estimate) const {
+  const int p = positions_;
+  if (!sync_hist_ || p < 2) return estimate;
+  const int len = std::max(1, int(std::lround(geometry_->sync_ms * p / geometry_->line_ms)));
+  const int tol = std::max(3, p * kSyncAgreePercent / 100);
+  const int centre = int(std::floor(estimate));
+  auto at = [&](int i) { return int(sync_hist_[((i % p) + p) % p]); };
+  int best = -1, first = 0, last = 0;
+  for (int s = centre - tol; s <= centre + tol; ++s) {
+    int sum = 0;
+    for (int k = 0; k < len; ++k) sum += at(s + k);
+    if (sum > best) best = sum, first = last = s;
+    else if (sum == best) last = s;
+  }
+  if (best <= 0) return estimate;
+  return 0.5 * (first + last);
 }
 
 void CSstvDecoder::LineStep() {

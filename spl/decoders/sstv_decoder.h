@@ -153,6 +153,7 @@ class CSstvDecoder : public CDibSection {
   void SyncRun(int f);
   void Register(int pos);
   void FinishAutoSync();
+  double RefineSync(double estimate) const;
   void LineStep();
   double ScanValue(int y, const SstvScan& scan, int pixel) const;
   CWindowList* ListOf(int kind);
@@ -189,6 +190,8 @@ class CSstvDecoder : public CDibSection {
   int sync_run_ = 0, sync_run_start_ = 0;
   static constexpr int kMaxRegistrations = 4;
   int reg_pos_[kMaxRegistrations] = {};
+  // Sync-band positions counted by their place in the line while searching.
+  uint16_t* sync_hist_ = nullptr;
   // VIS and vertical-sync detectors.
   static constexpr int kVisHistory = 110, kVerticalHistory = 20;
   int16_t history_[kVisHistory] = {};

@@ -1,0 +1,494 @@
+// SSTV decoder: mode geometry, tone levels, VIS and vertical-sync starts, guarded indices, and
+// signal-level round trips through the SSTV transmitter (every mode, noise, a fast sample
+// clock with its slant correction, pictures cut short, noise only).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "spl/decoders/sstv_decoder.h"
+#include "spl/decoders/sstv_transmitter.h"
+#include "tests/common/signal_test_util.h"
+
+namespace {
+
+constexpr int kRate = 11025, kBlock = 1024;
+constexpr double kAmplitude = 16000.0;
+
+struct Tone {
+  double hz, ms;
+};
+
+// Phase-continuous tones with an exact time base (segment edges fall between samples).
+std::vector<float> Tones(const std::vector<Tone>& tones, int rate = kRate) {
+  std::vector<float> s;
+  double phase = 0.0, end = 0.0;
+  size_t n = 0;
+  for (const Tone& t : tones) {
+    end += t.ms / 1000.0;
+    for (; double(n) / rate < end; ++n) {
+      s.push_back(float(kAmplitude * std::sin(2.0 * M_PI * phase)));
+      phase += t.hz / rate;
+      phase -= std::floor(phase);
+    }
+  }
+  return s;
+}
+
+// A VIS header: leader, break, leader, start bit, seven code bits from bit 0 (1100 Hz for 1,
+// 1300 Hz for 0), even parity, stop bit. flip inverts one code bit after the parity is made.
+std::vector<Tone> Vis(int code, int flip = -1) {
+  std::vector<Tone> t = {{1900, 300}, {1200, 10}, {1900, 300}, {1200, 30}};
+  int ones = 0;
+  for (int b = 0; b < 7; ++b) ones += (code >> b) & 1;
+  const int word = (code & 127) | ((ones & 1) << 7);
+  for (int b = 0; b < 8; ++b) {
+    const int bit = ((word >> b) & 1) ^ (b == flip ? 1 : 0);
+    t.push_back({bit ? 1100.0 : 1300.0, 30});
+  }
+  t.push_back({1200, 30});
+  return t;
+}
+
+void Append(std::vector<Tone>& a, const std::vector<Tone>& b) { a.insert(a.end(), b.begin(), b.end()); }
+
+class Recorder : public CSstvDecoder {
+ public:
+  void ShowSSTV(int line) override {
+    if (line < 0) ++redraws;
+    else lines.push_back(line);
+  }
+  void StateChange(unsigned long state) override { states.push_back(state); }
+  std::vector<int> lines;
+  std::vector<unsigned long> states;
+  int redraws = 0;
+};
+
+// Feeds the samples in blocks of kBlock, the last one padded with silence.
+void Feed(CSstvDecoder& d, const std::vector<float>& s, size_t from = 0, size_t to = SIZE_MAX) {
+  to = std::min(to, s.size());
+  AudioBlock* b = nullptr;
+  ASSERT_TRUE(NewAudioBlock(&b, kBlock));
+  for (size_t i = from; i < to; i += kBlock) {
+    for (int k = 0; k < kBlock; ++k) b->data[k] = i + k < to ? s[i + k] : 0.0f;
+    MeasureAudioBlock(b);
+    d.Decode(b);
+  }
+  FreeAudioBlock(b);
+}
+
+// A test chart, rows top first, red green blue: colour bars, a gray wedge, some detail
+// (checks and vertical bars sixteen pixels wide) and colour stripes one to four lines high, so
+// that colours taken from the wrong line or shifted along it show.
+std::vector<uint8_t> Chart(int lines) {
+  static const uint8_t bars[8][3] = {{255, 255, 255}, {255, 255, 0}, {0, 255, 255}, {0, 255, 0},
+                                     {255, 0, 255},   {255, 0, 0},   {0, 0, 255},   {0, 0, 0}};
+  std::vector<uint8_t> c(size_t(kSstvWidth) * lines * 3);
+  for (int y = 0; y < lines; ++y)
+    for (int x = 0; x < kSstvWidth; ++x) {
+      uint8_t* p = &c[(size_t(y) * kSstvWidth + x) * 3];
+      const int band = y * 8 / lines;  // eighths of the height
+      if (band < 3) {
+        std::memcpy(p, bars[x * 8 / kSstvWidth], 3);
+      } else if (band < 5) {
+        p[0] = p[1] = p[2] = uint8_t(255 * (x * 10 / kSstvWidth) / 9);
+      } else if (band == 5) {
+        const int v = x < kSstvWidth / 2 ? (((x / 16) + (y / 16)) % 2) * 255 : (x % 32 < 16) * 255;
+        p[0] = p[1] = p[2] = uint8_t(v);
+      } else {
+        const int h = 1 + (x * 4 / kSstvWidth);  // stripe height 1 ... 4 lines
+        const int k = (y / h) % 3;
+        p[0] = k == 0 ? 230 : 30, p[1] = k == 1 ? 230 : 30, p[2] = k == 2 ? 230 : 30;
+      }
+    }
+  return c;
+}
+
+// PSNR of the decoder's picture against the chart, over the three colours.
+double Psnr(CSstvDecoder& d, const std::vector<uint8_t>& want) {
+  HBITMAP pic = d.GetPicture();
+  const int lines = d.GetYSize();
+  double se = 0.0;
+  for (int y = 0; y < lines; ++y) {
+    const uint8_t* row = pic->pixels + size_t(lines - 1 - y) * pic->bpl;
+    for (int x = 0; x < kSstvWidth; ++x) {
+      const uint8_t* w = &want[(size_t(y) * kSstvWidth + x) * 3];
+      for (int c = 0; c < 3; ++c) {
+        const double e = double(row[3 * x + 2 - c]) - w[c];
+        se += e * e;
+      }
+    }
+  }
+  const double mse = se / (double(lines) * kSstvWidth * 3);
+  return mse > 0.0 ? 10.0 * std::log10(255.0 * 255.0 / mse) : 99.0;
+}
+
+std::vector<float> Transmission(int mode, const std::vector<uint8_t>& chart, int lines,
+                                double ppm = 0.0) {
+  CSstvTransmitter tx;
+  std::vector<float> s;
+  EXPECT_TRUE(tx.Init(mode, kRate, ppm, kAmplitude));
+  // The decoder's Robot 72 colour differences are full-range BT.709 ones.
+  if (mode == kSstvRobot72) {
+    EXPECT_TRUE(tx.SetColorMatrix(kSstvYcc709Full));
+  }
+  EXPECT_TRUE(tx.SetPicture(chart.data(), kSstvWidth, lines));
+  EXPECT_TRUE(tx.Transmit(s));
+  return s;
+}
+
+// Half a second of silence before, one after.
+std::vector<float> Padded(const std::vector<float>& s) {
+  std::vector<float> out(kRate / 2, 0.0f);
+  out.insert(out.end(), s.begin(), s.end());
+  out.insert(out.end(), size_t(kRate), 0.0f);
+  return out;
+}
+
+TEST(SstvGeometry, ModeTableAndDerivedValues) {
+  Recorder d;
+  ASSERT_EQ(d.Init(kRate, kBlock), 1);
+  EXPECT_EQ(d.GetMode(), kSstvMartin1);
+  EXPECT_EQ(d.GetPositionsPerLine(), 971);
+  EXPECT_EQ(d.GetSyncPositions(), 11);
+  // The published line period (446.446 ms) sets the pace, not the truncated 446 ms.
+  EXPECT_NEAR(d.GetCurrentTiming(), 971.0 / (0.446446 * kRate), 1e-9);
+  EXPECT_NEAR(d.GetCurrentTiming(), 0.19727, 1e-5);
+  EXPECT_EQ(d.GetXSize(), 320);
+  EXPECT_EQ(d.GetYSize(), 256);
+  EXPECT_EQ(d.GetRawSize(), (256 + 3) * 971);
+  HBITMAP pic = d.GetPicture();
+  ASSERT_NE(pic, nullptr);
+  EXPECT_EQ(d.Width(pic), 320);
+  EXPECT_EQ(d.Height(pic), 256);
+  EXPECT_EQ(d.Bits(pic), 24);
+
+  const struct {
+    int mode, p, s, lines;
+    double line_ms;
+  } want[] = {{kSstvScottie1, 980, 20, 256, 428.22},
+              {kSstvSc2180, 967, 7, 256, 711.0225},
+              {kSstvRobot72, 692, 26, 240, 300.0}};
+  for (const auto& w : want) {
+    ASSERT_EQ(d.SetMode(w.mode, 0.0), 1);
+    EXPECT_EQ(d.GetPositionsPerLine(), w.p) << w.mode;
+    EXPECT_EQ(d.GetSyncPositions(), w.s) << w.mode;
+    EXPECT_EQ(d.GetYSize(), w.lines) << w.mode;
+    EXPECT_NEAR(d.GetCurrentTiming(), w.p / (w.line_ms / 1000.0 * kRate), 1e-9) << w.mode;
+    EXPECT_DOUBLE_EQ(d.GetTiming(w.mode), d.GetCurrentTiming());
+    EXPECT_EQ(d.Height(d.GetPicture()), w.lines);
+  }
+  // Each table row is found by its number and its VIS code.
+  for (int i = 0; i < kSstvModeCount; ++i) {
+    const SstvMode* m = SstvModeAt(i);
+    EXPECT_EQ(SstvModeByNumber(m->mode), m);
+    EXPECT_EQ(SstvModeByVis(m->vis), m);
+    double end = 0.0;
+    for (const SstvScan& s : m->scans) end = std::max(end, s.start_ms + s.length_ms);
+    EXPECT_LE(end, m->line_ms + 1e-9) << m->name;
+  }
+  EXPECT_EQ(SstvModeByVis(0), nullptr);
+  EXPECT_EQ(SstvModeByNumber(1), nullptr);
+}
+
+TEST(SstvGeometry, UnknownModeNumbersKeepTheGeometryAndBadOnesAreRefused) {
+  Recorder d;
+  ASSERT_EQ(d.Init(kRate, kBlock), 1);
+  ASSERT_EQ(d.SetMode(kSstvRobot72, 0.0), 1);
+  ASSERT_EQ(d.SetMode(1, 0.0), 1);
+  EXPECT_EQ(d.GetMode(), 1);
+  EXPECT_EQ(d.GetYSize(), 240);
+  EXPECT_EQ(d.GetPositionsPerLine(), 692);
+  EXPECT_DOUBLE_EQ(d.GetTiming(1), d.NominalTiming(kSstvRobot72));
+  // Out of the timing table, or a timing that is no slant correction: refused, nothing changes.
+  for (int bad : {-1, 9, 1000000}) EXPECT_EQ(d.SetMode(bad, 0.0), 0) << bad;
+  EXPECT_EQ(d.SetMode(kSstvMartin1, -0.1), 0);
+  EXPECT_EQ(d.SetMode(kSstvMartin1, 1.5), 0);
+  EXPECT_EQ(d.GetMode(), 1);
+  EXPECT_EQ(d.GetYSize(), 240);
+  EXPECT_DOUBLE_EQ(d.GetTiming(-1), 0.0);
+  EXPECT_DOUBLE_EQ(d.GetTiming(9), 0.0);
+}
+
+TEST(SstvGeometry, TimingTableAndSlantCorrection) {
+  Recorder d;
+  ASSERT_EQ(d.Init(kRate, kBlock), 1);
+  const double nominal = d.GetCurrentTiming();
+  EXPECT_DOUBLE_EQ(d.GetTiming(kSstvMartin1), nominal);
+  EXPECT_DOUBLE_EQ(d.GetTiming(kSstvScottie1), 0.0);
+  // Another mode's entry does not touch the running timing.
+  d.SetTiming(kSstvScottie1, 0.2);
+  EXPECT_DOUBLE_EQ(d.GetTiming(kSstvScottie1), 0.2);
+  EXPECT_DOUBLE_EQ(d.GetCurrentTiming(), nominal);
+  d.SetTiming(kSstvMartin1, nominal * 1.001);
+  EXPECT_DOUBLE_EQ(d.GetCurrentTiming(), nominal * 1.001);
+  // 0.0 restores the nominal pace; nonsense is ignored.
+  d.SetTiming(kSstvMartin1, 0.0);
+  EXPECT_DOUBLE_EQ(d.GetCurrentTiming(), nominal);
+  d.SetTiming(kSstvMartin1, -1.0);
+  d.SetTiming(kSstvMartin1, 3.0);
+  d.SetTiming(42, 0.1);
+  EXPECT_DOUBLE_EQ(d.GetCurrentTiming(), nominal);
+  // The stored entry is what SetMode uses when the mode comes back.
+  ASSERT_EQ(d.SetMode(kSstvScottie1, d.GetTiming(kSstvScottie1)), 1);
+  EXPECT_DOUBLE_EQ(d.GetCurrentTiming(), 0.2);
+}
+
+TEST(SstvGeometry, ConnectionListsAndSyncOffset) {
+  Recorder d;
+  ASSERT_EQ(d.Init(kRate, kBlock), 1);
+  for (int kind : {12, 13, 14}) {
+    EXPECT_EQ(d.Connect(HWND(1), kind), 1);
+    EXPECT_EQ(d.Connect(HWND(1), kind), 0);
+    EXPECT_EQ(d.DisConnect(HWND(1), kind), 1);
+    EXPECT_EQ(d.DisConnect(HWND(1), kind), 0);
+  }
+  EXPECT_EQ(d.Connect(HWND(1), 11), 0);
+  EXPECT_EQ(d.DisConnect(HWND(1), 15), 0);
+
+  d.SetSync(3);
+  EXPECT_EQ(d.GetLineOffset(), 3);
+  d.SetSync(-5);
+  EXPECT_EQ(d.GetLineOffset(), 0);
+  EXPECT_EQ(d.redraws, 2);
+  // Never beyond one line period, so that no line is read past the store.
+  d.SetSync(2000000000);
+  EXPECT_EQ(d.GetLineOffset(), 970);
+  d.SetSync(-2000000000);
+  EXPECT_EQ(d.GetLineOffset(), 0);
+  EXPECT_EQ(d.Init(kRate, 8), 0);
+  EXPECT_EQ(d.Init(3000, kBlock), 0);
+  EXPECT_EQ(d.Init(kRate, kBlock), 1);
+  EXPECT_EQ(d.SetFilter(2500, 1000, 64, 0), 0);
+  EXPECT_EQ(d.SetFilter(1000, 2500, 64, 0), 1);
+}
+
+// Level and brightness of steady tones, written while receiving.
+int StoredBrightness(double hz) {
+  Recorder d;
+  EXPECT_EQ(d.Init(kRate, kBlock), 1);
+  d.SetAVIS(0);
+  d.Run(1);
+  Feed(d, Tones({{hz, 400}}));
+  const uint8_t* raw = d.GetRawStore();
+  const int n = d.GetWritePosition();
+  EXPECT_GT(n, 500);
+  int sum = 0, count = 0;
+  for (int i = n / 2; i < n; ++i) sum += raw[i], ++count;
+  EXPECT_EQ(d.GetLevel(), 255 - raw[n - 1]);
+  return (sum + count / 2) / count;
+}
+
+TEST(SstvLevels, BrightnessIsLinearInFrequency) {
+  EXPECT_GE(StoredBrightness(2300), 254);
+  EXPECT_LE(StoredBrightness(1500), 1);
+  EXPECT_EQ(StoredBrightness(2500), 255);  // beyond white clamps
+  EXPECT_EQ(StoredBrightness(1400), 0);    // below black clamps
+  // 1900 Hz is the middle of the scale (level 128, brightness 127), not 101 / 154 as a scale
+  // linear in the half period would make it.
+  EXPECT_NEAR(StoredBrightness(1900), 127, 1);
+  EXPECT_NEAR(StoredBrightness(1700), 64, 1);
+  EXPECT_NEAR(StoredBrightness(2100), 191, 1);
+}
+
+TEST(SstvLevels, OddInputNeverLeavesTheScale) {
+  Recorder d;
+  ASSERT_EQ(d.Init(kRate, kBlock), 1);
+  d.Run(1);
+  // All-negative chunks, a huge negative spike beside a small positive peak, digital silence.
+  std::vector<float> s(kBlock * 8, -1000.0f);
+  for (size_t i = kBlock; i < 2 * kBlock; ++i) s[i] = (i % 7 == 0) ? -30000.0f : 10.0f;
+  for (size_t i = 3 * kBlock; i < 4 * kBlock; ++i) s[i] = 0.0f;
+  for (size_t i = 4 * kBlock; i < s.size(); ++i) s[i] = float(20000.0 * std::sin(i * 0.9));
+  AudioBlock* b = nullptr;
+  ASSERT_TRUE(NewAudioBlock(&b, kBlock));
+  for (size_t i = 0; i < s.size(); i += kBlock) {
+    std::memcpy(b->data, &s[i], sizeof(float) * kBlock);
+    MeasureAudioBlock(b);
+    d.Decode(b);
+    EXPECT_GE(d.GetLevel(), 0);
+    EXPECT_LE(d.GetLevel(), 255);
+  }
+  // A short block is refused, not read past its end.
+  b->count = kBlock / 2;
+  d.Decode(b);
+  FreeAudioBlock(b);
+}
+
+TEST(SstvVis, EveryModeCodeSelectsItsModeAndStarts) {
+  for (int i = 0; i < kSstvModeCount; ++i) {
+    const SstvMode* m = SstvModeAt(i);
+    Recorder d;
+    ASSERT_EQ(d.Init(kRate, kBlock), 1);
+    if (m->mode == kSstvMartin1) {
+      ASSERT_EQ(d.SetMode(kSstvRobot72, 0.0), 1);
+    }
+    std::vector<Tone> t = {{0, 100}};
+    Append(t, Vis(m->vis));
+    t.push_back({1500, 200});
+    Feed(d, Tones(t));
+    EXPECT_EQ(d.GetLastVIS(), m->vis) << m->name;
+    EXPECT_EQ(d.GetMode(), m->mode) << m->name;
+    EXPECT_EQ(d.GetState(), kSstvReceiving | kSstvSearching) << m->name;
+    ASSERT_FALSE(d.states.empty());
+    EXPECT_EQ(d.states.back(), kSstvReceiving | kSstvSearching);
+  }
+}
+
+TEST(SstvVis, FlippedBitsAndUnknownCodesAreRejected) {
+  for (int flip = 0; flip < 8; ++flip) {
+    Recorder d;
+    ASSERT_EQ(d.Init(kRate, kBlock), 1);
+    ASSERT_EQ(d.SetMode(kSstvScottie1, 0.0), 1);
+    std::vector<Tone> t = {{0, 50}};
+    Append(t, Vis(44, flip));
+    t.push_back({1500, 200});
+    Feed(d, Tones(t));
+    EXPECT_EQ(d.GetState(), 0u) << flip;
+    EXPECT_EQ(d.GetMode(), kSstvScottie1) << flip;
+    EXPECT_EQ(d.GetLastVIS(), 0) << flip;
+  }
+  // A code of no known mode (even parity) is read but starts nothing.
+  Recorder d;
+  ASSERT_EQ(d.Init(kRate, kBlock), 1);
+  std::vector<Tone> t = {{0, 50}};
+  Append(t, Vis(99));
+  t.push_back({1500, 200});
+  Feed(d, Tones(t));
+  EXPECT_EQ(d.GetLastVIS(), 99);
+  EXPECT_EQ(d.GetState(), 0u);
+  EXPECT_EQ(d.GetMode(), kSstvMartin1);
+  // With automatic VIS off the code of a known mode does not switch either (the start bit's
+  // 30 ms of 1200 Hz start a picture in the mode set).
+  Recorder v;
+  ASSERT_EQ(v.Init(kRate, kBlock), 1);
+  v.SetAVIS(0);
+  ASSERT_EQ(v.SetMode(kSstvScottie1, 0.0), 1);
+  t = {{0, 50}};
+  Append(t, Vis(44));
+  Feed(v, Tones(t));
+  EXPECT_EQ(v.GetMode(), kSstvScottie1);
+  EXPECT_EQ(v.GetState(), kSstvReceiving | kSstvSearching);
+}
+
+TEST(SstvVis, VerticalSyncStartsAPictureWithVisOff) {
+  Recorder d;
+  ASSERT_EQ(d.Init(kRate, kBlock), 1);
+  d.SetAVIS(0);
+  Feed(d, Tones({{1900, 200}, {1200, 20}, {1900, 200}}));
+  EXPECT_EQ(d.GetState(), 0u);  // 20 ms of sync is a line sync, not a picture start
+  Feed(d, Tones({{1900, 200}, {1200, 32}, {1900, 100}}));
+  EXPECT_EQ(d.GetState(), kSstvReceiving | kSstvSearching);
+  // Stopped by Run(0) without a report.
+  const size_t reports = d.states.size();
+  d.Run(0);
+  EXPECT_EQ(d.GetState(), 0u);
+  EXPECT_EQ(d.states.size(), reports);
+}
+
+TEST(SstvVis, RightModeEveryTimeAtTenDb) {
+  int wrong = 0, total = 0;
+  for (int i = 0; i < kSstvModeCount; ++i) {
+    const SstvMode* m = SstvModeAt(i);
+    for (int seed = 1; seed <= 12; ++seed) {
+      std::vector<Tone> t = {{1500, 200}};
+      Append(t, Vis(m->vis));
+      t.push_back({1500, 300});
+      std::vector<float> s = Tones(t);
+      sigtest::AddNoise(s, kRate, 10.0, uint64_t(seed * 31 + i));
+      Recorder d;
+      ASSERT_EQ(d.Init(kRate, kBlock), 1);
+      if (m->mode == kSstvMartin1) {
+        ASSERT_EQ(d.SetMode(kSstvSc2180, 0.0), 1);
+      }
+      Feed(d, s);
+      ++total;
+      if (d.GetMode() != m->mode || !(d.GetState() & kSstvReceiving)) ++wrong;
+    }
+  }
+  EXPECT_EQ(wrong, 0) << "of " << total;
+}
+
+TEST(SstvVis, NoiseAloneStartsNothing) {
+  std::vector<float> s(size_t(kRate) * 60, 0.0f);
+  sigtest::CGaussNoise g(7);
+  for (float& v : s) v = float(5000.0 * g.Next());
+  Recorder d;
+  ASSERT_EQ(d.Init(kRate, kBlock), 1);
+  Feed(d, s);
+  EXPECT_EQ(d.GetState(), 0u);
+  EXPECT_TRUE(d.lines.empty());
+}
+
+// Round trips through the transmitter.
+
+struct RoundTrip {
+  double psnr = 0.0;
+  int mode = -1;
+  int lines_shown = 0;
+  unsigned long state = 0;
+};
+
+RoundTrip Receive(int mode, double snr, uint64_t seed, double ppm = 0.0, double timing = 0.0) {
+  const SstvMode* m = SstvModeByNumber(mode);
+  const std::vector<uint8_t> chart = Chart(m->lines);
+  std::vector<float> s = Padded(Transmission(mode, chart, m->lines, ppm));
+  if (snr < 90.0) sigtest::AddNoise(s, kRate, snr, seed, kAmplitude * kAmplitude / 2.0);
+  Recorder d;
+  EXPECT_EQ(d.Init(kRate, kBlock), 1);
+  if (timing != 0.0) d.SetTiming(mode, timing);
+  Feed(d, s);
+  RoundTrip r;
+  r.mode = d.GetMode();
+  r.psnr = Psnr(d, chart);
+  if (std::getenv("SSTV_TEST_VERBOSE"))
+    printf("%s snr %.0f ppm %.0f: PSNR %.2f dB, offset %d\n", m->name, snr, ppm, r.psnr,
+           d.GetLineOffset());
+  if (const char* dump = std::getenv("SSTV_TEST_DUMP"))
+    d.SaveFile((std::string(dump) + "_" + std::to_string(mode) + "_" + std::to_string(int(snr)) + ".bmp").c_str(), d.GetPicture());
+  r.lines_shown = int(d.lines.size());
+  r.state = d.GetState();
+  return r;
+}
+
+TEST(SstvRoundTrip, EveryModeClean) {
+  for (int i = 0; i < kSstvModeCount; ++i) {
+    const SstvMode* m = SstvModeAt(i);
+    const RoundTrip r = Receive(m->mode, 99.0, 1);
+    EXPECT_EQ(r.mode, m->mode) << m->name;
+    EXPECT_GT(r.psnr, 24.0) << m->name;
+    EXPECT_GE(r.lines_shown, m->lines - 6) << m->name;
+    EXPECT_EQ(r.state, 0u) << m->name;  // the picture ended
+  }
+}
+
+TEST(SstvRoundTrip, EveryModeWithNoise) {
+  for (int i = 0; i < kSstvModeCount; ++i) {
+    const SstvMode* m = SstvModeAt(i);
+    const RoundTrip r20 = Receive(m->mode, 20.0, 11 + i);
+    EXPECT_EQ(r20.mode, m->mode) << m->name;
+    EXPECT_GT(r20.psnr, 22.0) << m->name << " +20 dB";
+    const RoundTrip r10 = Receive(m->mode, 10.0, 21 + i);
+    EXPECT_EQ(r10.mode, m->mode) << m->name;
+    EXPECT_GT(r10.psnr, 16.0) << m->name << " +10 dB";
+  }
+}
+
+TEST(SstvRoundTrip, FastSampleClockComesOutStraightAfterSlantCorrection) {
+  // The sender's clock 0.1 % fast: every line 0.1 % shorter.
+  const double ppm = 1000.0;
+  for (int mode : {kSstvMartin1, kSstvRobot72}) {
+    Recorder probe;
+    ASSERT_EQ(probe.Init(kRate, kBlock), 1);
+    const double nominal = probe.NominalTiming(mode);
+    const RoundTrip slanted = Receive(mode, 30.0, 5, ppm);
+    const RoundTrip straight = Receive(mode, 30.0, 5, ppm, nominal * (1.0 + ppm / 1e6));
+    EXPECT_LT(slanted.psnr, 18.0) << mode;
+    EXPECT_GT(straight.psnr, 22.0) << mode;
+  }
+}
+
+}  // namespace
