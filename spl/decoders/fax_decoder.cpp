@@ -8,6 +8,7 @@
 
 namespace {
 
+constexpr int kGrayLevels = 256;         // line bitmap palette: value i shows gray 255 - i
 constexpr int kChunk = 128;              // FM normalisation chunk (samples)
 constexpr int kToneTaps = 64;            // tone band-pass at the pixel rate
 constexpr float kToneLow = 200.0f, kToneHigh = 800.0f;
@@ -110,13 +111,16 @@ int CFaxDecoder::Init(int sampleRate, int blockSize, int filterTaps, int filterW
                         burst_filtered_, burst_envelope_})
     op.Set(b, 0.0f);
   if (!pll_.Init(sampleRate, center_, kPllGain, kPllHistory)) return 0;
-  line_bitmap_ = CreateBitmapObject(x_size_, 1, 8);
+  line_bitmap_ = Create(x_size_, 1, 8);
   if (!line_bitmap_) return 0;
-  for (int i = 0; i < 256; ++i) {
-    const uint8_t g = uint8_t(255 - i);
-    line_bitmap_->palette[i] = RGBQUAD{g, g, g, 0};
+  RGBQUAD gray[kGrayLevels];
+  for (int i = 0; i < kGrayLevels; ++i) {
+    const uint8_t g = uint8_t(kGrayLevels - 1 - i);
+    gray[i] = RGBQUAD{g, g, g, 0};
   }
-  line_pixels_ = line_bitmap_->pixels;
+  if (SetPalette(line_bitmap_, gray, kGrayLevels) != kGrayLevels) return 0;
+  line_pixels_ = AdrH(line_bitmap_);
+  if (!line_pixels_) return 0;
   black_level_ = 0.0, white_level_ = 255.0;
   sync_hits_ = sync_sum_ = phasing_lines_ = tone300_ = tone450_ = tone675_ = 0;
   line_pos_ = 0;
@@ -326,9 +330,18 @@ void CFaxDecoder::DecodeAMFilter(const AudioBlock* block) {
   band_pass_.Filter(block, band_, 1);
   PostAudioBlock(input_windows_, band_, kFaxInputChannel);
   shifter_.Shift(band_);
-  COpAmp op;
-  op.Rectify(band_, reference_, 1, 0);
+  // Square-law detection: a rectified carrier holds every even harmonic, and at audio rates
+  // the higher ones fold back below the low-pass edge as a ripple of some 15 % on the
+  // envelope; the square holds only the envelope and twice the carrier, which the low-pass
+  // removes. The root of twice the low-passed square is the carrier's amplitude again.
+  const float* shifted = band_->data;
+  float* power = reference_->data;
+  for (int i = 0; i < block_size_; ++i) power[i] = shifted[i] * shifted[i];
   envelope_low_pass_.Filter(reference_, band_, 0);
+  for (int i = 0; i < block_size_; ++i) {
+    const float p2 = 2.0f * band_->data[i];
+    band_->data[i] = p2 > 0.0f ? std::sqrt(p2) : 0.0f;
+  }
   for (int i = 0; i < block_size_; ++i) {
     const double e = band_->data[i];
     env_clock_ += pixel_step_;
@@ -464,12 +477,26 @@ int CFaxDecoder::FindBurst() {
   if (pos < 0) pos += x_size_;
   if (pos < 0) return pos;
   if (pos >= x_size_ - burst_len_) return pos;
-  float lo_v = line_->data[pos], hi_v = line_->data[pos];
-  for (int i = pos; i < pos + burst_len_; ++i) {
-    if (line_->data[i] < lo_v) lo_v = line_->data[i];
-    if (line_->data[i] > hi_v) hi_v = line_->data[i];
+  // The burst is keyed black/white, but the demodulated line carries little more than its
+  // fundamental: the carrier's sidebands of the harmonics lie outside the input band-pass (or
+  // fold below 0 Hz), and the carrier is sampled only twice a period. The fundamental's peaks
+  // overshoot black and white by 4/pi of the swing, so levels taken from the extremes would
+  // stretch the contrast (white comes out gray). The mean and the fundamental's amplitude give
+  // the keyed levels.
+  const float* v = line_->data + pos;
+  double mean = 0.0;
+  for (int i = 0; i < burst_len_; ++i) mean += v[i];
+  mean /= burst_len_;
+  const double w = 2.0 * M_PI * burst_freq_ / ((rpm_ * x_size_) / 60);
+  double in_phase = 0.0, quadrature = 0.0;
+  for (int i = 0; i < burst_len_; ++i) {
+    in_phase += (v[i] - mean) * std::cos(w * i);
+    quadrature += (v[i] - mean) * std::sin(w * i);
   }
-  const double lo = std::fabs(lo_v), hi = std::fabs(hi_v) * burst_percent_ * 0.01;
+  const double fundamental = 2.0 * std::hypot(in_phase, quadrature) / burst_len_;
+  const double half_swing = fundamental * M_PI / 4.0;
+  const double lo = std::fabs(mean - half_swing);
+  const double hi = std::fabs(mean + half_swing) * burst_percent_ * 0.01;
   if (std::fabs(black_level_ - lo) < 0.05 * black_level_ &&
       std::fabs(white_level_ - hi) < 0.05 * white_level_)
     auto_bright_ -= 0.01;

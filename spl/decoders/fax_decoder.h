@@ -10,6 +10,7 @@
 #include "spl/dsp/filter.h"
 #include "spl/dsp/frq_shift.h"
 #include "spl/dsp/pll.h"
+#include "spl/image/dib_section.h"
 #include "spl/platform/bitmap.h"
 
 // Signal kinds posted to the connected windows.
@@ -28,7 +29,9 @@ constexpr int kFaxWaitStop = 7;
 // "FAX_WAIT_START" ... for codes 1 ... 7; null for another code.
 const char* FaxStateName(int code);
 
-class CFaxDecoder {
+// The line bitmap is made with the inherited picture operations, whose error code reports why
+// an Init failed to create it.
+class CFaxDecoder : public CDibSection {
  public:
   CFaxDecoder();
   CFaxDecoder(const CFaxDecoder&) = delete;
