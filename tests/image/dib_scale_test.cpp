@@ -455,4 +455,69 @@ TEST(DibScale, MaskBlitCopiesWhereTheMaskIsSet) {
   DeleteObject(src);
 }
 
+// Random places and sizes, also far outside both pictures, for every depth pair.
+TEST(DibScale, RandomCopiesStayInsideBothPictures) {
+  CDibSection dib;
+  std::mt19937 rng(77);
+  const int depths[] = {1, 4, 8, 24};
+  auto any = [&](int lo, int hi) { return lo + int(rng() % unsigned(hi - lo + 1)); };
+  for (int n = 0; n < 150; ++n) {
+    const int db = depths[rng() % 4], sb = depths[rng() % 4];
+    CheckBlit(dib, db, sb, any(-12, 14), any(-9, 9), any(0, 25), any(0, 16), any(-12, 12), any(-9, 9));
+  }
+  for (int n = 0; n < 150; ++n) {
+    const int db = depths[rng() % 4], sb = depths[rng() % 4];
+    HBITMAP src = sb == 24 ? Random24(dib, any(1, 9), any(-5, 5) | 1, 5) : RandomIndexed(dib, any(1, 9), any(1, 5), sb, 5);
+    HBITMAP dst = db == 24 ? Random24(dib, any(1, 9), any(-5, 5) | 1, 6) : RandomIndexed(dib, any(1, 9), any(1, 5), db, 6);
+    HBITMAP mask = dib.Create(any(1, 9), any(1, 5), 1);
+    std::memset(mask->pixels, 0xA5, size_t(dib.SizeH(mask)));
+    EXPECT_EQ(dib.Stretch(dst, any(-10, 10), any(-10, 10), any(0, 20), any(0, 20), src, any(-10, 10),
+                          any(-10, 10), any(0, 20), any(0, 20)), 1);
+    EXPECT_EQ(dib.MaskBlit(dst, any(-10, 10), any(-10, 10), any(0, 20), any(0, 20), src, any(-10, 10),
+                           any(-10, 10), mask), 1);
+    DeleteObject(mask);
+    DeleteObject(dst);
+    DeleteObject(src);
+  }
+}
+
+// One pixel, one row and one column, in both row orders, through every resampling step.
+TEST(DibScale, TinyPictures) {
+  CDibSection dib;
+  const int sizes[][2] = {{1, 1}, {1, -1}, {1, 7}, {7, 1}, {5, -1}, {1, -6}};
+  for (const auto& sz : sizes)
+    for (int bits : {1, 4, 8, 24}) {
+      SCOPED_TRACE(testing::Message() << sz[0] << "x" << sz[1] << " " << bits);
+      HBITMAP s = bits == 24 ? Random24(dib, sz[0], sz[1], 8) : RandomIndexed(dib, sz[0], sz[1], bits, 8);
+      const COLORREF corner = ColorAt(s, 0, 0);
+      for (const auto& to : {std::pair{1, 1}, std::pair{3, 2}, std::pair{1, 9}, std::pair{9, 1}}) {
+        HBITMAP a = dib.Shrink(s, to.first, to.second, 0);
+        ASSERT_NE(a, nullptr);
+        HBITMAP b = dib.Blow(s, to.first, to.second);
+        ASSERT_NE(b, nullptr);
+        HBITMAP c = dib.Scale(s, to.first, to.second);
+        ASSERT_NE(c, nullptr);
+        HBITMAP k = dib.Shrink(s, to.first, to.second, 1);
+        ASSERT_NE(k, nullptr);
+        EXPECT_GE(k->width, 1);
+        if (std::abs(sz[1]) == 1 && sz[0] == 1) {  // one pixel: every result is that colour
+          EXPECT_EQ(ColorAt(b, to.first - 1, to.second - 1), corner);
+          EXPECT_EQ(ColorAt(c, 0, 0), corner);
+        }
+        DeleteObject(a);
+        DeleteObject(b);
+        DeleteObject(c);
+        DeleteObject(k);
+      }
+      for (HBITMAP r : {dib.ConvertTo8(s, 1), dib.ConvertToGray(s), dib.BorderDetect(s, 7), dib.Convert(s, 1),
+                        dib.Convert(s, 16)}) {
+        ASSERT_NE(r, nullptr);
+        EXPECT_EQ(r->width, s->width);
+        EXPECT_EQ(r->height, s->height);
+        DeleteObject(r);
+      }
+      DeleteObject(s);
+    }
+}
+
 }  // namespace
