@@ -476,8 +476,11 @@ void CSstvDecoder::FinishAutoSync() {
     const double n = std::floor((line_start - first_line_pos_) / p + 0.5);
     off = line_start - n * p;
   } else {
+    // Started by hand or by a long sync: a line start just short of a whole period is one
+    // that came a little before the store began, not a line lost.
     off = std::fmod(line_start, double(p));
     if (off < 0.0) off += p;
+    if (off > p - tol) off = 0.0;
   }
   off = std::clamp(off, 0.0, double(p - 1));
   line_offset_ = int(off);

@@ -491,4 +491,106 @@ TEST(SstvRoundTrip, FastSampleClockComesOutStraightAfterSlantCorrection) {
   }
 }
 
+TEST(SstvRoundTrip, TruncatedLineTimesWouldSlantThePicture) {
+  // 446 ms per Martin 1 line instead of the published 446.446 ms: a quarter of the width over
+  // the picture.
+  const double truncated = 971.0 / (0.446 * kRate);
+  EXPECT_LT(Receive(kSstvMartin1, 99.0, 1, 0.0, truncated).psnr, 18.0);
+  EXPECT_GT(Receive(kSstvMartin1, 99.0, 1).psnr, 24.0);
+}
+
+// Picture region rows [from, to) against the chart.
+double RowsPsnr(CSstvDecoder& d, const std::vector<uint8_t>& want, int from, int to) {
+  HBITMAP pic = d.GetPicture();
+  const int lines = d.GetYSize();
+  double se = 0.0;
+  for (int y = from; y < to; ++y)
+    for (int x = 0; x < kSstvWidth; ++x)
+      for (int c = 0; c < 3; ++c) {
+        const double e = double(pic->pixels[size_t(lines - 1 - y) * pic->bpl + 3 * x + 2 - c]) -
+                         want[(size_t(y) * kSstvWidth + x) * 3 + c];
+        se += e * e;
+      }
+  return 10.0 * std::log10(255.0 * 255.0 / (se / (double(to - from) * kSstvWidth * 3) + 1e-9));
+}
+
+TEST(SstvRoundTrip, PictureStoppingHalfWayKeepsWhatCame) {
+  const std::vector<uint8_t> chart = Chart(256);
+  const std::vector<float> s = Padded(Transmission(kSstvMartin1, chart, 256));
+  const size_t half = s.size() / 2;
+  // The input ends inside a line: what came is there, the rest stays black.
+  Recorder cut;
+  ASSERT_EQ(cut.Init(kRate, kBlock), 1);
+  Feed(cut, s, 0, half + 777);
+  EXPECT_EQ(cut.GetState(), kSstvReceiving);
+  const int got = cut.GetLineCount();
+  EXPECT_GT(got, 110);
+  EXPECT_LT(got, 140);
+  EXPECT_GT(RowsPsnr(cut, chart, 0, got - 1), 24.0);
+  HBITMAP pic = cut.GetPicture();
+  int lit = 0;
+  for (int y = got + 2; y < 256; ++y)
+    for (int i = 0; i < 3 * kSstvWidth; ++i) lit += pic->pixels[size_t(255 - y) * pic->bpl + i] > 0;
+  EXPECT_EQ(lit, 0);
+  // The sender stops and noise follows: the picture runs to its end on noise, then the
+  // decoder waits again without writing past its store.
+  std::vector<float> rest(s.begin(), s.begin() + long(half));
+  std::vector<float> noise(size_t(kRate) * 80, 0.0f);
+  sigtest::CGaussNoise g(3);
+  for (float& v : noise) v = float(3000.0 * g.Next());
+  rest.insert(rest.end(), noise.begin(), noise.end());
+  Recorder d;
+  ASSERT_EQ(d.Init(kRate, kBlock), 1);
+  Feed(d, rest);
+  EXPECT_EQ(d.GetState(), 0u);
+  EXPECT_GT(RowsPsnr(d, chart, 0, got - 2), 24.0);
+  ASSERT_FALSE(d.lines.empty());
+  EXPECT_EQ(d.lines.back(), 255);
+}
+
+TEST(SstvRoundTrip, StoreIsNeverWrittenPastItsEnd) {
+  // The fastest pace there is: every sample owes a position; tones that change often.
+  Recorder d;
+  ASSERT_EQ(d.Init(kRate, kBlock), 1);
+  d.SetAVIS(0);
+  d.SetTiming(kSstvMartin1, 0.999);
+  d.Run(1);
+  std::vector<Tone> t;
+  for (int i = 0; i < 3000; ++i) t.push_back({i % 3 == 0 ? 1200.0 : 1500.0 + (i * 37) % 800, 10});
+  const std::vector<float> s = Tones(t);
+  AudioBlock* b = nullptr;
+  ASSERT_TRUE(NewAudioBlock(&b, kBlock));
+  int stopped = 0;
+  for (size_t i = 0; i + kBlock <= s.size(); i += kBlock) {
+    std::memcpy(b->data, &s[i], sizeof(float) * kBlock);
+    MeasureAudioBlock(b);
+    const bool was = d.GetState() & kSstvReceiving;
+    d.Decode(b);
+    ASSERT_LE(d.GetWritePosition(), d.GetRawSize());
+    if (was && !(d.GetState() & kSstvReceiving)) ++stopped;
+  }
+  FreeAudioBlock(b);
+  EXPECT_GE(stopped, 1);
+  EXPECT_EQ(d.lines.empty() ? 0 : d.lines.back(), 255);
+}
+
+TEST(SstvRoundTrip, SyncsAtTheLineWrapAverageToTheWrap) {
+  // Started by hand just where a line period begins: with noise the syncs register on both
+  // sides of the wrap (positions near P and near 0). Their mean is the wrap, not mid-line.
+  const std::vector<uint8_t> chart = Chart(256);
+  std::vector<float> s = Transmission(kSstvMartin1, chart, 256);
+  sigtest::AddNoise(s, kRate, 15.0, 9, kAmplitude * kAmplitude / 2.0);
+  const size_t line0 = size_t(std::lround(CSstvTransmitter::HeaderMs() / 1000.0 * kRate));
+  Recorder d;
+  ASSERT_EQ(d.Init(kRate, kBlock), 1);
+  d.SetAVIS(0);
+  d.Run(1);
+  // The band-pass delays the signal by half its 64 taps: the store's first position then holds
+  // the sample 32 before the first one fed.
+  Feed(d, s, line0 + 32 + 1);
+  const int off = d.GetLineOffset();
+  EXPECT_TRUE(off <= 3) << off;
+  EXPECT_GT(Psnr(d, chart), 20.0);
+}
+
 }  // namespace
