@@ -84,16 +84,18 @@ void CViewBrushes::FillColumn(Slot s, HBITMAP pic, int x, int top, int bottom,
   HBITMAP brush = IsBitmapObject(m_brush[s]) ? m_brush[s] : nullptr;
   int bh = brush ? (brush->height < 0 ? -brush->height : brush->height) : 0;
   bool fast = brush && brush->bits == 24;
+  const int bx = brush ? x % brush->width : 0;
   CDibSection dib;
   for (int y = top; y < bottom; ++y) {
-    COLORREF c = solid;
-    if (fast) {
-      const uint8_t* b = Row24(brush, y % bh) + 3 * size_t(x % brush->width);
-      c = RGB(b[2], b[1], b[0]);
-    } else if (brush) {
-      c = dib.PixelColor(brush, x % brush->width, y % bh);
-    }
     uint8_t* p = Row24(pic, y) + 3 * size_t(x);
+    if (fast) {
+      const uint8_t* b = Row24(brush, y % bh) + 3 * size_t(bx);
+      p[0] = b[0];
+      p[1] = b[1];
+      p[2] = b[2];
+      continue;
+    }
+    COLORREF c = brush ? dib.PixelColor(brush, bx, y % bh) : solid;
     p[0] = uint8_t(GetBValue(c));
     p[1] = uint8_t(GetGValue(c));
     p[2] = uint8_t(GetRValue(c));
