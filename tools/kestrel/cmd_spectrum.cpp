@@ -23,9 +23,10 @@ constexpr int kSpectrumHeight = 260;
 constexpr int kInset = 2;
 
 const char* kSpectrogramHelp =
-    "usage: kestrel spectrogram FILE.wav -o OUT.bmp [--area LO-HI] [--rows N]\n"
+    "usage: kestrel spectrogram FILE.wav -o OUT.bmp [--area LO-HI] [--rows N] [--band-pass]\n"
     "  A waterfall of the whole file: one column per block of 1024 samples, frequency upwards\n"
-    "  over LO ... HI Hz (default the whole band), N rows (8 ... 4096, default 256).\n";
+    "  over LO ... HI Hz (default the whole band), N rows (8 ... 4096, default 256);\n"
+    "  --band-pass filters the audio to the area (128 taps) before each transform.\n";
 const char* kSpectrumHelp =
     "usage: kestrel spectrum FILE.wav [--area LO-HI] -o OUT.bmp\n"
     "  The spectrum analyser's picture of the loudest block (1024 samples) of the file.\n";
@@ -59,7 +60,7 @@ void FreeBlocks(std::vector<AudioBlock*>& blocks) {
 }  // namespace
 
 int RunSpectrogram(int argc, char** argv) {
-  CArgs args({"-o", "--area", "--rows"}, {});
+  CArgs args({"-o", "--area", "--rows"}, {"--band-pass"});
   if (!args.Parse(argc, argv)) return Fail("spectrogram", args.Error());
   if (args.WantsHelp()) return fputs(kSpectrogramHelp, stdout), 0;
   if (args.Positional().size() != 1 || !args.Has("-o"))
@@ -83,6 +84,8 @@ int RunSpectrogram(int argc, char** argv) {
     else if (!spec.SetArea(lo, hi))
       status = Fail("spectrogram", "--area must satisfy 0 <= LO < HI <= " + std::to_string(rate / 2));
   }
+  if (!status && args.Has("--band-pass") && !spec.SetFilter(1))
+    status = Fail("spectrogram", "cannot set up the band-pass");
   if (!status) {
     for (AudioBlock* b : blocks) spec.Draw(b);
     if (!spec.SaveFile(args.Get("-o").c_str(), spec.Picture()))

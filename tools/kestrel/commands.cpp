@@ -13,6 +13,7 @@ int RunSynop(int argc, char** argv);
 int RunSquelch(int argc, char** argv);
 int RunSpectrogram(int argc, char** argv);
 int RunSpectrum(int argc, char** argv);
+int RunFilterCurve(int argc, char** argv);
 int RunSat(int argc, char** argv);
 int RunScan(int argc, char** argv);
 int RunTransmit(int argc, char** argv);
@@ -32,6 +33,7 @@ const ToolCommand kToolCommands[] = {
     {"scan", "scan a frequency range with a receiver, hold on signals, save the report", RunScan},
     {"spectrogram", "a waterfall picture (BMP) of a whole wave file", RunSpectrogram},
     {"spectrum", "the spectrum analyser's picture (BMP) of the loudest block of a wave file", RunSpectrum},
+    {"filter-curve", "the filter curve view (BMP) of a band-pass design", RunFilterCurve},
     {"squelch", "the audio squelch measure and level of every block of a wave file", RunSquelch},
     {"synop", "SYNOP station store: look up a station, import a station list", RunSynop},
     {"transmit", "turn text or a picture into the audio of a mode, as a wave file", RunTransmit},
