@@ -593,4 +593,74 @@ TEST(SstvRoundTrip, SyncsAtTheLineWrapAverageToTheWrap) {
   EXPECT_GT(Psnr(d, chart), 20.0);
 }
 
+TEST(SstvMixSync, CleanSyncToneJoinsTheCallersAudio) {
+  const std::vector<uint8_t> chart = Chart(256);
+  const std::vector<float> s = Transmission(kSstvMartin1, chart, 256);
+  Recorder d;
+  ASSERT_EQ(d.Init(kRate, kBlock), 1);
+  ASSERT_EQ(d.MixSync(1), 1);
+  AudioBlock* b = nullptr;
+  ASSERT_TRUE(NewAudioBlock(&b, kBlock));
+  int mixed = 0, blocks = 0;
+  for (size_t i = 0; i + kBlock <= s.size() && blocks < 400; i += kBlock, ++blocks) {
+    std::memcpy(b->data, &s[i], sizeof(float) * kBlock);
+    MeasureAudioBlock(b);
+    d.Decode(b);
+    // A block with the tone mixed in is the half sum: it no longer equals the input.
+    bool changed = false;
+    for (int k = 0; k < kBlock && !changed; ++k) changed = std::fabs(b->data[k] - s[i + k]) > 1.0f;
+    if (changed) {
+      ++mixed;
+      EXPECT_LE(b->peak, 0.5f * (kAmplitude + 0.2f * kAmplitude) + 1.0f);
+    }
+  }
+  FreeAudioBlock(b);
+  // Syncs come every line; the countdown runs out P / 2 crossings after each.
+  EXPECT_GT(mixed, 80);
+  EXPECT_LT(mixed, 300);
+  EXPECT_NEAR(d.GetSyncFrequency(), 1200, 20);
+  // Without mix-sync the caller's block stays as it was.
+  Recorder plain;
+  ASSERT_EQ(plain.Init(kRate, kBlock), 1);
+  ASSERT_TRUE(NewAudioBlock(&b, kBlock));
+  std::memcpy(b->data, &s[size_t(kRate) * 5], sizeof(float) * kBlock);
+  MeasureAudioBlock(b);
+  plain.Decode(b);
+  EXPECT_EQ(std::memcmp(b->data, &s[size_t(kRate) * 5], sizeof(float) * kBlock), 0);
+  FreeAudioBlock(b);
+}
+
+// An owner that changes the set-up from inside the callbacks, as the station does when the
+// user picks another mode while a picture comes in.
+class Meddler : public Recorder {
+ public:
+  void ShowSSTV(int line) override {
+    Recorder::ShowSSTV(line);
+    if (line == 20) SetMode(kSstvRobot72, 0.0);
+    if (line == 60) Init(kRate, kBlock);
+    if (line == 100) Run(0);
+  }
+  void StateChange(unsigned long state) override {
+    Recorder::StateChange(state);
+    if (state == kSstvReceiving && ++syncs == 1) SetSync(5);
+  }
+  int syncs = 0;
+};
+
+TEST(SstvRoundTrip, CallbacksMayChangeTheSetUp) {
+  const std::vector<uint8_t> chart = Chart(256);
+  std::vector<float> s = Padded(Transmission(kSstvMartin1, chart, 256));
+  std::vector<float> noise(size_t(kRate) * 60, 0.0f);
+  sigtest::CGaussNoise g(11);
+  for (float& v : noise) v = float(3000.0 * g.Next());
+  s.insert(s.end(), noise.begin(), noise.end());
+  Meddler d;
+  ASSERT_EQ(d.Init(kRate, kBlock), 1);
+  Feed(d, s);
+  EXPECT_EQ(d.GetMode(), kSstvRobot72);
+  EXPECT_LE(d.GetWritePosition(), d.GetRawSize());
+  EXPECT_GE(d.syncs, 1);
+  ASSERT_NE(d.GetPicture(), nullptr);
+}
+
 }  // namespace
