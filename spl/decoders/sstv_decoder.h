@@ -81,7 +81,7 @@ class CSstvDecoder : public CDibSection {
   // The receive state changed: kSstvReceiving and kSstvSearching bits.
   virtual void StateChange(unsigned long state) {}
 
-  // sampleRate 6000 ... 192000 Hz (the band-pass must fit below half of it); blockSize 128 ...
+  // sampleRate 6000 ... 192000 Hz (the band-pass must fit below half of it); blockSize 16 ...
   // 65536. Releases what an earlier Init made, sets up the band-pass (and the sync tone with
   // mix-sync) and the current mode. 1 or 0. Called from a callback inside Decode, it takes
   // effect after the current block.
