@@ -165,14 +165,20 @@ RGBQUAD BoxColor(const CutBox& box, const uint32_t* hist) {
   return RGBQUAD{uint8_t(sum[2] / n), uint8_t(sum[1] / n), uint8_t(sum[0] / n), 0};
 }
 
-// Nearest entry of a 6-bit palette to a 6-bit colour, first on ties.
+// Nearest entry of a 6-bit palette to a 6-bit colour, first on ties. A partial distance that
+// already reaches the best one cannot win, so most entries cost one or two products.
 int Nearest6(const RGBQUAD* pal6, int n, int r, int g, int b) {
-  int best = 0;
-  long bestD = -1;
+  int best = 0, bestD = 1 << 30;
   for (int i = 0; i < n; ++i) {
-    const long dr = r - pal6[i].rgbRed, dg = g - pal6[i].rgbGreen, db = b - pal6[i].rgbBlue;
-    const long d = dr * dr + dg * dg + db * db;
-    if (bestD < 0 || d < bestD) {
+    const int dr = r - pal6[i].rgbRed;
+    int d = dr * dr;
+    if (d >= bestD) continue;
+    const int dg = g - pal6[i].rgbGreen;
+    d += dg * dg;
+    if (d >= bestD) continue;
+    const int db = b - pal6[i].rgbBlue;
+    d += db * db;
+    if (d < bestD) {
       bestD = d;
       best = i;
     }
