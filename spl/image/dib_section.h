@@ -102,13 +102,15 @@ class CDibSection {
   int StreamCreate(const char* path, HBITMAP h);
   int StreamOut(const char* path, HBITMAP h, int firstRow, int rows);
 
-  // Pixel copies between bitmaps (x, y and sx, sy from the top left, clipped to both).
+  // Pixel copies between bitmaps (x, y and sx, sy from the top left, clipped to both). 1 also
+  // when nothing lies inside both; 0 for a bad handle (kDibInfo) or negative size (kDibSize).
   // Blit: plain copy, both of one depth (palette depths copy indices), else through colour.
   int Blit(HBITMAP dst, int x, int y, int w, int h, HBITMAP src, int sx, int sy);
   // Scales the source region sw x sh onto w x h with box averaging (24-bit colour).
   int Stretch(HBITMAP dst, int x, int y, int w, int h, HBITMAP src, int sx, int sy, int sw,
               int sh);
-  // Copies where the 1-bit mask (same coordinates as src) holds a 1.
+  // Copies where the 1-bit mask (same coordinates as src) holds a 1; kDibTransfer for a mask
+  // of another depth.
   int MaskBlit(HBITMAP dst, int x, int y, int w, int h, HBITMAP src, int sx, int sy,
                HBITMAP mask);
 
