@@ -456,4 +456,34 @@ TEST(DibConvert, BorderDetectOnAStepEdge) {
   DeleteObject(one);
 }
 
+TEST(DibConvert, ManyColoursToAPaletteDepthGoThroughMedianCut) {
+  CDibSection dib;
+  HBITMAP p = Gradient(dib, 64, 48);
+  HBITMAP a = dib.Convert(p, 8);
+  HBITMAP b = dib.ConvertTo8(p, 0);
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(0, std::memcmp(a->pixels, b->pixels, size_t(dib.SizeH(a))));
+  EXPECT_EQ(0, std::memcmp(a->palette, b->palette, 1024));
+  // Sixteen colours for a 4-bit picture, each the mean of its box in 6-bit steps.
+  HBITMAP c = dib.Convert(p, 4);
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(dib.Colors(c), 16);
+  std::set<COLORREF> entries;
+  for (int i = 0; i < 16; ++i) {
+    EXPECT_EQ(c->palette[i].rgbGreen % 4, 0);
+    entries.insert(RGB(c->palette[i].rgbRed, c->palette[i].rgbGreen, c->palette[i].rgbBlue));
+  }
+  EXPECT_EQ(entries.size(), 16u);
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 64; ++x) {
+      const COLORREF o = ColorAt(p, x, y), q = ColorAt(c, x, y);
+      for (int k = 0; k < 3; ++k) ASSERT_LE(std::abs(int((o >> (8 * k)) & 255) - int((q >> (8 * k)) & 255)), 96);
+    }
+  DeleteObject(a);
+  DeleteObject(b);
+  DeleteObject(c);
+  DeleteObject(p);
+}
+
 }  // namespace
