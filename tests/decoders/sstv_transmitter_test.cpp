@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "spl/decoders/sstv_chart.h"
@@ -170,7 +171,7 @@ TEST(SstvTransmitter, ScottieOpensWithAStartingSync) {
 
 TEST(SstvTransmitter, DurationIsHeaderPlusLinesWithinOneSample) {
   for (const ModeRef& m : Modes())
-    for (int rate : {8000, 11025, 44100, 48000}) {
+    for (int rate : {8000, 11025, 48000}) {
       CSstvTransmitter tx;
       ASSERT_EQ(tx.Init(m.mode, rate), 1);
       const double ms = kHeaderMs + m.prefix_ms + m.lines * m.line_ms;
@@ -242,8 +243,7 @@ TEST(SstvTransmitter, LinesKeepTheirPublishedLengthWithAndWithoutClockError) {
 TEST(SstvTransmitter, FlatPictureMatchesThePublishedPlanSampleBySample) {
   const uint8_t r = 90, g = 160, b = 220;
   for (const ModeRef& m : Modes())
-    for (double ppm : {0.0, 300.0, -2000.0})
-      for (int rate : {11025, 48000}) {
+    for (auto [ppm, rate] : {std::pair{0.0, 11025}, {300.0, 48000}, {-2000.0, 11025}}) {
         struct Piece {
           double ms, hz;
         };
@@ -280,7 +280,7 @@ TEST(SstvTransmitter, FlatPictureMatchesThePublishedPlanSampleBySample) {
         EXPECT_LT(worst, 0.5) << m.name << " " << ppm << " ppm at " << rate;
         EXPECT_NEAR(double(sig.size()),
                     (kHeaderMs + m.prefix_ms + m.lines * m.line_ms) / 1000.0 / step, 1.0);
-      }
+    }
 }
 
 TEST(SstvTransmitter, ToneIsPhaseContinuousAtTheGivenAmplitude) {
