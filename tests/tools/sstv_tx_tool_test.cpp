@@ -102,4 +102,26 @@ TEST(SstvTxTool, Refusals) {
   EXPECT_NE(help.out.find("martin1|scottie1|sc2-180|robot72"), std::string::npos);
 }
 
+// The demo's SSTV step: the chart received through the live audio loop and saved as JPEG.
+TEST(SstvTxTool, DemoReceivesTheChart) {
+  sigtest::TempDir dir;
+  auto r = RunTool("demo --seconds 1 --out " + dir.path());
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("(VIS 12), saved as " + dir.File("sstv_robot72.jpg")), std::string::npos)
+      << r.out;
+  CDibSection dib;
+  HBITMAP h = dib.LoadFile(dir.File("sstv_robot72.jpg").c_str());
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(dib.Width(h), 320);
+  EXPECT_EQ(std::abs(dib.Height(h)), 240);
+  // The yellow bar (second of eight) and the blue one (seventh), half way down the bars.
+  const COLORREF yellow = dib.PixelColor(h, 60, 90), blue = dib.PixelColor(h, 260, 90);
+  EXPECT_GT(GetRValue(yellow), 170);
+  EXPECT_GT(GetGValue(yellow), 170);
+  EXPECT_LT(GetBValue(yellow), 100);
+  EXPECT_LT(GetRValue(blue), 100);
+  EXPECT_GT(GetBValue(blue), 170);
+  DeleteObject(h);
+}
+
 }  // namespace

@@ -17,6 +17,7 @@
 
 int RunScanDemo();  // cmd_scan.cpp: a short scan of a simulated band
 int RunNavtexDemo(const std::string& dir);  // navtex_demo.cpp
+int RunSstvDemo(const std::string& dir);  // sstv_demo.cpp
 
 namespace {
 
@@ -115,5 +116,7 @@ int RunDemo(int argc, char** argv) {
   if (window.Blocks() == 0) return kExitFailure;
   const int navtex = RunNavtexDemo(dir);
   if (navtex != kExitOk) return navtex;
+  const int sstv = RunSstvDemo(dir);
+  if (sstv != kExitOk) return sstv;
   return RunScanDemo();
 }
