@@ -7,6 +7,7 @@ int RunDecodeSynop(int, char**), RunDecodeSstv(int, char**);
 int RunTransmitRtty(int, char**), RunTransmitSitor(int, char**), RunTransmitNavtex(int, char**);
 int RunTransmitCw(int, char**), RunTransmitBpsk31(int, char**), RunTransmitQpsk31(int, char**);
 int RunTransmitSstv(int, char**);
+int RunDecodeFax(int, char**), RunTransmitFax(int, char**);
 const ModeCommand kDecodeModes[] = {
     {"cw", "Morse: [--tone HZ] [--wpm N] FILE.wav", RunDecodeCw},
     {"rtty", "Baudot: [--mark HZ] [--space HZ] [--baud N] [--sync] [--invert] FILE.wav", RunDecodeRtty},
@@ -16,6 +17,7 @@ const ModeCommand kDecodeModes[] = {
     {"bpsk31", "PSK31, binary: [--tone HZ] FILE.wav", RunDecodeBpsk31},
     {"qpsk31", "PSK31, quadrature: [--tone HZ] [--reverse] FILE.wav", RunDecodeQpsk31},
     {"sstv", "SSTV pictures as JPEG: [--mode martin1|scottie1|sc2-180|robot72|auto] --out DIR FILE.wav", RunDecodeSstv},
+    {"fax", "weather fax pictures as BMP: [--ioc 576|288] [--lpm N] [--am|--am-envelope] --out DIR FILE.wav", RunDecodeFax},
     {nullptr, nullptr, nullptr},
 };
 const int kDecodeModeCount = sizeof(kDecodeModes) / sizeof(kDecodeModes[0]) - 1;
@@ -28,6 +30,7 @@ const ModeCommand kTransmitModes[] = {
     {"bpsk31", "PSK31, binary: [--tone HZ] --text TEXT -o OUT.wav", RunTransmitBpsk31},
     {"qpsk31", "PSK31, quadrature: [--tone HZ] [--reverse] --text TEXT -o OUT.wav", RunTransmitQpsk31},
     {"sstv", "SSTV picture: --mode martin1|scottie1|sc2-180|robot72 --picture IN|--chart -o OUT.wav", RunTransmitSstv},
+    {"fax", "weather fax: [--ioc 576|288] [--lpm N] [--am] --picture IN -o OUT.wav", RunTransmitFax},
     {nullptr, nullptr, nullptr},
 };
 const int kTransmitModeCount = sizeof(kTransmitModes) / sizeof(kTransmitModes[0]) - 1;

@@ -1,0 +1,307 @@
+// kestrel transmit fax / decode fax: a chart sent, noise added, received back into BMP files
+// named by the picture's UTC start; the states on standard error, cut-off recordings, module
+// switching by the 675 Hz start tone, the AM demodulators and refused input.
+#include <sys/stat.h>
+#include <utime.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "spl/image/dib_section.h"
+#include "tests/common/signal_test_util.h"
+
+namespace {
+
+constexpr int kRate = 11025;
+constexpr int kChartW = 905, kChartH = 60;  // sent at 576 it becomes 1810 x 120
+
+// A weather-chart-like picture: meridians, parallels, a gray band and text. Columns are spaced
+// irregularly: a regular pattern across the line has a comb of harmonics at the pixel rate, and
+// one of them on 300 Hz for five lines reads as a start tone (as it would on the air).
+std::vector<uint8_t> ChartLuminance(int w, int h) {
+  constexpr int kMeridians[] = {0, 137, 301, 422, 598, 689, 833};
+  constexpr int kText[][2] = {{40, 70}, {95, 118}, {160, 230}, {350, 371}, {640, 700}, {760, 790}};
+  std::vector<uint8_t> c(size_t(w) * h, 255);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      uint8_t v = 255;
+      for (int m : kMeridians) v = x >= m && x < m + 4 ? 0 : v;
+      if (y == 7 || y == 23 || y == 44) v = 0;
+      if (y > 25 && y < 40 && x > 300 && x < 600) v = 128;
+      if (y > 46 && (y / 3) % 2 == 0)
+        for (auto& t : kText) v = x >= t[0] && x < t[1] ? 0 : v;
+      c[size_t(y) * w + x] = v;
+    }
+  return c;
+}
+
+// Saves the luminance as an 8-bit gray BMP.
+bool SaveGray(const std::string& path, const std::vector<uint8_t>& lum, int w, int h) {
+  CDibSection dib;
+  HBITMAP b = dib.Create(w, h, 8);
+  if (!b) return false;
+  RGBQUAD gray[256];
+  for (int i = 0; i < 256; ++i) gray[i] = RGBQUAD{uint8_t(i), uint8_t(i), uint8_t(i), 0};
+  dib.SetPalette(b, gray, 256);
+  for (int y = 0; y < h; ++y)
+    std::copy(lum.begin() + size_t(y) * w, lum.begin() + size_t(y + 1) * w,
+              dib.AdrH(b) + size_t(h - 1 - y) * dib.BPL(b));
+  const bool ok = dib.SaveFile(path.c_str(), b) == 1;
+  DeleteObject(b);
+  return ok;
+}
+
+// The luminance of a saved picture (rows top first) through its palette.
+std::vector<uint8_t> LoadLuminance(const std::string& path, int& w, int& h) {
+  CDibSection dib;
+  HBITMAP b = dib.LoadFile(path.c_str());
+  std::vector<uint8_t> lum;
+  w = h = 0;
+  if (!b) return lum;
+  w = dib.Width(b), h = std::abs(dib.Height(b));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) lum.push_back(uint8_t(GetGValue(dib.PixelColor(b, x, y))));
+  DeleteObject(b);
+  return lum;
+}
+
+// PSNR of a received picture against the chart sent, both at the line width w; the received
+// rows form one pixel stream (the line start found by the phasing need not be column 0), so the
+// best offset of the stream into the chart is searched, coarsely and then at full resolution.
+double StreamPsnr(const std::vector<uint8_t>& want, int wantRows, const std::vector<uint8_t>& got,
+                  int w, int firstCol = 0) {
+  const long long size = (long long)got.size();
+  auto mse = [&](long long o, int d) {
+    double c = 0.0;
+    long long n = 0, all = 0;
+    for (int y = 0; y < wantRows; y += d)
+      for (int x = firstCol; x < w; x += d) {
+        ++all;
+        const long long at = o + (long long)y * w + x;
+        if (at < 0 || at >= size) continue;
+        const double e = double(want[size_t(y) * w + x]) - got[size_t(at)];
+        c += e * e, ++n;
+      }
+    return n * 10 >= all * 9 ? c / n : 1e300;
+  };
+  long long best = 0;
+  double best_mse = 1e300;
+  for (long long o = -8LL * w; o < 8LL * w; ++o) {
+    const double m = mse(o, 6);
+    if (m < best_mse) best_mse = m, best = o;
+  }
+  const long long around = best;
+  for (long long o = around - 5; o <= around + 5; ++o) best_mse = std::min(best_mse, mse(o, 1));
+  return 10.0 * std::log10(255.0 * 255.0 / (best_mse + 1e-12));
+}
+
+// The chart as it is sent: resampled to xSize by the nearest column and row (the tool scales
+// a 2:1 enlargement exactly this way up to rounding at the pixel edges).
+std::vector<uint8_t> Enlarged(const std::vector<uint8_t>& c, int w, int h, int W, int H) {
+  std::vector<uint8_t> e(size_t(W) * H);
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) e[size_t(y) * W + x] = c[size_t(y * h / H) * w + x * w / W];
+  return e;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> out;
+  size_t at = 0;
+  while (at < text.size()) {
+    const size_t nl = text.find('\n', at);
+    out.push_back(text.substr(at, nl == std::string::npos ? std::string::npos : nl - at));
+    if (nl == std::string::npos) break;
+    at = nl + 1;
+  }
+  return out;
+}
+
+// The written picture files named on standard output.
+std::vector<std::string> Pictures(const std::string& out) {
+  std::vector<std::string> files;
+  for (const std::string& l : Lines(out))
+    if (l.find("FAX_") != std::string::npos && l.size() > 4 && l.substr(l.size() - 4) == ".BMP")
+      files.push_back(l);
+  return files;
+}
+
+void SetModified(const std::string& path, time_t t) {
+  struct utimbuf u {t, t};
+  utime(path.c_str(), &u);
+}
+
+class FaxTool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(dir_.path().empty());
+    chart_ = ChartLuminance(kChartW, kChartH);
+    picture_ = dir_.path() + "/chart.bmp";
+    ASSERT_TRUE(SaveGray(picture_, chart_, kChartW, kChartH));
+    out_ = dir_.path() + "/out";
+    std::filesystem::create_directory(out_);
+  }
+  // Sends the chart into a wave file and reads the samples back.
+  std::vector<float> Send(const std::string& options, const std::string& wav) {
+    auto r = sigtest::RunTool("transmit fax " + options + " --picture " + picture_ + " -o " + wav);
+    EXPECT_EQ(r.status, 0) << r.out;
+    int rate = 0;
+    std::vector<float> s = sigtest::ReadMonoWav(wav, &rate);
+    EXPECT_FALSE(s.empty());
+    EXPECT_EQ(rate, kRate);
+    return s;
+  }
+  sigtest::TempDir dir_;
+  std::vector<uint8_t> chart_;
+  std::string picture_, out_;
+};
+
+TEST_F(FaxTool, ChartThroughNoiseIntoANamedPicture) {
+  const std::string wav = dir_.path() + "/fax.wav";
+  std::vector<float> s = Send("", wav);
+  ASSERT_GT(s.size(), size_t(kRate) * 90);
+  sigtest::AddNoise(s, kRate, 20.0, 11);
+  ASSERT_TRUE(sigtest::WriteMonoWav(wav, kRate, s));
+  // Recorded from 2025-03-04 08:15:00 UTC: the picture begins after the 5 s start tone and
+  // 30 s of phasing, at 08:15:35.
+  const double seconds = double(s.size()) / kRate;
+  SetModified(wav, time_t(1741076100) + time_t(seconds + 0.5));
+  auto r = sigtest::RunTool("decode fax --out " + out_ + " " + wav, false);
+  ASSERT_EQ(r.status, 0) << r.out;
+  const std::vector<std::string> files = Pictures(r.out);
+  ASSERT_EQ(files.size(), 1u) << r.out;
+  EXPECT_EQ(files[0], out_ + "/FAX_2025-03-04_08-15.BMP");
+  EXPECT_TRUE(std::regex_match(std::filesystem::path(files[0]).filename().string(),
+                               std::regex("FAX_[0-9]{4}-[0-9]{2}-[0-9]{2}_[0-9]{2}-[0-9]{2}\\.BMP")));
+  int w = 0, h = 0;
+  const std::vector<uint8_t> got = LoadLuminance(files[0], w, h);
+  EXPECT_EQ(w, 1810);
+  EXPECT_NEAR(h, 2 * kChartH, 3);  // the stop tone's lines are not part of the picture
+  const std::vector<uint8_t> want = Enlarged(chart_, kChartW, kChartH, 1810, 2 * kChartH);
+  const double p = StreamPsnr(want, 2 * kChartH, got, w);
+  printf("decode fax at +20 dB: PSNR %.1f dB\n", p);
+  EXPECT_GT(p, 22.0);
+
+  // A second reception of the same minute keeps the first file.
+  r = sigtest::RunTool("decode fax --out " + out_ + " " + wav, false);
+  ASSERT_EQ(r.status, 0);
+  ASSERT_EQ(Pictures(r.out).size(), 1u);
+  EXPECT_EQ(Pictures(r.out)[0], out_ + "/FAX_2025-03-04_08-15_2.BMP");
+}
+
+TEST_F(FaxTool, StatesOnStandardErrorInOrder) {
+  const std::string wav = dir_.path() + "/fax.wav";
+  Send("--lpm 240", wav);
+  auto r = sigtest::RunTool("decode fax --lpm 240 --out " + out_ + " " + wav);
+  ASSERT_EQ(r.status, 0) << r.out;
+  size_t at = 0;
+  for (const char* state : {"start tone 300 Hz", "phasing", "phasing found, line start aligned",
+                            "receiving", "stop tone 450 Hz", "waiting for the start tone"}) {
+    const size_t found = r.out.find(state, at);
+    ASSERT_NE(found, std::string::npos) << state << "\n" << r.out;
+    at = found + 1;
+  }
+  EXPECT_EQ(Pictures(r.out).size(), 1u);
+}
+
+TEST_F(FaxTool, RecordingCutOffMidPictureStillSaves) {
+  const std::string wav = dir_.path() + "/fax.wav";
+  std::vector<float> s = Send("", wav);
+  // Start tone, phasing and 40 of the 120 lines; the cut leaves a short last block.
+  s.resize(size_t((35.0 + 20.0) * kRate) + 77);
+  ASSERT_TRUE(sigtest::WriteMonoWav(wav, kRate, s));
+  auto r = sigtest::RunTool("decode fax --out " + out_ + " " + wav);
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out.find("stop tone"), std::string::npos);
+  const std::vector<std::string> files = Pictures(r.out);
+  ASSERT_EQ(files.size(), 1u) << r.out;
+  int w = 0, h = 0;
+  const std::vector<uint8_t> got = LoadLuminance(files[0], w, h);
+  EXPECT_EQ(w, 1810);
+  EXPECT_NEAR(h, 40, 3);
+  const std::vector<uint8_t> want = Enlarged(chart_, kChartW, kChartH, 1810, 2 * kChartH);
+  EXPECT_GT(StreamPsnr(want, h - 4, got, w), 22.0);
+}
+
+// A 675 Hz start tone announces IOC 288: the station switches and its picture has 905 columns.
+TEST_F(FaxTool, StartTone675SwitchesToIoc288) {
+  const std::string wav = dir_.path() + "/fax.wav";
+  Send("--ioc 288", wav);
+  auto r = sigtest::RunTool("decode fax --out " + out_ + " " + wav);
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("start tone 675 Hz"), std::string::npos) << r.out;
+  const std::vector<std::string> files = Pictures(r.out);
+  ASSERT_EQ(files.size(), 1u) << r.out;
+  int w = 0, h = 0;
+  const std::vector<uint8_t> got = LoadLuminance(files[0], w, h);
+  EXPECT_EQ(w, 905);
+  EXPECT_NEAR(h, kChartH, 3);
+  EXPECT_GT(StreamPsnr(chart_, kChartH, got, w), 22.0);
+}
+
+TEST_F(FaxTool, AmDemodulatorsReceiveTheWholeFile) {
+  const std::string wav = dir_.path() + "/am.wav";
+  std::vector<float> s = Send("--am", wav);
+  sigtest::AddNoise(s, kRate, 30.0, 5);
+  ASSERT_TRUE(sigtest::WriteMonoWav(wav, kRate, s));
+  for (const char* mode : {"--am", "--am-envelope"}) {
+    auto r = sigtest::RunTool(std::string("decode fax ") + mode + " --out " + out_ + " " + wav,
+                              false);
+    ASSERT_EQ(r.status, 0) << mode << r.out;
+    const std::vector<std::string> files = Pictures(r.out);
+    ASSERT_EQ(files.size(), 1u) << r.out;
+    int w = 0, h = 0;
+    const std::vector<uint8_t> got = LoadLuminance(files[0], w, h);
+    EXPECT_EQ(w, 1810);
+    // 30 s of burst lines, then the picture; the file is the picture.
+    EXPECT_NEAR(h, 60 + 2 * kChartH, 3);
+    const std::vector<uint8_t> want = Enlarged(chart_, kChartW, kChartH, 1810, 2 * kChartH);
+    const std::vector<uint8_t> tail(got.end() - std::min(got.size(), size_t(w) * (2 * kChartH + 6)),
+                                    got.end());
+    const double p = StreamPsnr(want, 2 * kChartH, tail, w, 40);  // past the burst
+    printf("decode fax %s at +30 dB: PSNR %.1f dB\n", mode, p);
+    EXPECT_GT(p, 22.0) << mode;
+  }
+}
+
+TEST_F(FaxTool, RefusesBadInput) {
+  const std::string wav = dir_.path() + "/fax.wav";
+  Send("--lpm 240", wav);
+  const std::string text = dir_.path() + "/note.txt";
+  FILE* f = fopen(text.c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  fputs("not a picture\n", f);
+  fclose(f);
+  const std::string out = " --out " + out_ + " ";
+  for (const std::string& bad :
+       {"decode fax" + out + dir_.path() + "/missing.wav", "decode fax" + out + text,
+        "decode fax --ioc 300" + out + wav, "decode fax --lpm 5" + out + wav,
+        "decode fax --am --am-envelope" + out + wav, "decode fax " + wav,
+        "decode fax --out " + dir_.path() + "/nowhere " + wav, "decode fax --korr 1.5" + out + wav,
+        "decode fax --center 5400" + out + wav, "transmit fax --picture " + text + " -o x.wav",
+        "transmit fax --picture " + dir_.path() + "/none.bmp -o x.wav",
+        "transmit fax --ioc 352 --picture " + picture_ + " -o x.wav",
+        "transmit fax --picture " + picture_}) {
+    auto r = sigtest::RunTool(bad);
+    EXPECT_EQ(r.status, 2) << bad << "\n" << r.out;
+    const char* subject =
+        bad.rfind("transmit", 0) == 0 ? "kestrel: transmit fax: " : "kestrel: decode fax: ";
+    EXPECT_NE(r.out.find(subject), std::string::npos) << bad << "\n" << r.out;
+  }
+  // Noise alone holds no picture: nothing written, and the run says so.
+  std::vector<float> noise(size_t(kRate) * 10);
+  sigtest::CGaussNoise g(3);
+  for (float& v : noise) v = float(3000.0 * g.Next());
+  ASSERT_TRUE(sigtest::WriteMonoWav(wav, kRate, noise));
+  auto r = sigtest::RunTool("decode fax" + out + wav);
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_TRUE(Pictures(r.out).empty());
+}
+
+}  // namespace

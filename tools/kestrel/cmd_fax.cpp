@@ -1,0 +1,397 @@
+// kestrel decode fax / kestrel transmit fax: weather-fax pictures from a wave file into 8-bit BMP
+// files named by their UTC start time, and a picture file into the audio of a fax transmission.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "spl/audio/audio_block.h"
+#include "spl/decoders/fax_decoder.h"
+#include "spl/decoders/fax_transmitter.h"
+#include "spl/image/dib_section.h"
+#include "tools/kestrel/args.h"
+#include "tools/kestrel/command.h"
+#include "tools/kestrel/wav_io.h"
+
+namespace {
+
+// The station's set-up at 11025 Hz: 1024-sample blocks and 64-tap filters; other rates keep
+// the durations (blocks stay powers of two, as the decoder wants).
+constexpr int kStationRate = 11025;
+constexpr int kStationBlock = 1024;
+constexpr int kStationTaps = 64;
+constexpr int kMinBlock = 128, kMaxBlock = 65536;
+constexpr int kTransmitRate = 11025;
+// FM: the decoder's defaults. AM: the satellite subcarrier, a band as wide as the pixel rate,
+// and the sync burst (1040 Hz at the pixel rate, 39 pixels, its peak white).
+constexpr int kFmCenter = 1900, kFmShift = 800, kFmWidth = 1200;
+constexpr int kAmCenter = 2400, kAmWidth = 3600;
+constexpr int kBurstHz = 1040, kBurstPixels = 39, kBurstPercent = 100;
+// The line start is moved onto the burst once this many lines find it within a few pixels.
+constexpr int kBurstAgreeLines = 4, kBurstAgreePixels = 3;
+constexpr int kDefaultLpm = 120, kMinLpm = 30, kMaxLpm = 480;
+constexpr int kIocWide = 576, kIocNarrow = 288;  // 288 is announced by the 675 Hz start tone
+constexpr int kMaxTone = 20000;
+// Lines of a tone that were drawn before the tone event fired (it fires on the fifth).
+constexpr int kToneLinesDrawn = 4;
+// A picture is saved and a new one begun at the largest bitmap height.
+constexpr int kMaxPictureRows = kMaxBitmapSide;
+
+const char* kDecodeUsage =
+    "usage: kestrel decode fax [--ioc 576|288] [--lpm N] [--center HZ] [--shift HZ]\n"
+    "                          [--am|--am-envelope] [--korr STEP] --out DIR FILE.wav\n"
+    "Receives weather-fax pictures and writes each as an 8-bit BMP into DIR, named\n"
+    "FAX_YYYY-MM-DD_HH-MM.BMP after the UTC time the picture began (the file's modification time\n"
+    "less its length); the file names go to standard output, the receive states to standard\n"
+    "error. FM (default): black 1500 Hz, white 2300 Hz (--center 1900, --shift 800); a picture\n"
+    "runs from the phasing to the stop tone, a 675 Hz start tone switches to IOC 288 until the\n"
+    "next 300 Hz one. --am samples a 2400 Hz subcarrier at its peaks, --am-envelope takes its\n"
+    "envelope; AM pictures run through the whole file. --korr sets the pixels per sample\n"
+    "(slant correction; nominal IOC*pi*LPM/60/rate rounded to whole pixels per line).\n";
+
+const char* kTransmitUsage =
+    "usage: kestrel transmit fax [--ioc 576|288] [--lpm N] [--am] --picture IN -o OUT.wav\n"
+    "Sends the picture IN (BMP or JPEG) in gray, scaled to IOC*pi pixels a line keeping its\n"
+    "aspect, at N lines a minute (30 ... 480, default 120) into a mono 16-bit wave file at\n"
+    "11025 Hz: FM with start tone, phasing and stop tone, or with --am on a 2400 Hz subcarrier\n"
+    "with a sync burst in every line.\n";
+
+// Demodulators, by option.
+enum FaxDemod { kDemodFm, kDemodAm, kDemodEnvelope };
+
+std::string Hz(int hz) { return std::to_string(hz) + " Hz"; }
+
+// What the receive states and tone events are called on standard error.
+const char* StateText(int code) {
+  static const char* const kTexts[] = {"waiting for the start tone", "start tone 300 Hz",
+                                       "start tone 675 Hz",          "stop tone 450 Hz",
+                                       "phasing",                    "phasing found, line start aligned",
+                                       "receiving"};
+  return code >= 1 && code <= 7 ? kTexts[code - 1] : "?";
+}
+
+int BlockSizeFor(int rate) {
+  const double want = double(kStationBlock) * rate / kStationRate;
+  int b = kMinBlock;
+  while (b < kMaxBlock && b * 1.5 < want) b *= 2;
+  return b;
+}
+
+// One received picture: rows of gray bytes as the decoder draws them (0 white ... 255 black).
+struct Picture {
+  int width = 0;
+  std::vector<uint8_t> rows;
+  double start_seconds = 0.0;  // into the file
+  int Height() const { return width > 0 ? int(rows.size() / size_t(width)) : 0; }
+};
+
+class CFaxFileDecoder : public CFaxDecoder {
+ public:
+  CFaxFileDecoder(int demod, int userIoc, int rpm, double korr, std::string dir, time_t fileStart)
+      : demod_(demod), user_ioc_(userIoc), rpm_(rpm), korr_(korr), dir_(std::move(dir)),
+        file_start_(fileStart) {}
+
+  // Init with the mode's settings; 1 or 0.
+  int Start(int rate, int block, int taps, int center, int shift, int width) {
+    rate_ = rate;
+    if (!Init(rate, block, taps, 0) || !SetFaxDecoder(center, shift, width)) return 0;
+    if (!SetIoc(user_ioc_)) return 0;
+    if (demod_ != kDemodFm) Open();  // AM carries no tones: the file is the picture
+    return 1;
+  }
+
+  void Decode(AudioBlock* block, long long firstSample) {
+    now_ = double(firstSample) / rate_;
+    if (demod_ == kDemodFm) DecodeFM(block);
+    else if (demod_ == kDemodAm) DecodeAM(block);
+    else DecodeAMFilter(block);
+    if (pending_ioc_) {  // a module change takes effect between blocks
+      const int ioc = pending_ioc_;
+      pending_ioc_ = 0;
+      if (!SetIoc(ioc)) failed_ = true;
+    }
+  }
+
+  // Saves a picture still open at the end of the file. 1, or 0 when a file failed.
+  int Finish() {
+    Close(0);
+    return !failed_;
+  }
+  int Saved() const { return saved_; }
+  bool Failed() const { return failed_; }
+
+  void FaxLine(HBITMAP line, int burst) override {
+    if (demod_ != kDemodFm) AlignToBurst(burst);
+    if (!open_) return;
+    const int w = Width(line);
+    if (w != picture_.width) {  // a module change ends the picture
+      Close(0);
+      Open();
+      picture_.width = w;
+    }
+    const uint8_t* p = AdrH(line);
+    picture_.rows.insert(picture_.rows.end(), p, p + w);
+    if (picture_.Height() >= kMaxPictureRows) {
+      Close(0);
+      Open();
+    }
+  }
+
+  void FaxState(int code) override {
+    fprintf(stderr, "%9.1f s  %s\n", now_, StateText(code));
+    switch (code) {
+      case kFaxStart300:
+      case kFaxStart675:
+        Close(kToneLinesDrawn);
+        if (code == kFaxStart675 && ioc_ != kIocNarrow) pending_ioc_ = kIocNarrow;
+        if (code == kFaxStart300 && ioc_ != user_ioc_) pending_ioc_ = user_ioc_;
+        break;
+      case kFaxStop450:
+        Close(kToneLinesDrawn);
+        break;
+      case kFaxWaitStop:
+        Open();
+        break;
+    }
+  }
+
+ private:
+  int SetIoc(int ioc) {
+    if (!SetFaxMode(ioc, rpm_)) return 0;
+    ioc_ = ioc;
+    // The correction is given for the chosen module; another module's lines scale it.
+    if (korr_ > 0.0) {
+      const double k = ioc == user_ioc_ ? korr_ : korr_ * GetXSize() / user_x_size_;
+      if (!SetKorr(k)) return 0;
+    }
+    if (ioc == user_ioc_) user_x_size_ = GetXSize();
+    if (demod_ != kDemodFm && !DefineBurst(kBurstHz, kBurstPixels, kBurstPercent)) return 0;
+    return 1;
+  }
+
+  // The decoder pulls the burst towards the line start by a fraction of a pixel a line; from
+  // wherever the recording began that takes thousands of lines. As the station's user clicks on
+  // the burst, the line start is moved onto it once, when a few lines agree on its place.
+  void AlignToBurst(int burst) {
+    if (aligned_) return;
+    const int w = GetXSize();
+    if (burst <= 0 || burst >= w) {
+      burst_agree_ = 0;
+      return;
+    }
+    int d = std::abs(burst - last_burst_);
+    d = std::min(d, w - d);
+    burst_agree_ = d <= kBurstAgreePixels ? burst_agree_ + 1 : 0;
+    last_burst_ = burst;
+    if (burst_agree_ >= kBurstAgreeLines) {
+      SetSyncPos(-burst);
+      aligned_ = true;
+    }
+  }
+
+  void Open() {
+    if (open_) return;
+    open_ = true;
+    picture_ = Picture();
+    picture_.width = GetXSize();
+    picture_.start_seconds = now_;
+  }
+
+  // Ends the open picture, dropping its last dropRows rows (a tone's lines), and saves it.
+  void Close(int dropRows) {
+    if (!open_) return;
+    open_ = false;
+    const int keep = picture_.Height() - dropRows;
+    if (keep < 1) return;
+    picture_.rows.resize(size_t(keep) * picture_.width);
+    if (!Save(picture_)) failed_ = true;
+  }
+
+  std::string FileName(double startSeconds) const {
+    const time_t t = file_start_ + time_t(startSeconds);
+    struct tm u {};
+    gmtime_r(&t, &u);
+    char name[64];
+    snprintf(name, sizeof name, "FAX_%04d-%02d-%02d_%02d-%02d", u.tm_year + 1900, u.tm_mon + 1,
+             u.tm_mday, u.tm_hour, u.tm_min);
+    // Pictures of the same minute (or one already in the folder) get "_2", "_3" ...
+    struct stat st {};
+    std::string path = dir_ + "/" + name + ".BMP";
+    for (int n = 2; stat(path.c_str(), &st) == 0; ++n)
+      path = dir_ + "/" + name + "_" + std::to_string(n) + ".BMP";
+    return path;
+  }
+
+  int Save(const Picture& p) {
+    const int h = p.Height();
+    CDibSection dib;
+    HBITMAP bmp = dib.Create(p.width, h, 8);
+    if (!bmp) return Report("cannot make the picture", dib.Error());
+    RGBQUAD gray[256];
+    for (int i = 0; i < 256; ++i) {
+      const uint8_t g = uint8_t(255 - i);  // the decoder's palette: 0 white ... 255 black
+      gray[i] = RGBQUAD{g, g, g, 0};
+    }
+    dib.SetPalette(bmp, gray, 256);
+    uint8_t* pixels = dib.AdrH(bmp);
+    const int bpl = dib.BPL(bmp);
+    for (int y = 0; y < h; ++y)  // rows are stored bottom-up
+      std::copy(p.rows.begin() + size_t(y) * p.width, p.rows.begin() + size_t(y + 1) * p.width,
+                pixels + size_t(h - 1 - y) * bpl);
+    const std::string path = FileName(p.start_seconds);
+    const int ok = dib.SaveFile(path.c_str(), bmp);
+    DeleteObject(bmp);
+    if (!ok) return Report(path + ": cannot write the picture", dib.Error());
+    printf("%s\n", path.c_str());
+    fflush(stdout);
+    ++saved_;
+    return 1;
+  }
+
+  int Report(const std::string& what, int code) {
+    ::Fail("decode fax", what + " (" + CDibSection::ErrorText(code) + ")");
+    return 0;
+  }
+
+  int demod_, user_ioc_, rpm_;
+  double korr_;
+  std::string dir_;
+  time_t file_start_;
+  int rate_ = kStationRate;
+  int ioc_ = 0, user_x_size_ = 1, pending_ioc_ = 0;
+  double now_ = 0.0;
+  bool open_ = false, failed_ = false, aligned_ = false;
+  int last_burst_ = -1000, burst_agree_ = 0;
+  int saved_ = 0;
+  Picture picture_;
+};
+
+// The UTC time the recording began: its modification time less its length, or now.
+time_t FileStart(const std::string& path, double seconds) {
+  struct stat st {};
+  const time_t end = stat(path.c_str(), &st) == 0 ? st.st_mtime : time(nullptr);
+  return end - time_t(seconds + 0.5);
+}
+
+int ReadIoc(CArgs& a, const std::string& subject, long& ioc) {
+  if (!a.GetInt("--ioc", kIocWide, 1, 100000, ioc)) return Fail(subject, a.Error()), 0;
+  if (ioc != kIocWide && ioc != kIocNarrow) return Fail(subject, "--ioc wants 576 or 288"), 0;
+  return 1;
+}
+
+}  // namespace
+
+int RunDecodeFax(int argc, char** argv) {
+  const std::string subject = "decode fax";
+  CArgs a({"--ioc", "--lpm", "--center", "--shift", "--korr", "--out"}, {"--am", "--am-envelope"});
+  if (!a.Parse(argc, argv)) return Fail(subject, a.Error());
+  if (a.WantsHelp()) return fputs(kDecodeUsage, stdout), kExitOk;
+  if (a.Positional().size() != 1) {
+    fputs(kDecodeUsage, stderr);
+    return Fail(subject, "one wave file wanted");
+  }
+  if (!a.Has("--out")) return Fail(subject, "--out DIR is needed");
+  if (a.Has("--am") && a.Has("--am-envelope"))
+    return Fail(subject, "--am and --am-envelope exclude each other");
+  const int demod = a.Has("--am") ? kDemodAm : a.Has("--am-envelope") ? kDemodEnvelope : kDemodFm;
+  long ioc, lpm, center, shift;
+  double korr;
+  if (!ReadIoc(a, subject, ioc)) return kExitUsage;
+  if (!a.GetInt("--lpm", kDefaultLpm, kMinLpm, kMaxLpm, lpm) ||
+      !a.GetInt("--center", demod == kDemodFm ? kFmCenter : kAmCenter, 1, kMaxTone, center) ||
+      !a.GetInt("--shift", kFmShift, 1, kMaxTone, shift) ||
+      !a.GetDouble("--korr", 0.0, 0.0, 1.0, korr))
+    return Fail(subject, a.Error());
+  if (a.Has("--korr") && !(korr > 0.0 && korr < 1.0))
+    return Fail(subject, "--korr wants pixels per sample between 0 and 1");
+  const std::string dir = a.Get("--out");
+  struct stat st {};
+  if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    return Fail(subject, dir + ": no such folder");
+  const std::string path = a.Positional()[0];
+  CWavBlockReader probe;
+  if (!probe.Open(path, kStationBlock)) return Fail(subject, path + ": " + probe.Error());
+  const int rate = probe.Rate();
+  const int block = BlockSizeFor(rate);
+  const int taps = std::max(2, int(std::lround(double(kStationTaps) * rate / kStationRate)));
+  CWavBlockReader reader;
+  if (!reader.Open(path, block)) return Fail(subject, path + ": " + reader.Error());
+  const double seconds = double(reader.Frames()) / rate;
+  CFaxFileDecoder decoder(demod, int(ioc), int(lpm), korr, dir, FileStart(path, seconds));
+  const int width = demod == kDemodFm ? kFmWidth : kAmWidth;
+  if (!decoder.Start(rate, block, taps, int(center), int(shift), width))
+    return Fail(subject, "the decoder refuses these settings at " + Hz(rate) + " (tones " +
+                             Hz(int(center - shift / 2)) + " ... " + Hz(int(center + shift / 2)) +
+                             ", band " + Hz(int(center - width / 2)) + " ... " +
+                             Hz(int(center + width / 2)) + ", under a pixel a sample)");
+  long long done = 0;
+  // The decoder takes whole blocks: the last one is filled up with silence.
+  while (AudioBlock* b = reader.Next(true)) {
+    decoder.Decode(b, done);
+    done += b->count;
+    if (decoder.Failed()) break;
+  }
+  if (!reader.Error().empty()) return Fail(subject, path + ": " + reader.Error());
+  if (!decoder.Finish()) return kExitUsage;
+  if (decoder.Saved() == 0) {
+    fprintf(stderr, "kestrel: decode fax: %s: no picture received\n", path.c_str());
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+int RunTransmitFax(int argc, char** argv) {
+  const std::string subject = "transmit fax";
+  CArgs a({"--ioc", "--lpm", "--picture", "-o"}, {"--am"});
+  if (!a.Parse(argc, argv)) return Fail(subject, a.Error());
+  if (a.WantsHelp()) return fputs(kTransmitUsage, stdout), kExitOk;
+  if (!a.Positional().empty()) return Fail(subject, "unexpected \"" + a.Positional()[0] + "\"");
+  if (!a.Has("--picture") || !a.Has("-o")) return Fail(subject, "--picture and -o are needed");
+  long ioc, lpm;
+  if (!ReadIoc(a, subject, ioc)) return kExitUsage;
+  if (!a.GetInt("--lpm", kDefaultLpm, kMinLpm, kMaxLpm, lpm)) return Fail(subject, a.Error());
+  CFaxTransmitter tx;
+  if (!tx.Init(kTransmitRate, int(ioc), int(lpm), a.Has("--am") ? 1 : 0))
+    return Fail(subject, "the transmitter refuses these settings");
+  const std::string in = a.Get("--picture");
+  CDibSection dib;
+  HBITMAP src = dib.LoadFile(in.c_str());
+  if (!src) return Fail(subject, in + ": cannot read the picture (" + CDibSection::ErrorText(dib.Error()) + ")");
+  // Gray by luminance, then xSize pixels a line with the picture's aspect.
+  const int w = tx.GetXSize();
+  const int sw = dib.Width(src), sh = std::abs(dib.Height(src));
+  const int h = std::max(1, int(std::lround(double(sh) * w / sw)));
+  HBITMAP gray = dib.ConvertToGray(src);
+  DeleteObject(src);
+  HBITMAP scaled = gray ? dib.Scale(gray, w, h) : nullptr;
+  if (gray) DeleteObject(gray);
+  HBITMAP line_gray = scaled ? dib.ConvertToGray(scaled) : nullptr;
+  if (scaled) DeleteObject(scaled);
+  if (!line_gray)
+    return Fail(subject, in + ": cannot scale the picture (" + CDibSection::ErrorText(dib.Error()) + ")");
+  std::vector<uint8_t> luminance(size_t(w) * h);
+  const uint8_t* pixels = dib.AdrH(line_gray);
+  const int bpl = dib.BPL(line_gray);
+  const bool bottom_up = dib.Height(line_gray) > 0;
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* row = pixels + size_t(bottom_up ? h - 1 - y : y) * bpl;
+    std::copy(row, row + w, luminance.begin() + size_t(y) * w);  // gray palette: index = level
+  }
+  DeleteObject(line_gray);
+  std::vector<float> samples;
+  if (!tx.Transmit(luminance.data(), w, h, samples)) return Fail(subject, "nothing to send");
+  CWavWriter out;
+  const std::string path = a.Get("-o");
+  if (!out.Create(path, kTransmitRate) || !out.Write(samples.data(), int(samples.size())) ||
+      !out.Close())
+    return Fail(subject, path + ": " + out.Error());
+  printf("%s: %zu samples at %d Hz (%.1f s), %s IOC %ld, %ld lines a minute, %d x %d pixels\n",
+         path.c_str(), samples.size(), kTransmitRate, double(samples.size()) / kTransmitRate,
+         a.Has("--am") ? "AM" : "FM", ioc, lpm, w, h);
+  return kExitOk;
+}
