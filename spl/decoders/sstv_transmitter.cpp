@@ -251,7 +251,6 @@ void CSstvTransmitter::Rewind() {
     return;
   }
   stage_ = 0, line_ = 0, element_ = 0, pixel_ = 0;
-  seg_start_ = 0.0;
   LoadSegment();
 }
 
@@ -297,13 +296,11 @@ void CSstvTransmitter::LoadSegment() {
       const int value = bit < kVisDataBits ? (r->vis >> bit) & 1 : ones & 1;
       if (bit < kHeadBitCount) hz = value ? kVisOneHz : kVisZeroHz;
     }
-    seg_start_ = start * ms;
     seg_ = {(start + len) * ms, hz};
     return;
   }
   if (stage_ == 1) {
     const double start = HeaderMs() + SumMs(r->prefix, element_);
-    seg_start_ = start * ms;
     seg_ = {(start + r->prefix[element_].ms) * ms, r->prefix[element_].hz};
     return;
   }
@@ -311,12 +308,10 @@ void CSstvTransmitter::LoadSegment() {
     const Element& e = r->line[element_];
     double start = HeaderMs() + GetPrefixMs() + line_ * GetLineMs() + SumMs(r->line, element_);
     if (e.part == kTone) {
-      seg_start_ = start * ms;
       seg_ = {(start + e.ms) * ms, e.hz};
       return;
     }
     const double pixel_ms = e.ms / e.pixels;
-    seg_start_ = (start + pixel_ * pixel_ms) * ms;
     seg_ = {(start + (pixel_ + 1) * pixel_ms) * ms, ScanHz(e.part, line_, pixel_)};
   }
 }

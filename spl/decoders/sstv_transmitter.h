@@ -78,7 +78,7 @@ class CSstvTransmitter {
   };
   // Finds the segment that covers sender time t (moving forward only); false past the end.
   bool Seek(double t);
-  // The tone of element e of the line (scan value at pixel index) and its time span.
+  // The end time and tone of the segment under the cursor (one pixel of a scan).
   void LoadSegment();
   double ScanHz(int part, int line, int pixel) const;
 
@@ -88,7 +88,6 @@ class CSstvTransmitter {
   std::vector<uint8_t> picture_;  // 320 x lines, red, green, blue
   // Cursor: stage 0 header, 1 prefix, 2 lines, 3 done; element and pixel within the stage.
   int stage_ = 3, line_ = 0, element_ = 0, pixel_ = 0;
-  double seg_start_ = 0.0;
   Segment seg_{0.0, 0.0};
   double time_ = 0.0;   // sender time of the phase below
   double phase_ = 0.0;  // cycles, kept in [0, 1)
