@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The whole test suite: builds (plain and with AddressSanitizer + UndefinedBehaviorSanitizer),
-# runs every test in both builds, and fuzzes the wave-file reader for a bounded time.
+# runs every test in both builds, and runs each fuzz target for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
