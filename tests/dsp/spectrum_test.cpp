@@ -10,8 +10,8 @@
 
 #include "spl/audio/op_amp.h"
 #include "spl/dsp/filter.h"
-#include "spl/dsp/spectrana.h"
-#include "spl/dsp/time_spec.h"
+#include "spl/dsp/spectrum_analyser.h"
+#include "spl/dsp/spectrogram.h"
 
 namespace {
 

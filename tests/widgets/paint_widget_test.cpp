@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <string>
 
-#include "spl/dsp/spectrana.h"
-#include "spl/dsp/time_spec.h"
+#include "spl/dsp/spectrum_analyser.h"
+#include "spl/dsp/spectrogram.h"
 #include "spl/widgets/paint_widget.h"
 
 namespace {

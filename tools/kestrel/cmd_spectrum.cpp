@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "spl/dsp/spectrana.h"
-#include "spl/dsp/time_spec.h"
+#include "spl/dsp/spectrum_analyser.h"
+#include "spl/dsp/spectrogram.h"
 #include "spl/image/dib_section.h"
 #include "tools/kestrel/args.h"
 #include "tools/kestrel/command.h"

@@ -1,7 +1,6 @@
 // The demo's NAVTEX part: a weather warning sent with the SITOR-B transmitter, noise from the
 // station's test-noise source added, and the file carried through the live audio loop into the
 // decoder set up as the station's "NAVTEX = SITOR B 100 Baud inv." choice.
-#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -9,10 +8,10 @@
 #include "spl/audio/sound_backends.h"
 #include "spl/audio/sound_device.h"
 #include "spl/decoders/rtty_config.h"
-#include "spl/dsp/tone_gen.h"
 #include "spl/radio/radio.h"
 #include "tools/kestrel/audio_loop.h"
 #include "tools/kestrel/command.h"
+#include "tools/kestrel/demo_noise.h"
 #include "tools/kestrel/rtty_printer.h"
 #include "tools/kestrel/wav_io.h"
 
@@ -24,7 +23,6 @@ constexpr int kRate = kRttyReferenceRate;
 constexpr int kBuffers = 64;
 constexpr double kSignalScale = 0.3;  // the transmitter writes full scale; leave room for noise
 constexpr double kSnrDb = 10.0;        // in a 3 kHz bandwidth
-constexpr double kNoiseBandwidthHz = 3000.0;
 constexpr int kDrainMs = 2000;
 const char* kWarning =
     "ZCZC EA03\n"
@@ -38,27 +36,8 @@ bool AddTestNoise(const std::string& in, const std::string& out, std::string& wh
   if (!r.Open(in, 4096)) return why = r.Error(), false;
   std::vector<float> s;
   while (AudioBlock* b = r.Next()) s.insert(s.end(), b->data, b->data + b->count);
-  double power = 0;
-  for (float& v : s) {
-    v = float(v * kSignalScale);
-    power += double(v) * v;
-  }
-  power /= double(s.size());
-  // Uniform noise over [-a, a] has power a^2 / 3, spread over 0 ... rate / 2.
-  const double in_band = power / std::pow(10.0, kSnrDb / 10.0);
-  const double a = std::sqrt(3.0 * in_band * (kRate / 2.0) / kNoiseBandwidthHz);
-  CToneGen noise;
-  AudioBlock* n = nullptr;
-  if (!noise.Init(kRate, int(s.size())) || !NewAudioBlock(&n, int(s.size())))
-    return why = "out of memory", false;
-  noise.SetAmpl(float(a));
-  noise.Noise(n, 0, n->count);
-  for (size_t i = 0; i < s.size(); ++i) s[i] += n->data[i];
-  FreeAudioBlock(n);
-  CWavWriter w;
-  if (!w.Create(out, kRate) || !w.Write(s.data(), int(s.size())) || !w.Close())
-    return why = w.Error(), false;
-  return true;
+  for (float& v : s) v = float(v * kSignalScale);
+  return WriteWithDemoNoise(s, s.size(), kRate, kSnrDb, out, why);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // The demo's SSTV part: the built-in colour chart sent in Robot 72 (the shortest of the
 // station's modes) by the SSTV generator, noise added, carried through the live audio loop
 // into the SSTV decoder with automatic VIS, and the received picture saved as a JPEG file.
-#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -11,11 +10,10 @@
 #include "spl/decoders/sstv_chart.h"
 #include "spl/decoders/sstv_decoder.h"
 #include "spl/decoders/sstv_transmitter.h"
-#include "spl/dsp/tone_gen.h"
 #include "spl/radio/radio.h"
 #include "tools/kestrel/audio_loop.h"
 #include "tools/kestrel/command.h"
-#include "tools/kestrel/wav_io.h"
+#include "tools/kestrel/demo_noise.h"
 
 namespace {
 
@@ -24,7 +22,6 @@ constexpr int kBlock = 1024;
 constexpr int kBuffers = 64;
 constexpr double kAmplitude = 0.3 * 32767.0;  // room for the noise
 constexpr double kSnrDb = 15.0;                // in a 3 kHz bandwidth
-constexpr double kNoiseBandwidthHz = 3000.0;
 constexpr double kTailSeconds = 1.0;           // noise after the picture completes its last line
 constexpr int kDrainMs = 2000;
 constexpr int kJpegQuality = 75;
@@ -44,25 +41,9 @@ bool WriteNoisy(const std::string& path, std::string& why) {
       !MakeSstvChart(kSstvTxWidth, tx.GetLines(), chart) ||
       !tx.SetPicture(chart.data(), kSstvTxWidth, tx.GetLines()) || !tx.Transmit(s))
     return why = "the SSTV generator failed", false;
-  double power = 0;
-  for (float v : s) power += double(v) * v;
-  power /= double(s.size());
+  const size_t measured = s.size();
   s.resize(s.size() + size_t(kTailSeconds * kRate), 0.0f);
-  // Uniform noise over [-a, a] has power a^2 / 3, spread over 0 ... rate / 2.
-  const double in_band = power / std::pow(10.0, kSnrDb / 10.0);
-  const double a = std::sqrt(3.0 * in_band * (kRate / 2.0) / kNoiseBandwidthHz);
-  CToneGen noise;
-  AudioBlock* n = nullptr;
-  if (!noise.Init(kRate, int(s.size())) || !NewAudioBlock(&n, int(s.size())))
-    return why = "out of memory", false;
-  noise.SetAmpl(float(a));
-  noise.Noise(n, 0, n->count);
-  for (size_t i = 0; i < s.size(); ++i) s[i] += n->data[i];
-  FreeAudioBlock(n);
-  CWavWriter w;
-  if (!w.Create(path, kRate) || !w.Write(s.data(), int(s.size())) || !w.Close())
-    return why = w.Error(), false;
-  return true;
+  return WriteWithDemoNoise(s, measured, kRate, kSnrDb, path, why);
 }
 
 }  // namespace

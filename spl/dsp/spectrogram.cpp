@@ -1,4 +1,4 @@
-#include "spl/dsp/time_spec.h"
+#include "spl/dsp/spectrogram.h"
 
 #include <algorithm>
 #include <cstring>

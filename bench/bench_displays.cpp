@@ -7,8 +7,8 @@
 #include <cmath>
 #include <ctime>
 
-#include "spl/dsp/spectrana.h"
-#include "spl/dsp/time_spec.h"
+#include "spl/dsp/spectrum_analyser.h"
+#include "spl/dsp/spectrogram.h"
 
 namespace {
 

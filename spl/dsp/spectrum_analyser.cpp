@@ -1,4 +1,4 @@
-#include "spl/dsp/spectrana.h"
+#include "spl/dsp/spectrum_analyser.h"
 
 #include <algorithm>
 
