@@ -72,6 +72,8 @@ class CSoundDevice {
 class CSoundIn : public CSoundDevice {
  public:
   CSoundIn() : CSoundDevice(kWaveCapture) {}
+  // The worker reads the window lists: stop it before they go.
+  ~CSoundIn() override { Close(); }
   void OnBufferDone(CWaveDevice* dev, WAVEHDR* hdr) override;
 
   int Connect(HWND window, int channel);
@@ -88,6 +90,8 @@ class CSoundIn : public CSoundDevice {
 class CSoundOut : public CSoundDevice {
  public:
   CSoundOut() : CSoundDevice(kWavePlayback) {}
+  // The worker uses the conversion buffer: stop it before it goes.
+  ~CSoundOut() override { Close(); }
   void OnBufferDone(CWaveDevice* dev, WAVEHDR* hdr) override;
   int InitConversion();
   void Play(const AudioBlock* block);
