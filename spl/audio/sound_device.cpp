@@ -15,6 +15,8 @@ CSoundIn* g_sound_in = nullptr;
 CSoundOut* g_sound_out = nullptr;
 std::atomic<int> g_block_ms{93};
 std::string g_audio_error;
+std::mutex g_status_mutex;
+std::string g_status_text;  // the last primitive error while sound ran
 
 constexpr DWORD kThreadReadyMs = 3000;
 constexpr int kLockBlocksOnDone = 8;   // worker waits this many block durations for the mutex
@@ -22,11 +24,15 @@ constexpr int kLockBlocksOnClose = 2;  // closing waits this long for mutex and 
 
 DWORD BlockMs(int n) { return DWORD(n * g_block_ms.load()); }
 
-// Errors of the primitives while sound runs: say so and end the program in order.
+// Errors of the primitives while sound runs: keep the status text for the program to show
+// and ask it to end in order (the library itself neither prints nor exits).
 void AudioPrimitiveErrorHandler(int status, const char* func, const char* context, const char* file,
                                 int line) {
-  fprintf(stderr, "kestrel: %s: %s (%s)\n", func ? func : "?", PrimitiveStatusText(status),
-          context ? context : "");
+  {
+    std::lock_guard<std::mutex> lock(g_status_mutex);
+    g_status_text = std::string(func ? func : "?") + ": " + PrimitiveStatusText(status) + " (" +
+                    (context ? context : "") + ")";
+  }
   PostAppQuit(1);
 }
 
@@ -147,7 +153,7 @@ void CSoundDevice::Close() {
       thread_.PostThreadMessage(MM_WIM_CLOSE, 0, 0);
       if (!thread_.Join(BlockMs(kLockBlocksOnClose))) {
         // The worker only ever waits on its queue; it has the close message now.
-        fprintf(stderr, "kestrel: sound worker thread slow to end; waiting for it\n");
+        fprintf(stderr, "sound worker thread slow to end; waiting for it\n");
         thread_.Join(INFINITE);
       }
     }
@@ -346,6 +352,11 @@ HWAVEOUT InitAudioOut(CRadio* radio, int preroll, const char* device) {
 }
 
 const char* AudioErrorText() { return g_audio_error.c_str(); }
+
+std::string AudioStatusText() {
+  std::lock_guard<std::mutex> lock(g_status_mutex);
+  return g_status_text;
+}
 
 int AudioInputEnded() {
   return g_sound_in && g_sound_in->Device() && g_sound_in->Device()->AtEnd() ? 1 : 0;

@@ -119,6 +119,8 @@ HWAVEIN InitAudio(CRadio* radio, int channels, int rate, int samples_per_block, 
 HWAVEOUT InitAudioOut(CRadio* radio, int preroll, const char* device = nullptr);
 // Why the last InitAudio or InitAudioOut failed.
 const char* AudioErrorText();
+// The error of the signal primitives that asked the program to quit while sound ran ("" when none).
+std::string AudioStatusText();
 // 1 once a wave-file capture source has been read to its end.
 int AudioInputEnded();
 int Connect(HWND window, int channel);

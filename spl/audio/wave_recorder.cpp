@@ -8,6 +8,7 @@ int CWaveRecorder::Start(const char* path, const WAVEFORMATEX* format, int rate,
                          int samplesPerBlock, int channels) {
   if (file_.IsOpen()) Stop();
   write_failed_ = false;
+  written_ = 0;
   if (!format) {
     error_ = "no format";
     return 0;
@@ -26,6 +27,7 @@ int CWaveRecorder::Start(const char* path, const WAVEFORMATEX* format, int rate,
 
 void CWaveRecorder::WriteData(void* bytes, int n) {
   if (!file_.Write(bytes, n)) write_failed_ = true;
+  else written_ += n;
 }
 
 int CWaveRecorder::Record(const AudioBlock* block) {

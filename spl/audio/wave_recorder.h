@@ -20,6 +20,8 @@ class CWaveRecorder : public CCompressAudio {
   // Flushes the compressor, closes the file; 1 when everything was written.
   int Stop();
   int Recording() const { return file_.IsOpen(); }
+  // Compressed bytes written since Start.
+  long long WrittenBytes() const { return written_; }
   const std::string& LastError() const { return error_; }
 
   void WriteData(void* bytes, int n) override;
@@ -27,5 +29,6 @@ class CWaveRecorder : public CCompressAudio {
  private:
   CWaveFile file_;
   bool write_failed_ = false;
+  long long written_ = 0;
   std::string error_;
 };

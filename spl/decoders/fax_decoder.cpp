@@ -5,6 +5,7 @@
 
 #include "spl/audio/op_amp.h"
 #include "spl/decoders/decoder_windows.h"
+#include "spl/dsp/pll_state.h"
 
 namespace {
 
@@ -76,6 +77,7 @@ int CFaxDecoder::Init(int sampleRate, int blockSize, int filterTaps, int filterW
     return 1;
   }
   Release();
+  ResetPllProcessState();  // shared by the process: never start from another loop's state
   sample_rate_ = sampleRate, block_size_ = blockSize;
   filter_taps_ = filterTaps, filter_window_ = filterWindow;
   const double nyquist = sampleRate / 2.0;

@@ -8,6 +8,7 @@
 #include "spl/audio/block_steps.h"
 #include "spl/decoders/decoder_windows.h"
 #include "spl/decoders/psk31_symbol_state.h"
+#include "spl/dsp/pll_state.h"
 #include "spl/decoders/varicode.h"
 
 namespace {
@@ -81,6 +82,10 @@ int CPSK31Decoder::Init(int carrier, int sampleRate, int blockSize, int taps) {
       carrier - kBandHalfWidth <= 0.0f || 2.0f * (carrier + kBandHalfWidth) >= float(sampleRate))
     return 0;
   Release();
+  // The loop and symbol-phase state is shared by the process: a new decoder starts afresh,
+  // never from what an earlier one left behind.
+  ResetPllProcessState();
+  ResetQpsk31SymbolState();
   carrier_ = carrier;
   rate_ = sampleRate;
   block_ = blockSize;

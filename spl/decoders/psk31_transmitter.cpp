@@ -27,6 +27,7 @@ int CPSK31Transmitter::Init(int carrier, int sampleRate, int blockSize) {
     return 0;
   bits_.clear();
   Release();
+  ResetPsk31KeyingState();  // shared by the process: a new transmission starts afresh
   carrier_ = carrier;
   rate_ = sampleRate;
   block_ = blockSize;

@@ -7,10 +7,20 @@ namespace {
 thread_local CMessageLoop* current_loop = nullptr;
 std::mutex main_loop_mutex;
 CMessageLoop* main_loop = nullptr;
+std::function<void(int)> quit_hook;
 }  // namespace
+
+void SetAppQuitHook(std::function<void(int code)> hook) {
+  std::lock_guard<std::mutex> lock(main_loop_mutex);
+  quit_hook = std::move(hook);
+}
 
 int PostAppQuit(int code) {
   std::lock_guard<std::mutex> lock(main_loop_mutex);
+  if (quit_hook) {
+    quit_hook(code);
+    return 1;
+  }
   if (!main_loop) return 0;
   main_loop->PostQuitMessage(code);
   return 1;

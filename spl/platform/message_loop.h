@@ -28,9 +28,13 @@ class CHeadlessWindow : public CMessageTarget {
   HWND hwnd_;
 };
 
-// Asks the program's main loop (the first loop made that still exists) to quit with code;
-// 0 when there is none. Safe from any thread.
+// Asks the program to quit with code: through the quit hook when the program has set one,
+// else the main loop (the first loop made that still exists) gets WM_QUIT; 0 when there is
+// neither. Safe from any thread. The library never ends the process itself.
 int PostAppQuit(int code);
+// The program's own way to quit (the desktop's event loop, for one); null removes it. The
+// hook may be called on any thread.
+void SetAppQuitHook(std::function<void(int code)> hook);
 
 class CMessageLoop {
  public:

@@ -12,10 +12,12 @@ int RunRig(int argc, char** argv);
 int RunSynop(int argc, char** argv);
 int RunSquelch(int argc, char** argv);
 int RunSpectrogram(int argc, char** argv);
+int RunStation(int argc, char** argv);
 int RunSpectrum(int argc, char** argv);
 int RunFilterCurve(int argc, char** argv);
 int RunSat(int argc, char** argv);
 int RunScan(int argc, char** argv);
+int RunSettings(int argc, char** argv);
 int RunTransmit(int argc, char** argv);
 int RunWav(int argc, char** argv);
 
@@ -31,10 +33,12 @@ const ToolCommand kToolCommands[] = {
     {"rig", "receiver types, tune a receiver, watch its S-meter, simulate one", RunRig},
     {"sat", "satellite positions and passes from two-line element sets", RunSat},
     {"scan", "scan a frequency range with a receiver, hold on signals, save the report", RunScan},
+    {"settings", "show and change the station's settings file (KSTLCONFIG.CFG) field by field", RunSettings},
     {"spectrogram", "a waterfall picture (BMP) of a whole wave file", RunSpectrogram},
     {"spectrum", "the spectrum analyser's picture (BMP) of the loudest block of a wave file", RunSpectrum},
     {"filter-curve", "the filter curve view (BMP) of a band-pass design", RunFilterCurve},
     {"squelch", "the audio squelch measure and level of every block of a wave file", RunSquelch},
+    {"station", "run the station without a display: receiver, audio, decoders, saved messages", RunStation},
     {"synop", "SYNOP station store: look up a station, import a station list", RunSynop},
     {"transmit", "turn text or a picture into the audio of a mode, as a wave file", RunTransmit},
     {"wav", "wave file format, length and peak level", RunWav},

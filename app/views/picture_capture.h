@@ -1,0 +1,61 @@
+// The picture side of the receive views without a display: FAX lines gathered into pictures
+// that start and end with the decoder's reception states, and the saving of FAX pictures as
+// 8-bit BMP and SSTV pictures as JPEG into their folders, named by local time
+// ("FAX_YYYY-MM-DD_HH-MM.BMP", "SSTV_YYYY-MM-DD_HH-MM.JPG"); a name already taken gets
+// _2, _3 ... and nothing is ever overwritten.
+#pragma once
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "spl/platform/bitmap.h"
+
+// A FAX picture shorter than this (rows) is a fragment and is not saved.
+constexpr int kFaxMinPictureRows = 60;
+// Lines of a tone drawn before its state change fired; they are not part of the picture.
+constexpr int kFaxToneRows = 4;
+// The tallest picture gathered; a longer transmission continues in a new picture.
+constexpr int kFaxMaxPictureRows = 2560;
+constexpr int kSstvJpegQuality = 75;
+
+// The file name of a product of kind PREFIX ("FAX_", "SSTV_", "RTTY_") started at `when`
+// (local time), with extension ext (".BMP").
+std::string ProductFileName(const std::string& folder, const char* prefix, time_t when,
+                            const char* ext);
+
+class CFaxPictureCapture {
+ public:
+  // folder: where pictures go. 1, or 0 for an empty folder. Drops any picture begun.
+  int Init(const std::string& folder);
+  void SetFolder(const std::string& folder) { folder_ = folder; }
+  void SetClock(std::function<time_t()> now) { clock_ = std::move(now); }
+  // A reception state of the FAX decoder: lines running (7) begin a picture (ending one
+  // that runs), start and stop tones (2, 3, 4) end it.
+  void State(int code);
+  // A decoded line (gray bytes, 0 white ... 255 black); kept while a picture runs.
+  void Line(const uint8_t* gray, int width);
+  // Ends the running picture (dropping its last dropRows rows) and saves it when long
+  // enough. 1 when a file was written. Also what the station calls when it shuts down.
+  int End(int dropRows = 0);
+  int Running() const { return running_; }
+  int Rows() const { return width_ > 0 ? int(rows_.size() / size_t(width_)) : 0; }
+  const std::string& LastSaved() const { return last_saved_; }
+  const std::string& LastError() const { return last_error_; }
+
+ private:
+  void Begin();
+  std::string folder_;
+  std::function<time_t()> clock_;
+  bool running_ = false;
+  int width_ = 0;
+  time_t start_ = 0;
+  std::vector<uint8_t> rows_;
+  std::string last_saved_, last_error_;
+};
+
+// Saves an SSTV picture (any depth the JPEG writer takes) as a JPEG in folder, named by now.
+// 1 with path set, or 0 with error set.
+int SaveSstvPicture(const std::string& folder, HBITMAP picture, time_t now, std::string& path,
+                    std::string& error);
