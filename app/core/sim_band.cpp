@@ -419,6 +419,7 @@ bool SetKey(SimStation& s, const std::string& key, const std::string& value) {
   if (key == "lpm") return ToInt(value, s.lpm);
   if (key == "lines") return ToInt(value, s.lines);
   if (key == "mode") return s.mode = value, !value.empty();
+  if (key == "decoder") return s.decoder = value, value == "rtty" || value == "synop";
   return false;
 }
 

@@ -27,6 +27,7 @@ struct SimStation {
   int lines = 200;             // fax: height of the test chart, 16 ... 2000
   std::string mode = "martin1";  // sstv: a mode name of the SSTV transmitter
   std::string text;            // rtty, sitor, cw, bpsk31: sent again and again
+  std::string decoder = "rtty";  // rtty: how a station receiving it decodes: rtty or synop
   int line = 0;                // where it stands in its list file (0: not from a file)
 };
 

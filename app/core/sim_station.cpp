@@ -76,16 +76,18 @@ int FindSimStationRecord(const std::string& stationsPath, double kHz, CFrqRecord
       best = &s;
   if (!best) return 0;
   CFrqRecord r = record;
-  int centre = 0;  // the audio centre the station is heard on, Hz
+  double centre = 0.0;  // the audio centre the station is heard on, Hz
   if (best->kind == "rtty" || best->kind == "sitor") {
     const bool sitor = best->kind == "sitor";
-    r.decoder = kTextDecoderBase + (sitor ? kDecoderNavtex : kDecoderRtty);
+    r.decoder = kTextDecoderBase + (sitor              ? kDecoderNavtex
+                                    : best->decoder == "synop" ? kDecoderSynop
+                                                              : kDecoderRtty);
     r.rttyBaud = sitor ? kSitorBaud : int(std::lround(best->baud));
     r.rttyMark = best->mark;
     r.rttySpace = best->space;
     r.rttyStopBits = best->stopBits;
     r.rttyPolarity = best->mark > best->space ? 1 : 0;  // the higher tone is binary 1
-    centre = (best->mark + best->space) / 2;
+    centre = (best->mark + best->space) / 2.0;
   } else if (best->kind == "cw") {
     r.decoder = kTextDecoderBase + kDecoderCw;
     r.cwCenter = r.cwMark = best->tone;

@@ -329,10 +329,10 @@ int CStationCore::ProcessBlock(AudioBlock* b) {
       FreeAudioBlock(temp);
     }
   }
-  // 10.
-  Draw(kDisplayScopeDecoder, d);
+  // 10. (A stale block draws nothing at all.)
+  if (display) Draw(kDisplayScopeDecoder, d);
   // 11. The decoder, unless the decoding player feeds it.
-  if (!decoding) RunDecoder(d, true, o);
+  if (!decoding) RunDecoder(d, display, o);
   // 12.
   if (display) Draw(kDisplayScopePage, d);
   // 13.
@@ -353,7 +353,7 @@ int CStationCore::ProcessBlock(AudioBlock* b) {
   return display ? 1 : 0;
 }
 
-void CStationCore::RunDecoder(AudioBlock* d, bool audioModeCase, AudioBlock*& out) {
+void CStationCore::RunDecoder(AudioBlock* d, bool display, AudioBlock*& out) {
   const int code = Decoder();
   const DecoderChoice* choice = FindDecoderChoice(code);
   if (!choice) return;
@@ -362,7 +362,7 @@ void CStationCore::RunDecoder(AudioBlock* d, bool audioModeCase, AudioBlock*& ou
       if (!active_[kGroupText]) return;
       if (choice->rttyMode >= 0) {
         rtty_.Decode(d);
-        if (settings_.GetInt(kCfgTimeSpectrumOn)) Draw(kDisplayTimeSpectrum, d);
+        if (display && settings_.GetInt(kCfgTimeSpectrumOn)) Draw(kDisplayTimeSpectrum, d);
       } else if (code == kDecoderCw) {
         cw_.Decode(d);
       } else {
@@ -376,9 +376,8 @@ void CStationCore::RunDecoder(AudioBlock* d, bool audioModeCase, AudioBlock*& ou
       if (active_[kGroupSstv]) sstv_.Decode(d);
       return;
     default:
-      if (!audioModeCase) return;
-      if (!settings_.GetInt(kCfgFileListening) && listen_pos_ >= 0)
-        out = FileListenStep(spare_, true) ? spare_ : silence_;
+      if (!settings_.GetInt(kCfgFileListening) && listen_pos_ >= 0 && &out != &unused_out_)
+        out = FileListenStep(spare_, display) ? spare_ : silence_;
       return;
   }
 }

@@ -177,7 +177,9 @@ class CStationCore : private CStationEvents {
   int ApplyRttySettings(int code);
   void ApplyFaxSettings();
   void ApplySstvSettings();
-  void RunDecoder(AudioBlock* d, bool audioModeCase, AudioBlock*& out);
+  // The decoder of the current code; in audio mode the listening player gives out, unless
+  // out is unused_out_ (the decoding player's call).
+  void RunDecoder(AudioBlock* d, bool display, AudioBlock*& out);
   void FaxStep(const AudioBlock* d);
   int FileDecodeStep(bool display);
   int FileListenStep(AudioBlock* into, bool display);
@@ -234,6 +236,7 @@ class CStationCore : private CStationEvents {
   AudioBlock* file_block_[2] = {};
   AudioBlock* spare_ = nullptr;
   AudioBlock* fax_block_ = nullptr;
+  AudioBlock* unused_out_ = nullptr;
   AudioBlock* pending_mark_ = nullptr;  // RTTY mark (or space) block waiting for its partner
   int pending_kind_ = 0;
 
@@ -242,6 +245,7 @@ class CStationCore : private CStationEvents {
   int connected_ = 0;
   int audio_open_ = 0;
   int started_ = 0;
+  bool settings_loaded_ = false;  // KSTLCONFIG.CFG was read (not a first start)
   int state_ = kStateStandBy;
   std::atomic<int> smeter_{0};
   std::atomic<int> squelch_open_{0};

@@ -97,8 +97,7 @@ int CStationCore::FileDecodeStep(bool display) {
   ui_->PlayerPosition(1, decode_pos_, decode_player_.DataSize());
   if (settings_.GetInt(kCfgEqualizerPosition) == 1) Equalize(b);
   AudioBlock* d = SquelchLevel(b) < settings_.GetInt(kCfgSquelchThreshold) ? silence_ : b;
-  AudioBlock* unused = nullptr;
-  RunDecoder(d, false, unused);
+  RunDecoder(d, false, unused_out_);  // without the audio mode's listening player
   return 1;
 }
 

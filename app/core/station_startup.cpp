@@ -102,7 +102,9 @@ void CStationCore::LoadSettings(bool readFiles) {
   format_.Init(settings_.GetInt(kCfgSampleRate));
   if (readFiles) {
     std::string message;
-    if (settings_.Load(BasePath(base_, kSettingsFileName), &message) < 0) Message(message);
+    const int loaded = settings_.Load(BasePath(base_, kSettingsFileName), &message);
+    if (loaded < 0) Message(message);
+    settings_loaded_ = loaded == 1;
     format_.Init(settings_.GetInt(kCfgSampleRate));
     format_.Load(BasePath(base_, kAudioFormatFileName));
   }
@@ -187,6 +189,9 @@ int CStationCore::Start(const StationOptions& options) {
   }
   if (IsSimAudio(options.audioIn) && (!sim_ || !sim_->StartAudio(&why)))
     return Message(sim_ ? why : "the simulated band needs the simulated receiver (--port sim)"), 0;
+  // On a first start the simulated band's station at the default tuning plays the part of the
+  // frequency list's current row: its decoder is selected.
+  if (sim_ && !settings_loaded_) FindSimStationRecord(options.simStations, record_.rxFrq, record_);
   if (!OpenReceiverPort()) return 0;
 
   if (!InitAudio(&radio_, 1, rate, block, kCaptureBuffers,

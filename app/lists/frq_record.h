@@ -26,7 +26,7 @@ constexpr int kFrqCommentaryOffset = 324;
 struct CFrqRecord {
   double rxFrq;
   char name[kFrqNameSize];
-  int32_t decoder;     // FrqDecoderValue: 0 audio, 8192 + IOC, 12288 + text code, 16384 + SSTV index
+  int32_t decoder;     // 0 audio, 8192 + IOC, 12288 + text code, 16384 + SSTV index
   int32_t modulation;  // mode index 0..13 (bit 1 << index of the receiver mode table)
   char callSign[kFrqCallSignSize];
   int32_t country;      // 0..255, FrqCountryText

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -117,10 +118,10 @@ TEST(FrqRecordBytes, FixedPlacesOfScanStartAndCommentary) {
   r.startFrq = 1234.5;
   SetFrqText(r.commentary, sizeof r.commentary, "note");
   const std::vector<uint8_t> b = Bytes(r);
-  double start;
-  std::memcpy(&start, b.data() + kFrqStartFrqOffset, sizeof start);  // little-endian host
+  uint64_t bits = 0;
+  for (int i = 0; i < 8; ++i) bits |= uint64_t(b[kFrqStartFrqOffset + i]) << (8 * i);
   EXPECT_EQ(108, kFrqStartFrqOffset);
-  EXPECT_EQ(1234.5, start);
+  EXPECT_EQ(1234.5, std::bit_cast<double>(bits));
   EXPECT_EQ(324, kFrqCommentaryOffset);
   EXPECT_EQ(0, std::memcmp(b.data() + kFrqCommentaryOffset, "note\0", 5));
 }

@@ -1,0 +1,291 @@
+// The station core on the simulated receiver and the ALSA null capture: the block hub's
+// stages, decoder groups, receiver setters, frequency records and shutdown saving.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/core/page_windows.h"
+#include "app/core/station_core.h"
+#include "spl/audio/sound_device.h"
+#include "spl/decoders/rtty_transmitter.h"
+#include "spl/platform/message_loop.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class CRecordingUi : public CStationUi {
+ public:
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void StatusPane(int pane, const std::string& text) override { panes[pane] = text; }
+  void ReceivedChar(int ch) override { text += char(ch); }
+  void Display(int kind, const AudioBlock* block, int wParam) override { ++displays; }
+  void ProductSaved(StationProduct kind, const std::string& path) override { saved.push_back(path); }
+  std::vector<std::string> messages, saved;
+  std::map<int, std::string> panes;
+  std::string text;
+  int displays = 0;
+};
+
+class StationCoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/kestrel-core-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    base_ = tmpl;
+    loop_.SetOrphanHandler(DiscardAudioMessage);
+  }
+  void TearDown() override {
+    core_.Shutdown();
+    loop_.Pump();
+    fs::remove_all(base_);
+  }
+  // Starts on the simulated receiver of type with the null devices; settings as given.
+  int Start(int type = 12, const std::function<void(CSettingsRecord&)>& settings = nullptr) {
+    if (settings) {
+      CSettingsRecord r;
+      settings(r);
+      std::string why;
+      if (!r.Save(base_ + "/KSTLCONFIG.CFG", &why)) return 0;
+    }
+    if (!core_.Init(base_, &ui_, &pages_)) return 0;
+    StationOptions o;
+    o.port = "sim:" + std::to_string(type);
+    o.audioIn = "null";
+    o.audioOut = "null";
+    o.synopStore = KESTREL_SYNOP_STORE;
+    return core_.Start(o);
+  }
+  // The RTTY audio of text at the station's default set-up (50 Bd, 1275/1700 Hz), in blocks.
+  std::vector<AudioBlock*> RttyBlocks(const std::string& text, int block = 1024) {
+    CRttyTransmitter tx;
+    tx.SetMode(kRttyAsync);
+    tx.SetBaud(50.0f);
+    tx.SetFreq(1275, 1700);
+    EXPECT_EQ(tx.Init(11025, block), 1);
+    for (char c : text) c == '\n' ? (tx.Transmit('\r'), tx.Transmit('\n')) : tx.Transmit(c);
+    std::vector<AudioBlock*> blocks;
+    for (int idle = 0; idle < 12;) {
+      AudioBlock* b = nullptr;
+      EXPECT_EQ(NewAudioBlock(&b, block), 1);
+      if (tx.GetBitCount() == 0) ++idle;
+      tx.CreateAudio(b);
+      blocks.push_back(b);
+    }
+    return blocks;
+  }
+  // Feeds blocks through ProcessBlock, each as old as ageMs.
+  void Feed(std::vector<AudioBlock*>& blocks, DWORD ageMs) {
+    for (AudioBlock* b : blocks) {
+      b->tick = GetTickCount() - ageMs;
+      core_.ProcessBlock(b);
+      FreeAudioBlock(b);
+    }
+    blocks.clear();
+  }
+  std::vector<fs::path> Files(const std::string& folder) {
+    std::vector<fs::path> out;
+    for (auto& e : fs::directory_iterator(base_ + "/" + folder)) out.push_back(e.path());
+    return out;
+  }
+
+  std::string base_;
+  CMessageLoop loop_;
+  CLoopPageHost pages_{loop_};
+  CRecordingUi ui_;
+  CStationCore core_;
+};
+
+const char* kMessage = "ZCZC AB12\nGALE WARNING FORTIES CROMARTY SOUTHWEST 8\nNNNN\n";
+
+}  // namespace
+
+TEST_F(StationCoreTest, FirstStartUsesTheDefaultsAndWritesBothFilesOnExit) {
+  ASSERT_EQ(Start(), 1) << (ui_.messages.empty() ? "" : ui_.messages[0]);
+  // The simulated band's weather station sits at the default tuning: its decoder is chosen.
+  EXPECT_EQ(ui_.panes[kPaneDecoder], "SYNOP");
+  EXPECT_EQ(ui_.panes[kPaneFrequency], "4581.513");
+  EXPECT_EQ(ui_.panes[kPaneState], "WAIT_ZCZC");
+  EXPECT_EQ(core_.GroupActive(kGroupText), 1);
+  EXPECT_EQ(core_.Settings().GetPath(kCfgFaxFolder), base_ + "/fax");
+  core_.Shutdown();
+  EXPECT_EQ(fs::file_size(base_ + "/KSTLCONFIG.CFG"), uintmax_t(kSettingsRecordSize));
+  EXPECT_TRUE(fs::exists(base_ + "/KSTLAUDIOFORM.CFG"));
+  CProfileFile ini;
+  ASSERT_EQ(ini.Load(base_ + "/KSTL.INI"), 1);
+  EXPECT_EQ(ini.GetInt("RADIO", "receiver", 0), 12);
+  EXPECT_EQ(ini.GetString("RADIO", "recname", ""), "ICOM PCR 1000");
+}
+
+TEST_F(StationCoreTest, StaleBlocksAreDecodedButNotDrawnFreshOnesAreDrawn) {
+  ASSERT_EQ(Start(), 1);
+  auto blocks = RttyBlocks(kMessage);
+  const size_t n = blocks.size();
+  Feed(blocks, 150);
+  EXPECT_EQ(ui_.displays, 0);
+  EXPECT_NE(ui_.text.find("GALE WARNING FORTIES"), std::string::npos) << ui_.text;
+  auto more = RttyBlocks("RYRY", 1024);
+  Feed(more, 0);
+  EXPECT_GT(ui_.displays, 0);
+  // The message went into the text folder, once.
+  EXPECT_EQ(Files("text").size(), 1u);
+  EXPECT_GT(n, 10u);
+}
+
+TEST_F(StationCoreTest, ShutdownInTheMiddleOfAMessageSavesIt) {
+  ASSERT_EQ(Start(), 1);
+  auto blocks = RttyBlocks("ZCZC CD34\nTHIS MESSAGE NEVER SEES ITS END BECAUSE THE STATION STOPS\n");
+  Feed(blocks, 150);
+  EXPECT_TRUE(Files("text").empty());
+  core_.Shutdown();
+  const auto files = Files("text");
+  ASSERT_EQ(files.size(), 1u);
+  std::ifstream in(files[0]);
+  std::string rtf((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(rtf.find("NEVER SEES ITS END"), std::string::npos);
+}
+
+TEST_F(StationCoreTest, SwitchingGroupsDisconnectsTheOldGroupWithinTheGroupOnlyReconfigures) {
+  ASSERT_EQ(Start(), 1);
+  const HWND text = core_.PageWindow(kGroupText);
+  ASSERT_EQ(core_.SelectDecoder(kDecoderBpsk31), 1);
+  EXPECT_EQ(core_.GroupActive(kGroupText), 1);
+  EXPECT_EQ(Connect(text, 0), 0) << "the text page stays connected within the group";
+  ASSERT_EQ(core_.SelectDecoder(kDecoderFax), 1);
+  EXPECT_EQ(core_.GroupActive(kGroupText), 0);
+  EXPECT_EQ(core_.GroupActive(kGroupFax), 1);
+  EXPECT_EQ(ui_.panes[kPaneDecoder], " FAX");
+  EXPECT_EQ(ui_.panes[kPaneState], "FAX_WAIT_START");
+  // The text page is off capture: connecting it again succeeds (and is undone).
+  EXPECT_EQ(Connect(text, 0), 1);
+  DisConnect(text, 0);
+  ASSERT_EQ(core_.SelectDecoder(kDecoderSstv), 1);
+  EXPECT_EQ(core_.GroupActive(kGroupFax), 0);
+  EXPECT_EQ(ui_.panes[kPaneState], "WAIT_SSTV_RUN");
+  ASSERT_EQ(core_.SelectDecoder(kDecoderAudio), 1);
+  EXPECT_EQ(ui_.panes[kPaneState], "AUDIO_ACTIVE");
+  EXPECT_EQ(core_.SelectDecoder(12345), 0);
+}
+
+TEST_F(StationCoreTest, OtherBlockSizesDecodeAndImpossibleOnesAreRefused) {
+  ASSERT_EQ(Start(12, [](CSettingsRecord& r) {
+              r.SetInt(kCfgSampleRate, 11025);
+              r.SetInt(kCfgBlockSize, 2048);
+            }),
+            1);
+  auto blocks = RttyBlocks(kMessage, 2048);
+  Feed(blocks, 150);
+  EXPECT_NE(ui_.text.find("GALE WARNING FORTIES"), std::string::npos) << ui_.text;
+  ASSERT_EQ(core_.SelectDecoder(kDecoderFax), 1);
+  auto fax_blocks = RttyBlocks("RY", 2048);
+  Feed(fax_blocks, 150);  // the FAX block is twice the block size: no overflow
+  core_.Shutdown();
+
+  CStationCore other;
+  CRecordingUi ui;
+  CSettingsRecord r;
+  r.SetInt(kCfgBlockSize, 1000);
+  std::string why;
+  ASSERT_EQ(r.Save(base_ + "/KSTLCONFIG.CFG", &why), 1);
+  ASSERT_EQ(other.Init(base_, &ui, &pages_), 1);
+  StationOptions o;
+  o.port = "sim";
+  o.audioIn = o.audioOut = "null";
+  o.synopStore = KESTREL_SYNOP_STORE;
+  EXPECT_EQ(other.Start(o), 0);
+  ASSERT_FALSE(ui.messages.empty());
+  EXPECT_NE(ui.messages[0].find("1000 samples per block"), std::string::npos) << ui.messages[0];
+}
+
+TEST_F(StationCoreTest, SquelchClosedWithMonitorGivesTheDecoderSilence) {
+  ASSERT_EQ(Start(12, [](CSettingsRecord& r) { r.SetInt(kCfgSquelchThreshold, 256); }), 1);
+  auto blocks = RttyBlocks(kMessage);
+  Feed(blocks, 150);
+  EXPECT_EQ(ui_.text.find("GALE"), std::string::npos);
+}
+
+TEST_F(StationCoreTest, SettersStoreWhileDisconnectedAndFallBackWithoutReceiverControls) {
+  // Type 6 has neither its own squelch nor (in our table) the PCR's S-meter reports.
+  ASSERT_EQ(Start(), 1);
+  core_.SetMode(0x1000);
+  EXPECT_EQ(ui_.panes[kPaneMode], "FM  ");
+  core_.SetMode(0x3);  // not one mode: the pane keeps its text
+  EXPECT_EQ(ui_.panes[kPaneMode], "FM  ");
+  core_.ReceiverOff();
+  core_.SetFrequency(7055.125);
+  EXPECT_EQ(core_.Settings().GetDouble(kCfgFrequency), 7055.125);
+  EXPECT_EQ(ui_.panes[kPaneFrequency], "7055.125");
+  const bool has_squelch = core_.Radio().CapabilityMask & kCapSquelch;
+  const int receiver_squelch = core_.Settings().GetInt(kCfgSquelch);
+  core_.SetSquelch(77);
+  if (has_squelch) {
+    EXPECT_EQ(core_.Settings().GetInt(kCfgSquelch), 77);
+  } else {
+    EXPECT_EQ(core_.Settings().GetInt(kCfgSquelchThreshold), 77);
+    EXPECT_EQ(core_.Settings().GetInt(kCfgSquelch), receiver_squelch);
+  }
+  EXPECT_EQ(SoftVolumeControlValue(0, 65535, 255), 65535 * 255 / 270);
+  EXPECT_EQ(SoftVolumeControlValue(100, 200, 0), 100);
+}
+
+TEST_F(StationCoreTest, ApplyingRecordsTunesTheDialAndSelectsTheDecoder) {
+  ASSERT_EQ(Start(), 1);
+  CFrqRecord cw = FrqTemplate();
+  cw.rxFrq = 7020.0;
+  cw.modulation = 0;  // LSB
+  cw.decoder = 14336;
+  cw.cwCenter = 800;
+  ASSERT_EQ(core_.ApplyRecord(cw), 1);
+  EXPECT_DOUBLE_EQ(core_.Settings().GetDouble(kCfgFrequency), 7020.8);
+  EXPECT_EQ(core_.Decoder(), kDecoderCw);
+  EXPECT_EQ(ui_.panes[kPaneMode], "LSB ");
+
+  CFrqRecord fax = FrqTemplate();
+  fax.rxFrq = 7880.0;
+  fax.decoder = 8192 + 576;
+  fax.faxIoc = 576;
+  fax.faxLpm = 120;
+  fax.faxCenter = 1900;
+  fax.faxShift = 800;
+  fax.faxFilterWidth = 1200;
+  fax.faxBurst1 = fax.faxBurst2 = 0;
+  ASSERT_EQ(core_.ApplyRecord(fax), 1);
+  EXPECT_EQ(core_.Settings().GetInt(kCfgFaxBurst1), 832);
+  EXPECT_EQ(core_.Settings().GetInt(kCfgFaxBurst2), 39);
+  EXPECT_DOUBLE_EQ(core_.Settings().GetDouble(kCfgFrequency), 7878.1);
+  EXPECT_EQ(core_.GroupActive(kGroupFax), 1);
+
+  CFrqRecord scan = FrqTemplate();
+  scan.rxFrq = 100.0;
+  scan.decoder = 0;
+  scan.startFrq = scan.stopFrq = 0.0;
+  scan.scanSteps = 1000;
+  ASSERT_EQ(core_.ApplyRecord(scan), 1);
+  EXPECT_DOUBLE_EQ(core_.Settings().GetDouble(kCfgScanStart), 100.0);
+  EXPECT_DOUBLE_EQ(core_.Settings().GetDouble(kCfgScanStop), 150.0);
+  EXPECT_EQ(core_.Decoder(), kDecoderAudio);
+}
+
+TEST_F(StationCoreTest, ARecordOfTheCurrentTuningGivesTheSameDialBack) {
+  ASSERT_EQ(Start(), 1);
+  const CFrqRecord r = core_.RecordFromSettings(0.0);
+  EXPECT_NEAR(r.rxFrq, 4581.513 + 1.4875, 1e-9);
+  EXPECT_NEAR(FrqDialFrequency(r), 4581.513, 1e-9);
+}
+
+TEST_F(StationCoreTest, AWrongSizedSettingsFileIsKeptAsBadAndTheDefaultsUsed) {
+  {
+    std::ofstream out(base_ + "/KSTLCONFIG.CFG", std::ios::binary);
+    out << std::string(1200, 'x');
+  }
+  ASSERT_EQ(Start(), 1);
+  EXPECT_TRUE(fs::exists(base_ + "/KSTLCONFIG.CFG.bad"));
+  EXPECT_EQ(core_.Settings().GetInt(kCfgSampleRate), 11025);
+  ASSERT_FALSE(ui_.messages.empty());
+}
