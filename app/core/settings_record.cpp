@@ -53,8 +53,9 @@ const IntDefault kIntDefaults[] = {
     {kCfgSampleRate, 11025}, {kCfgBlockSize, 1024}, {kCfgFilterLength, 64},
     {kCfgTextRequestLeft, 0}, {kCfgTextRequestTop, 0}, {kCfgTextRequestRight, 0},
     {kCfgTextRequestBottom, 0}, {kCfgReceivePage, 3}, {kCfgDecoder, 0},
-    // Our own fields.
-    {kCfgRttyInverted, 0}, {kCfgMonitor, 1}, {kCfgCwMark, 1275}, {kCfgFaxFilterMode, 0},
+    // Our own fields. Monitoring is off at first: with it on, the audio squelch gates the
+    // decoders, and a picture whose spectrum looks like noise would lose lines.
+    {kCfgRttyInverted, 0}, {kCfgMonitor, 0}, {kCfgCwMark, 1275}, {kCfgFaxFilterMode, 0},
     {kCfgFaxHMirror, 0}, {kCfgFaxVMirror, 0}, {kCfgSstvManualFilter, 0}, {kCfgAutosave, 1},
     {kCfgSoftVolume, 64},
     {kCfgScanStep, 1000}, {kCfgScanRecordOnSignal, 0}, {kCfgScanRecordTime, 0},

@@ -131,9 +131,11 @@ int CStationCore::SetUpFax() {
   if (!active_[kGroupFax]) {
     StopDecoders();
     const HWND w = page_[kGroupFax];
-    // The FAX decoder runs at twice the rate on twice the block: every sample is doubled.
+    // The FAX decoder runs at twice the rate on twice the block: every sample is doubled. Its
+    // filter keeps the time span of the others (the same length would halve it, too short for
+    // the phasing pulses to be found).
     if (!fax_.Init(2 * settings_.GetInt(kCfgSampleRate), 2 * settings_.GetInt(kCfgBlockSize),
-                   settings_.GetInt(kCfgFilterLength), 0))
+                   2 * settings_.GetInt(kCfgFilterLength), 0))
       return Message("CFaxDecoder::Init error"), 0;
     if (!Connect(w, 0)) return Message("Connect error"), 0;
     if (!fax_.Connect(w, kFaxLineChannel) || !fax_.Connect(w, kFaxInputChannel) ||
@@ -183,10 +185,10 @@ void CStationCore::ApplySstvSettings() {
   if (!sstv_.SetFilter(settings_.GetInt(kCfgSstvFilterLow), settings_.GetInt(kCfgSstvFilterHigh),
                        settings_.GetInt(kCfgFilterLength), 0))
     Message("CSstvDecoder::Init error");
-  // The VIS code picks the mode of each picture; the stored mode is where it starts.
+  // The stored mode is where the decoder starts; the VIS code before each picture picks its
+  // mode and starts it (starting by hand would begin a picture before any signal).
   sstv_.SetMode(settings_.GetInt(kCfgSstvMode), 0.0);
   sstv_.SetAVIS(1);
-  sstv_.Run(1);
 }
 
 int CStationCore::SetUpAudio() {

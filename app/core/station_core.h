@@ -120,6 +120,12 @@ class CStationCore : private CStationEvents {
   // The current frequency record: applying it tunes and selects its decoder.
   int ApplyRecord(const CFrqRecord& record);
   const CFrqRecord& CurrentRecord() const { return record_; }
+  // The record Start applies when the receiver is connected (between Init and Start; a
+  // file source then starts with the right decoder listening).
+  void SetCurrentRecord(const CFrqRecord& record) {
+    record_ = record;
+    record_given_ = true;
+  }
   // A record for this frequency from the current settings (decoder, tones, receiver).
   CFrqRecord RecordFromSettings(double kHz) const;
 
@@ -246,6 +252,7 @@ class CStationCore : private CStationEvents {
   int audio_open_ = 0;
   int started_ = 0;
   bool settings_loaded_ = false;  // KSTLCONFIG.CFG was read (not a first start)
+  bool record_given_ = false;     // SetCurrentRecord chose the record to start with
   int state_ = kStateStandBy;
   std::atomic<int> smeter_{0};
   std::atomic<int> squelch_open_{0};

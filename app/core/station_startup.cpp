@@ -94,6 +94,7 @@ int CStationCore::Init(const std::string& baseFolder, CStationUi* ui, CPageWindo
   if (clock_) SetClock(clock_);
   fax_capture_.Init(settings_.GetPath(kCfgFaxFolder));
   record_ = RecordFromSettings(0.0);
+  record_given_ = false;
   return 1;
 }
 
@@ -191,7 +192,8 @@ int CStationCore::Start(const StationOptions& options) {
     return Message(sim_ ? why : "the simulated band needs the simulated receiver (--port sim)"), 0;
   // On a first start the simulated band's station at the default tuning plays the part of the
   // frequency list's current row: its decoder is selected.
-  if (sim_ && !settings_loaded_) FindSimStationRecord(options.simStations, record_.rxFrq, record_);
+  if (sim_ && !settings_loaded_ && !record_given_)
+    FindSimStationRecord(options.simStations, record_.rxFrq, record_);
   if (!OpenReceiverPort()) return 0;
 
   if (!InitAudio(&radio_, 1, rate, block, kCaptureBuffers,

@@ -204,7 +204,11 @@ TEST_F(StationCoreTest, OtherBlockSizesDecodeAndImpossibleOnesAreRefused) {
 }
 
 TEST_F(StationCoreTest, SquelchClosedWithMonitorGivesTheDecoderSilence) {
-  ASSERT_EQ(Start(12, [](CSettingsRecord& r) { r.SetInt(kCfgSquelchThreshold, 256); }), 1);
+  ASSERT_EQ(Start(12, [](CSettingsRecord& r) {
+              r.SetInt(kCfgSquelchThreshold, 256);
+              r.SetInt(kCfgMonitor, 1);
+            }),
+            1);
   auto blocks = RttyBlocks(kMessage);
   Feed(blocks, 150);
   EXPECT_EQ(ui_.text.find("GALE"), std::string::npos);

@@ -145,24 +145,20 @@ int RunStation(int argc, char** argv) {
   options.audioIn = args.Get("--audio-in");
   options.audioOut = args.Get("--audio-out");
   options.simStations = args.Get("--stations");
-  if (!core.Start(options)) {
-    core.Shutdown();
-    return kExitUsage;
-  }
-  int ok = 1;
+  // The decoder or station chosen is the record the start applies, so that a file source
+  // starts with that decoder listening.
   if (decoder >= 0) {
+    core.Settings().SetInt(kCfgDecoder, int(decoder));
     core.UseStandardParameters(int(decoder));
-    ok = core.SelectDecoder(int(decoder));
+    core.SetCurrentRecord(core.RecordFromSettings(0.0));
   } else if (frq > 0.0) {
     CFrqRecord record = core.RecordFromSettings(frq);
     FindSimStationRecord(options.simStations, frq, record);
-    if (mode) {
-      for (int i = 0; i < kModeCount; ++i)
-        if (mode == 1 << i) record.modulation = i;
-    }
-    ok = core.ApplyRecord(record);
+    for (int i = 0; i < kModeCount; ++i)
+      if (mode == 1 << i) record.modulation = i;
+    core.SetCurrentRecord(record);
   }
-  if (!ok) {
+  if (!core.Start(options) || (decoder >= 0 && core.Decoder() != decoder)) {
     core.Shutdown();
     return kExitUsage;
   }
