@@ -625,3 +625,10 @@ void CSimBand::Generate(int16_t* out, int n) {
   }
   samples_ += n;
 }
+
+double SimStationCentreHz(const SimStation& s) {
+  if (s.kind == "rtty" || s.kind == "sitor") return (s.mark + s.space) / 2.0;
+  if (s.kind == "fax") return kFaxCentreHz;
+  if (s.kind == "sstv") return kSstvCentreHz;
+  return s.tone;
+}

@@ -39,6 +39,10 @@ std::string DefaultSimStationsPath();
 // Empty when the station can be sent at this rate, else why not (a short phrase).
 std::string SimStationError(const SimStation& station, int rate);
 
+// The audio tone (Hz) a station's kHz stands for: where a receiver in USB tuned to kHz minus
+// this hears the station's centre.
+double SimStationCentreHz(const SimStation& station);
+
 // The S-meter carriers of the stations for CSimReceiver::SetBand.
 std::vector<SimCarrier> SimBandCarriers(const std::vector<SimStation>& stations);
 

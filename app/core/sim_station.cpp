@@ -11,8 +11,7 @@
 
 namespace {
 constexpr int kUsbIndex = 1;
-constexpr int kFaxCentreHz = 1900;   // FM fax: black 1500 Hz, white 2300 Hz
-constexpr int kSstvCentreHz = 1900;  // SSTV: black 1500 Hz, white 2300 Hz
+constexpr int kFaxCentreHz = 1900;  // FM fax: black 1500 Hz, white 2300 Hz
 constexpr int kTextDecoderBase = 12288, kFaxDecoderBase = 8192, kSstvDecoderBase = 16384;
 }  // namespace
 
@@ -76,7 +75,6 @@ int FindSimStationRecord(const std::string& stationsPath, double kHz, CFrqRecord
       best = &s;
   if (!best) return 0;
   CFrqRecord r = record;
-  double centre = 0.0;  // the audio centre the station is heard on, Hz
   if (best->kind == "rtty" || best->kind == "sitor") {
     const bool sitor = best->kind == "sitor";
     r.decoder = kTextDecoderBase + (sitor              ? kDecoderNavtex
@@ -87,34 +85,29 @@ int FindSimStationRecord(const std::string& stationsPath, double kHz, CFrqRecord
     r.rttySpace = best->space;
     r.rttyStopBits = best->stopBits;
     r.rttyPolarity = best->mark > best->space ? 1 : 0;  // the higher tone is binary 1
-    centre = (best->mark + best->space) / 2.0;
   } else if (best->kind == "cw") {
     r.decoder = kTextDecoderBase + kDecoderCw;
     r.cwCenter = r.cwMark = best->tone;
-    centre = best->tone;
   } else if (best->kind == "bpsk31") {
     // The PSK31 decoder listens at its fixed carrier; the record's tones place the dial.
     r.decoder = kTextDecoderBase + kDecoderBpsk31;
     r.rttyMark = r.rttySpace = kPsk31Carrier;
-    centre = kPsk31Carrier;
   } else if (best->kind == "fax") {
     r.decoder = kFaxDecoderBase + best->ioc;
     r.faxIoc = best->ioc;
     r.faxLpm = best->lpm;
     r.faxCenter = kFaxCentreHz;
-    centre = kFaxCentreHz;
   } else if (best->kind == "sstv") {
     const int mode = CSstvTransmitter::ModeFromName(best->mode.c_str());
     const int index = SstvIndexOfMode(mode);
     r.decoder = kSstvDecoderBase + (index < 0 ? 0 : index);
     r.sstvMode = index < 0 ? 0 : index;
-    centre = kSstvCentreHz;
   } else {
     return 0;
   }
   r.modulation = kUsbIndex;
   // The record holds the station's frequency; the dial it gives must put the signal on centre.
-  r.rxFrq = best->kHz - centre / 1000.0;
+  r.rxFrq = best->kHz - SimStationCentreHz(*best) / 1000.0;
   r.rxFrq += r.rxFrq - FrqDialFrequency(r);
   r.txFrq = r.rxFrq;
   SetFrqText(r.name, sizeof r.name, best->kind.c_str());

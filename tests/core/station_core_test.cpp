@@ -91,7 +91,8 @@ class StationCoreTest : public ::testing::Test {
   }
   std::vector<fs::path> Files(const std::string& folder) {
     std::vector<fs::path> out;
-    for (auto& e : fs::directory_iterator(base_ + "/" + folder)) out.push_back(e.path());
+    for (auto& e : fs::directory_iterator(base_ + "/" + folder))
+      if (e.path().filename().string()[0] != '.') out.push_back(e.path());  // not temporaries
     return out;
   }
 
@@ -292,4 +293,20 @@ TEST_F(StationCoreTest, AWrongSizedSettingsFileIsKeptAsBadAndTheDefaultsUsed) {
   EXPECT_TRUE(fs::exists(base_ + "/KSTLCONFIG.CFG.bad"));
   EXPECT_EQ(core_.Settings().GetInt(kCfgSampleRate), 11025);
   ASSERT_FALSE(ui_.messages.empty());
+}
+
+TEST_F(StationCoreTest, ARecordingUnderWayWhenTheStationStopsIsKept) {
+  ASSERT_EQ(Start(), 1);
+  ASSERT_EQ(core_.StartRecording(), 1);
+  auto blocks = RttyBlocks("RYRYRY");
+  const size_t n = blocks.size();
+  Feed(blocks, 150);
+  EXPECT_TRUE(Files("audio").empty()) << "a recording gets its name when it ends";
+  core_.Shutdown();
+  const auto files = Files("audio");
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0].filename().string().rfind("AUDIO_", 0), 0u);
+  CWavePlayer player;
+  ASSERT_EQ(player.Open(files[0].c_str(), 1024), 1) << player.LastError();
+  EXPECT_EQ(player.DataSize(), int(n * 1024 * 2));  // 16-bit PCM, every block
 }

@@ -211,6 +211,24 @@ TEST(Qpsk31, ReverseSidebandNeedsTheReverseDecoder) {
   EXPECT_GT(CharErrorRate(kText, DecodePsk(s, false)), 0.3);
 }
 
+TEST(Psk31Decoder, EveryDecoderStartsFromFreshLoopState) {
+  // No reset between the streams: a new decoder's Init must not inherit what the QPSK stream
+  // left in the process-wide loop and symbol-phase state.
+  const std::string text = "SECOND DECODE IN ONE PROCESS";
+  CCollectingPsk first;
+  ASSERT_EQ(first.Init(1000, kRate, kBlock, 128), 1);
+  first.SetBPSKModeActive(0);
+  Feed(first, RenderQpsk(text, 1000));
+  CCollectingPsk second;
+  ASSERT_EQ(second.Init(1000, kRate, kBlock, 128), 1);
+  EXPECT_EQ(GetPllProcessState().i_arm, 0.0);
+  EXPECT_EQ(GetPllProcessState().error, 0.0);
+  EXPECT_EQ(GetQpsk31SymbolState().phase_offset, 0);
+  second.SetBPSKModeActive(1);
+  Feed(second, RenderBpsk(text, 1000));
+  EXPECT_NE(second.text.find(text), std::string::npos) << second.text;
+}
+
 TEST(Psk31Decoder, OtherCarriersAndRates) {
   std::vector<float> s = RenderBpsk(kText, 1500);
   EXPECT_EQ(CharErrorRate(kText, DecodePsk(s, true, 1500)), 0.0);

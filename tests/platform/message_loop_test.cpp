@@ -87,10 +87,17 @@ TEST(MessageLoop, TimersFireOnTheLoopThreadAndRunReturnsTheQuitCode) {
   EXPECT_EQ(loop.Run(50), -1);  // nothing more: times out
 }
 
-TEST(MessageLoop, PostAppQuitReachesTheFirstLoop) {
+TEST(MessageLoop, PostAppQuitReachesTheFirstLoopOrTheProgramsHook) {
   CMessageLoop loop;
   std::thread([] { EXPECT_EQ(PostAppQuit(3), 1); }).join();
   EXPECT_EQ(loop.Run(2000), 3);
+  // With a hook the program decides; the loop gets nothing.
+  std::atomic<int> asked{0};
+  SetAppQuitHook([&](int code) { asked = code; });
+  std::thread([] { EXPECT_EQ(PostAppQuit(5), 1); }).join();
+  SetAppQuitHook(nullptr);
+  EXPECT_EQ(asked.load(), 5);
+  EXPECT_EQ(loop.Run(50), -1);
 }
 
 }  // namespace
