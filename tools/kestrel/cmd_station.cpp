@@ -1,6 +1,7 @@
 // kestrel station: the whole station core without a display. Start-up in order, a decoder
 // chosen or a frequency tuned, every captured block through the hub, decoded text printed as
 // it comes, the products saved into the base folder, and shutdown in order.
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -20,6 +21,10 @@ constexpr DWORD kPollMs = 50;
 constexpr DWORD kDrainQuietMs = 500;
 constexpr double kMaxSeconds = 7 * 24 * 3600.0;
 
+// Set by SIGINT or SIGTERM: the station then shuts down in order, saving what is under way.
+volatile sig_atomic_t g_stop = 0;
+void OnStopSignal(int) { g_stop = 1; }
+
 const char* kUsage =
     "usage: kestrel station [--base DIR] --port PATH|COMn|sim[:TYPE]\n"
     "                       --audio-in DEVICE|wav:FILE|wavfast:FILE|sim|simfast [--audio-out DEVICE|null]\n"
@@ -37,7 +42,8 @@ const char* kUsage =
     "                  258 QPSK31, 2048 CW, 4096 FAX, 8192 SSTV, 16384 audio\n"
     "  --frq KHZ       tune to a station: one of the simulated band's with its decoder, or\n"
     "                  this frequency with the present decoder (--mode LSB|USB|CW|AM|FM ...)\n"
-    "  --seconds N     stop after N seconds (default: run until interrupted)\n"
+    "  --seconds N     stop after N seconds (default: run until interrupted; Ctrl-C stops\n"
+    "                  in order and keeps what is being received)\n"
     "  --until-end     stop when a wave-file source has been read to its end\n"
     "  --stations FILE the simulated band's station list (default data/simband.txt)\n";
 
@@ -163,6 +169,10 @@ int RunStation(int argc, char** argv) {
     return kExitUsage;
   }
 
+  struct sigaction stop {};
+  stop.sa_handler = OnStopSignal;
+  sigaction(SIGINT, &stop, nullptr);
+  sigaction(SIGTERM, &stop, nullptr);
   const DWORD start = GetTickCount();
   DWORD last_block = start;
   int code = 0;
@@ -176,6 +186,7 @@ int RunStation(int argc, char** argv) {
       if (msg.message == WM_AUDIOBLOCK) last_block = GetTickCount();
       loop.DispatchMessage(msg);
     }
+    if (g_stop) break;
     const DWORD now = GetTickCount();
     if (seconds > 0.0 && now - start >= DWORD(seconds * 1000.0)) break;
     if (until_end && AudioInputEnded() && now - last_block >= kDrainQuietMs) break;
