@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/views/rich_text.h"
+#include "spl/platform/rich_text.h"
 
 // Status-bar state codes.
 constexpr int kStateWaitNnnn = 996;  // inside a message

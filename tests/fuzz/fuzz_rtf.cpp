@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/views/rich_text.h"
+#include "spl/platform/rich_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string rtf(reinterpret_cast<const char*>(data), size);

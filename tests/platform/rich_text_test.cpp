@@ -1,6 +1,6 @@
 // The RTF of saved messages: the exact form we write, round trips of arbitrary text, what other
 // writers put in simple files, malformed input, and another program reading our files.
-#include "app/views/rich_text.h"
+#include "spl/platform/rich_text.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

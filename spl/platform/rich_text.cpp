@@ -1,4 +1,4 @@
-#include "app/views/rich_text.h"
+#include "spl/platform/rich_text.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,0 +1,18 @@
+// CLevelMeter: an audio level in percent of full scale as a horizontal bar, green up to 70 %,
+// yellow to 90 %, red above, with the value as text.
+#pragma once
+#include <QWidget>
+
+class CLevelMeter : public QWidget {
+ public:
+  explicit CLevelMeter(QWidget* parent = nullptr);
+  void SetLevel(double percent);  // 0 ... 100, clamped
+  double Level() const { return m_level; }
+  QSize sizeHint() const override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  double m_level = 0.0;
+};
