@@ -5,18 +5,15 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/core/sim_station.h"
 #include "spl/audio/op_amp.h"
 #include "spl/audio/sound_device.h"
 #include "spl/decoders/rtty_config.h"
 
 namespace {
 
-constexpr float kLevelPercent = 0.0030517578125f;  // peak -> percent of full scale
-constexpr int kPercent = 100;
 constexpr int kReceiverOwnSMeterA = 12, kReceiverOwnSMeterB = 22;
 constexpr int kFaxIoc288 = 288;  // announced by the 675 Hz start tone
-
+constexpr int kFaxBurstPercent = 100;  // the sync burst peaks at white
 
 // Copies src into dst (count samples, measured); dst must hold them.
 void CopyBlock(const AudioBlock* src, AudioBlock* dst) {
@@ -27,13 +24,13 @@ void CopyBlock(const AudioBlock* src, AudioBlock* dst) {
   MeasureAudioBlock(dst);
 }
 
-void Scale(AudioBlock* b, int percent) {
-  if (percent == kPercent) return MeasureAudioBlock(b);
-  COpAmp op;
-  op.Mul(b, float(percent) / kPercent, 1);
-}
-
 }  // namespace
+
+void ScaleAudioBlock(AudioBlock* b, int percent) {
+  if (percent == kUnchangedVolume) return MeasureAudioBlock(b);
+  COpAmp op;
+  op.Mul(b, float(percent) / kUnchangedVolume, 1);
+}
 
 HWND CStationCore::PageWindow(int group) const {
   // FAX and SSTV share the picture page.
@@ -160,7 +157,7 @@ void CStationCore::ApplyFaxSettings() {
   fax_.SetFaxParam(settings_.GetInt(kCfgFaxSyncWidth), settings_.GetInt(kCfgFaxSyncPolarity));
   fax_.SetDirection(settings_.GetInt(kCfgFaxVMirror));
   if (settings_.GetInt(kCfgFaxAm))
-    fax_.DefineBurst(settings_.GetInt(kCfgFaxBurst1), settings_.GetInt(kCfgFaxBurst2), kPercent);
+    fax_.DefineBurst(settings_.GetInt(kCfgFaxBurst1), settings_.GetInt(kCfgFaxBurst2), kFaxBurstPercent);
 }
 
 int CStationCore::SetUpSstv() {
@@ -319,14 +316,14 @@ int CStationCore::ProcessBlock(AudioBlock* b) {
     AudioBlock* temp = nullptr;
     if (NewAudioBlock(&temp, settings_.GetInt(kCfgBlockSize))) {
       CopyBlock(d, temp);
-      Scale(temp, settings_.GetInt(kCfgRecordVolume));
+      ScaleAudioBlock(temp, settings_.GetInt(kCfgRecordVolume));
       const long long before = recorder_.WrittenBytes();
       if (!recorder_.Record(temp)) {
         Message("recording stopped: " + recorder_.LastError());
         StopRecording();
       } else {
         recorded_bytes_ += recorder_.WrittenBytes() - before;
-        if (display) ui_->RecorderLevel(recorded_bytes_, temp->peak * kLevelPercent);
+        if (display) ui_->RecorderLevel(recorded_bytes_, temp->peak * kPeakToPercent);
       }
       FreeAudioBlock(temp);
     }
@@ -438,6 +435,12 @@ void CStationCore::DecoderSignal(int kind, AudioBlock* b) {
       break;
   }
   FreeAudioBlock(b);
+}
+
+int CStationCore::SetRecordingFormat(const WAVEFORMATEX* wfx) {
+  // The running recording keeps the format its file header was written with.
+  if (recorder_.Recording()) return 0;
+  return format_.SetFormat(wfx);
 }
 
 void CStationCore::AudioSquelchLamps(int open) {

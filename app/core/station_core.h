@@ -56,6 +56,10 @@ constexpr int kTextLimit = 0x40000;  // characters the receive view keeps
 constexpr int kCwTaps = 128;
 constexpr int kPsk31Taps = 128;
 constexpr int kSquelchMeasure = 1024;  // samples the audio squelch measures per block
+constexpr int kUnchangedVolume = 100;                // percent
+constexpr float kPeakToPercent = 0.0030517578125f;  // a block's peak -> percent of full scale
+// Scales block by percent (kUnchangedVolume leaves it) and measures it.
+void ScaleAudioBlock(AudioBlock* block, int percent);
 // A FAX record with no burst values takes these.
 constexpr int kFaxDefaultBurst1 = 832, kFaxDefaultBurst2 = 39;
 // The software volume 0 ... 255 sets the mixer's level control to min + (max - min) x
@@ -134,6 +138,11 @@ class CStationCore : private CStationEvents {
   void PauseRecording(int on) { record_paused_ = on != 0; }
   int StopRecording();
   int Recording() const { return recorder_.Recording(); }
+  // The recorder's wave format (KSTLAUDIOFORM.CFG, saved with the settings); only its tag
+  // chooses the codec, the capture's rate and block size stay. 1, or 0 (nothing changed)
+  // while recording or when wfx does not fit the format buffer.
+  int SetRecordingFormat(const WAVEFORMATEX* wfx);
+  const WAVEFORMATEX* RecordingFormat() const { return format_.Format(); }
   int StartFileDecode(const std::string& path);  // into the decoders, as if received
   int StartFileListen(const std::string& path, int repeat);
   void PauseFileDecode(int on) { decode_paused_ = on != 0; }

@@ -5,10 +5,6 @@
 #include "app/core/station_core.h"
 #include "app/views/picture_capture.h"
 
-namespace {
-constexpr int kPercent = 100;
-}  // namespace
-
 int CStationCore::StartRecording() {
   if (recorder_.Recording()) return 1;
   const std::string folder = settings_.GetPath(kCfgAudioFolder);
@@ -88,11 +84,7 @@ int CStationCore::FileDecodeStep(bool display) {
     ui_->PlayerPosition(1, -1, decode_player_.DataSize());
     return 0;
   }
-  const int volume = settings_.GetInt(kCfgPlaybackVolume);
-  if (volume != kPercent) {
-    for (int i = 0; i < b->count; ++i) b->data[i] *= float(volume) / kPercent;
-  }
-  MeasureAudioBlock(b);
+  ScaleAudioBlock(b, settings_.GetInt(kCfgPlaybackVolume));
   decode_pos_ += n * 2;
   ui_->PlayerPosition(1, decode_pos_, decode_player_.DataSize());
   if (settings_.GetInt(kCfgEqualizerPosition) == 1) Equalize(b);
@@ -112,10 +104,7 @@ int CStationCore::FileListenStep(AudioBlock* into, bool display) {
     StopFileListen();
     return 0;
   }
-  const int volume = settings_.GetInt(kCfgPlaybackVolume);
-  if (volume != kPercent)
-    for (int i = 0; i < into->count; ++i) into->data[i] *= float(volume) / kPercent;
-  MeasureAudioBlock(into);
+  ScaleAudioBlock(into, settings_.GetInt(kCfgPlaybackVolume));
   if (into != last_) {
     for (int i = 0; i < into->count && i < last_->count; ++i) last_->data[i] = into->data[i];
     MeasureAudioBlock(last_);
