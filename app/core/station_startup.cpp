@@ -1,4 +1,6 @@
 // Start-up and shutdown of the station core, its settings files and the receiver switch.
+#include <unistd.h>
+
 #include <cstring>
 
 #include "app/core/safe_file.h"
@@ -21,13 +23,16 @@ constexpr const char* kFallbackPlayback = "null";
 
 bool IsPowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
 
-// The SYNOP store beside the running program (the build puts synop.db there).
+// The SYNOP store beside the running program or one folder above it (the build puts synop.db
+// at its top, beside the tool; the station program sits in app/ below).
 std::string StoreBesideProgram() {
   char buf[4096];
   const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
   if (n <= 0) return CSynopDecoder::kDefaultStore;
   buf[n] = '\0';
-  return FolderOf(buf) + "/" + CSynopDecoder::kDefaultStore;
+  const std::string here = FolderOf(buf) + "/" + CSynopDecoder::kDefaultStore;
+  const std::string above = FolderOf(FolderOf(buf)) + "/" + CSynopDecoder::kDefaultStore;
+  return access(here.c_str(), R_OK) != 0 && access(above.c_str(), R_OK) == 0 ? above : here;
 }
 
 }  // namespace

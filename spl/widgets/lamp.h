@@ -2,6 +2,7 @@
 // or dark.
 #pragma once
 #include <QColor>
+#include <QPointF>
 #include <QString>
 #include <QWidget>
 
@@ -11,6 +12,9 @@ class CLamp : public QWidget {
   void SetOn(int on);
   int IsOn() const { return m_on; }
   QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+  // The centre of the round lamp, in widget coordinates.
+  QPointF LampCentre() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

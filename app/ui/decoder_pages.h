@@ -1,0 +1,48 @@
+// CDecoderPages: the decoders' parameter pages of the main window, one tab per family: the
+// teleprinter decoders (RTTY, RTTY sync, SITOR-B, SYNOP, NAVTEX), CW and PSK31. The values
+// live in the core's settings; a page shows them, writes them back when the user applies or
+// chooses a decoder, and selects that decoder through the core. A failing selection is
+// reported by the core; the page keeps what the user entered.
+#pragma once
+#include <QWidget>
+
+class CStationCore;
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QSpinBox;
+class QTabWidget;
+
+class CDecoderPages : public QWidget {
+ public:
+  explicit CDecoderPages(CStationCore& core, QWidget* parent = nullptr);
+
+  // Shows the settings and marks the current decoder (core.Decoder()) where a tab offers it.
+  void Refresh();
+
+ private:
+  QWidget* BuildTeleprinter();
+  QWidget* BuildCw();
+  QWidget* BuildPsk31();
+  void ShowTeleprinter();
+  void ShowShift();
+  // The teleprinter tab's values into the settings (then the decoder selected).
+  void WriteTeleprinter();
+  void ApplyTeleprinter(int code);
+  void ChooseTeleprinter(int code);
+  void ApplyCw();
+
+  CStationCore& core_;
+  QTabWidget* tabs_ = nullptr;
+  QButtonGroup* teleprinter_ = nullptr;
+  QComboBox* baud_ = nullptr;
+  QSpinBox* tone1_ = nullptr;
+  QSpinBox* tone2_ = nullptr;
+  QLabel* shift_ = nullptr;
+  QCheckBox* inverted_ = nullptr;
+  QComboBox* stop_bits_ = nullptr;
+  QSpinBox* cw_center_ = nullptr;
+  QSpinBox* cw_bandwidth_ = nullptr;
+  QButtonGroup* psk31_ = nullptr;
+};

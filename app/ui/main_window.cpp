@@ -1,0 +1,256 @@
+#include "app/ui/main_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QMoveEvent>
+#include <QResizeEvent>
+#include <QFileDialog>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStringList>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "app/ui/audio_page.h"
+#include "app/ui/decoder_pages.h"
+#include "app/ui/receiver_page.h"
+#include "app/views/qt/text_receive_view.h"
+#include "spl/widgets/rich_edit.h"
+
+namespace {
+
+constexpr int kFirstPane = kPaneFrequency;
+constexpr int kPlacementNumbers = 10;
+constexpr int kMaximisedFlag = 2;
+constexpr int kShowNormal = 1, kShowMaximised = 3;
+constexpr int kMessagesKept = 50;
+constexpr const char* kResetQuestion = "Delete and Reset all parameters ?\n\nThen press OK";
+
+// The decoder tool bar: one button per choice a listener makes most.
+struct DecoderButton {
+  const char* text;
+  int code;
+};
+constexpr DecoderButton kDecoderButtons[] = {
+    {"RTTY", kDecoderRtty},     {"SYNOP", kDecoderSynop}, {"NAVTEX", kDecoderNavtex},
+    {"SITOR", kDecoderSitor},   {"CW", kDecoderCw},       {"BPSK31", kDecoderBpsk31},
+    {"QPSK31", kDecoderQpsk31}, {"FAX", kDecoderFax},     {"SSTV", kDecoderSstv},
+    {"AUDIO", kDecoderAudio}};
+
+}  // namespace
+
+CMainWindow::CMainWindow(CStationCore& core, QWidget* parent) : QMainWindow(parent), m_core(core) {
+  setWindowTitle(kProgramTitle);
+  const char* tips[] = {"receive frequency (kHz)", "receive mode", "decoder", "system state"};
+  for (int i = 0; i < 4; ++i) {
+    m_panes[i] = new QLabel(this);
+    m_panes[i]->setToolTip(tips[i]);
+    m_panes[i]->setMinimumWidth(i == 3 ? 150 : 90);
+    m_panes[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    statusBar()->addPermanentWidget(m_panes[i]);
+  }
+}
+
+CMainWindow::~CMainWindow() = default;
+
+void CMainWindow::CreatePages() {
+  auto* left = new QWidget(this);
+  auto* left_layout = new QVBoxLayout(left);
+  left_layout->setContentsMargins(4, 4, 4, 4);
+  m_receiver = new CReceiverPage(m_core, left);
+  m_decoders = new CDecoderPages(m_core, left);
+  left_layout->addWidget(m_receiver);
+  left_layout->addWidget(m_decoders, 1);
+
+  auto* right = new QSplitter(Qt::Vertical, this);
+  m_text = new CTextReceiveView(m_core, right);
+  m_audio = new CAudioPage(m_core, right);
+  right->addWidget(m_text);
+  right->addWidget(m_audio);
+  right->setStretchFactor(0, 3);
+  right->setStretchFactor(1, 2);
+
+  auto* split = new QSplitter(Qt::Horizontal, this);
+  split->addWidget(left);
+  split->addWidget(right);
+  split->setStretchFactor(1, 1);
+  setCentralWidget(split);
+  CreateMenus();
+}
+
+void CMainWindow::CreateMenus() {
+  QMenu* file = menuBar()->addMenu("&File");
+  QAction* save = file->addAction("Save a Rtty Text File", [this] {
+    const QString path = QFileDialog::getSaveFileName(
+        this, "Save a Rtty Text File", QString::fromStdString(m_core.Settings().GetPath(kCfgTextFolder)),
+        "RTF Textfiles (*.rtf);;Text files (*.txt)");
+    if (!path.isEmpty() && !m_text->Receive().SaveText(path)) ShowMessage("cannot save " + path.toStdString());
+  });
+  save->setShortcut(QKeySequence::Save);
+  file->addAction("Print...", [this] {
+    QPrinter printer;
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() == QDialog::Accepted) m_text->PrintReceive(&printer);
+  });
+  file->addSeparator();
+  file->addAction("Reset all parameters...", [this] { AskResetAll(); });
+  file->addSeparator();
+  file->addAction("E&xit", [this] { close(); })->setShortcut(QKeySequence::Quit);
+
+  QMenu* decoders = menuBar()->addMenu("&Decoder");
+  QToolBar* bar = addToolBar("Decoders");
+  bar->setObjectName("KESTREL");
+  for (const DecoderButton& b : kDecoderButtons) {
+    QAction* a = decoders->addAction(b.text, [this, code = b.code] {
+      m_core.SelectDecoder(code);
+      if (m_decoders) m_decoders->Refresh();
+    });
+    bar->addAction(a);
+  }
+  QMenu* help = menuBar()->addMenu("&Help");
+  help->addAction("About", [this] {
+    QMessageBox::about(this, kProgramTitle,
+                       "Kestrel: a receiving station for radio listeners.\n"
+                       "Receiver control, RTTY, SITOR-B, NAVTEX, SYNOP, CW, PSK31, weather fax and SSTV.");
+  });
+}
+
+QLabel* CMainWindow::Pane(int pane) const {
+  const int i = pane - kFirstPane;
+  return i >= 0 && i < 4 ? m_panes[i] : nullptr;
+}
+
+QString CMainWindow::PaneText(int pane) const {
+  QLabel* l = Pane(pane);
+  return l ? l->text() : QString();
+}
+
+void CMainWindow::ShowMessage(const std::string& text) {
+  m_messages.push_back(text);
+  if (int(m_messages.size()) > kMessagesKept) m_messages.erase(m_messages.begin());
+  statusBar()->showMessage(QString::fromStdString(text), 10000);
+  if (m_quiet) return;
+  // Not modal: the station keeps receiving while the message is read.
+  auto* box = new QMessageBox(QMessageBox::Warning, kProgramTitle, QString::fromStdString(text),
+                              QMessageBox::Ok, this);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();
+}
+
+void CMainWindow::StatusPane(int pane, const std::string& text) {
+  if (QLabel* l = Pane(pane)) l->setText(QString::fromStdString(text));
+}
+
+void CMainWindow::ReceivedChar(int ch) {
+  if (m_text) m_text->ReceivedChar(ch);
+}
+
+void CMainWindow::ReceivedText(const std::string& text, uint32_t colour) {
+  if (m_text) m_text->ReceivedText(text, colour);
+}
+
+void CMainWindow::SaveLamp(int on) {
+  if (m_text) m_text->SaveLamp(on);
+}
+
+void CMainWindow::Display(int kind, const AudioBlock* block, int wParam) {
+  if (m_audio) m_audio->Display(kind, block, wParam);
+}
+
+void CMainWindow::ReceiverChanged() {
+  if (m_receiver) m_receiver->Refresh();
+  setWindowTitle(QString("%1 - %2").arg(kProgramTitle).arg(QString::fromStdString(
+      m_core.Settings().GetString(kCfgReceiverName, kCfgReceiverNameSize))));
+}
+
+// The reader thread only stores the value and asks the UI thread to show it.
+void CMainWindow::SMeter(int value) {
+  if (m_smeter.exchange(value) == value) return;
+  QMetaObject::invokeMethod(this, [this] {
+    if (m_receiver) m_receiver->SetSMeter(m_smeter.load());
+  }, Qt::QueuedConnection);
+}
+
+void CMainWindow::Squelch(int open) {
+  if (m_squelch.exchange(open) == open) return;
+  QMetaObject::invokeMethod(this, [this] {
+    if (m_receiver) m_receiver->SetSquelchLamp(m_squelch.load());
+  }, Qt::QueuedConnection);
+}
+
+void CMainWindow::AudioSquelch(int open) {
+  if (m_audio) m_audio->AudioSquelch(open);
+}
+
+void CMainWindow::ProductSaved(StationProduct kind, const std::string& path) {
+  statusBar()->showMessage(QString("saved %1").arg(QString::fromStdString(path)), 10000);
+  if (kind == kProductText && m_text) m_text->MessageSaved(path);
+}
+
+void CMainWindow::RecorderLevel(long long bytes, double percent) {
+  if (m_audio) m_audio->RecorderLevel(bytes, percent);
+}
+
+void CMainWindow::PlayerPosition(int decoding, long long position, long long length) {
+  if (m_audio) m_audio->PlayerPosition(decoding, position, length);
+}
+
+void CMainWindow::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  if (!(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)))
+    m_normal = geometry();
+}
+
+void CMainWindow::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  if (!(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)))
+    m_normal = geometry();
+}
+
+QString CMainWindow::PlacementText() const {
+  const QRect r = m_normal.isValid() ? m_normal : geometry();
+  const bool maximised = isMaximized();
+  return QString("%1,%2,%3,%4,%5,%6,%7,%8,%9,%10")
+      .arg(maximised ? kMaximisedFlag : 0)
+      .arg(maximised ? kShowMaximised : kShowNormal)
+      .arg(-1).arg(-1).arg(-1).arg(-1)
+      .arg(r.left()).arg(r.top()).arg(r.right() + 1).arg(r.bottom() + 1);
+}
+
+void CMainWindow::RestorePlacement() {
+  const QStringList parts =
+      QString::fromStdString(m_core.Profile().GetString("Settings", "WindowPos", "")).split(',');
+  bool ok = parts.size() == kPlacementNumbers;
+  int n[kPlacementNumbers] = {};
+  for (int i = 0; ok && i < kPlacementNumbers; ++i) n[i] = parts[i].trimmed().toInt(&ok);
+  if (!ok || n[8] <= n[6] || n[9] <= n[7]) {
+    showMaximized();
+    return;
+  }
+  m_normal = QRect(n[6], n[7], n[8] - n[6], n[9] - n[7]);
+  setGeometry(m_normal);
+  if ((n[0] & kMaximisedFlag) || n[1] == kShowMaximised) showMaximized();
+  else show();
+}
+
+void CMainWindow::AskResetAll() {
+  if (QMessageBox::question(this, kProgramTitle, kResetQuestion, QMessageBox::Ok | QMessageBox::Cancel) !=
+      QMessageBox::Ok)
+    return;
+  m_core.ResetAll();
+  if (m_decoders) m_decoders->Refresh();
+  if (m_audio) m_audio->Refresh();
+}
+
+void CMainWindow::closeEvent(QCloseEvent* event) {
+  if (!m_closed) {
+    m_closed = true;
+    m_core.Profile().SetString("Settings", "WindowPos", PlacementText().toStdString());
+    if (m_onClose) m_onClose();
+  }
+  event->accept();
+}

@@ -1,0 +1,88 @@
+// CMainWindow: the station's main window. It shows the station core (CStationUi): the
+// receiver page and the decoder pages on the left, the text receive view above the audio page
+// (waterfall, scopes, recorder, players) on the right, the decoder tool bar and menus, and
+// the status bar panes (receive frequency, mode, decoder name, system state). It only wires
+// widgets to the core; the core holds every setting.
+#pragma once
+#include <QLabel>
+#include <QMainWindow>
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "app/core/station_core.h"
+#include "app/core/station_ui.h"
+
+class CReceiverPage;
+class CDecoderPages;
+class CTextReceiveView;
+class CAudioPage;
+
+// The program title; the main window's title is the receiver's name beside it.
+constexpr const char* kProgramTitle = "Kestrel 5.0";
+
+class CMainWindow : public QMainWindow, public CStationUi {
+ public:
+  explicit CMainWindow(CStationCore& core, QWidget* parent = nullptr);
+  ~CMainWindow() override;
+
+  // Builds the pages (after core.Init, before core.Start: they read the settings).
+  void CreatePages();
+  // Applies "Settings"/"WindowPos" from the profile (ten numbers), else shows maximised.
+  void RestorePlacement();
+  // The placement as the profile keeps it.
+  QString PlacementText() const;
+  // The rectangle of the window when it is neither maximised nor minimised.
+  QRect NormalRect() const { return m_normal; }
+  // Asks, then resets every setting to its default.
+  void AskResetAll();
+
+  // CStationUi.
+  void ShowMessage(const std::string& text) override;
+  void StatusPane(int pane, const std::string& text) override;
+  void ReceivedChar(int ch) override;
+  void ReceivedText(const std::string& text, uint32_t colour) override;
+  void SaveLamp(int on) override;
+  void Display(int kind, const AudioBlock* block, int wParam) override;
+  void ReceiverChanged() override;
+  void SMeter(int value) override;
+  void Squelch(int open) override;
+  void AudioSquelch(int open) override;
+  void ProductSaved(StationProduct kind, const std::string& path) override;
+  void RecorderLevel(long long bytes, double percent) override;
+  void PlayerPosition(int decoding, long long position, long long length) override;
+
+  CReceiverPage* ReceiverPage() const { return m_receiver; }
+  CDecoderPages* DecoderPages() const { return m_decoders; }
+  CTextReceiveView* TextView() const { return m_text; }
+  CAudioPage* AudioPage() const { return m_audio; }
+  QString PaneText(int pane) const;
+  // Messages shown so far (the last few), for the tests and the log of the session.
+  const std::vector<std::string>& Messages() const { return m_messages; }
+  // Called when the window closes: placement into the profile, then the core shuts down.
+  void SetCloseHandler(std::function<void()> handler) { m_onClose = std::move(handler); }
+  // While starting, messages are kept (the start-up reports the failure itself).
+  void SetQuietMessages(bool quiet) { m_quiet = quiet; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void CreateMenus();
+  QLabel* Pane(int pane) const;
+
+  CStationCore& m_core;
+  CReceiverPage* m_receiver = nullptr;
+  CDecoderPages* m_decoders = nullptr;
+  CTextReceiveView* m_text = nullptr;
+  CAudioPage* m_audio = nullptr;
+  QLabel* m_panes[4] = {};  // frequency, mode, decoder, state
+  std::atomic<int> m_smeter{0}, m_squelch{0};
+  std::vector<std::string> m_messages;
+  std::function<void()> m_onClose;
+  bool m_quiet = false;
+  bool m_closed = false;
+  QRect m_normal;  // kept here: not every platform reports it while maximised
+};
