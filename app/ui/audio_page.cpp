@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
+#include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -156,13 +157,17 @@ class CAudioPage::CTurnedTarget : public IPaintTarget {
 };
 
 CAudioPage::CAudioPage(CStationCore& core, QWidget* parent) : QWidget(parent), m_core(core) {
-  auto* controls = new QHBoxLayout;
-  controls->addWidget(MakeRecorder());
-  controls->addWidget(MakePlayer(kDecoding));
-  controls->addWidget(MakePlayer(kListening));
+  // The controls share one row of tabs, so that the displays keep the room.
+  auto* controls = new QTabWidget;
+  controls->addTab(MakeListening(), "Listening");
+  controls->addTab(MakeRecorder(), "Recorder");
+  controls->addTab(MakePlayer(kDecoding), "Decode a recording");
+  controls->addTab(MakePlayer(kListening), "Listen to a recording");
+  controls->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
   auto* page = new QVBoxLayout(this);
+  page->setContentsMargins(0, 0, 0, 0);
   page->addWidget(MakeDisplays(), 1);
-  page->addLayout(controls);
+  page->addWidget(controls);
 
   m_turned = std::make_unique<CTurnedTarget>(m_waterfall);
   m_spec.SetArea(kAreaLow, kAreaHigh);
@@ -217,7 +222,6 @@ QWidget* CAudioPage::MakeDisplays() {
   meters->addRow("Output", m_outLevel);
   meters->addRow("", m_squelchLamp);
   right->addLayout(meters);
-  right->addWidget(MakeListening());
 
   auto* box = new QWidget;
   auto* row = new QHBoxLayout(box);

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QMoveEvent>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QFileDialog>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -228,6 +229,8 @@ void CMainWindow::RestorePlacement() {
   int n[kPlacementNumbers] = {};
   for (int i = 0; ok && i < kPlacementNumbers; ++i) n[i] = parts[i].trimmed().toInt(&ok);
   if (!ok || n[8] <= n[6] || n[9] <= n[7]) {
+    // Without a window manager "maximised" changes nothing: start at the screen's size.
+    if (const QScreen* s = screen()) setGeometry(s->availableGeometry());
     showMaximized();
     return;
   }

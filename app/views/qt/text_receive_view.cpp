@@ -43,17 +43,14 @@ QPushButton* ToolButton(const QString& caption, const QString& tip, QWidget* par
 
 CTextReceiveView::CTextReceiveView(CStationCore& core, QWidget* parent)
     : QWidget(parent), m_core(core) {
-  auto* splitter = new QSplitter(Qt::Vertical, this);
-  splitter->addWidget(MakeReceivePane());
-  auto* tabs = new QTabWidget(splitter);
+  // The received text has the whole room; the work sheet and the file list are a tab away.
+  auto* tabs = new QTabWidget(this);
+  tabs->addTab(MakeReceivePane(), tr("Received text"));
   tabs->addTab(MakeWorkSheetPane(), tr("Work sheet"));
   tabs->addTab(MakeRequesterPane(), QString::fromLatin1(kRequesterHeading));
-  splitter->addWidget(tabs);
-  splitter->setStretchFactor(0, 3);
-  splitter->setStretchFactor(1, 1);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(splitter);
+  layout->addWidget(tabs);
   SaveLamp(m_core.TextCapture().Capturing());
   RefreshRequester();
 }
