@@ -7,16 +7,6 @@
 #include "spl/decoders/fax_decoder.h"
 #include "spl/image/dib_section.h"
 
-std::string ProductFileName(const std::string& folder, const char* prefix, time_t when,
-                            const char* ext) {
-  struct tm t {};
-  localtime_r(&when, &t);
-  char name[64];
-  snprintf(name, sizeof name, "%s%04d-%02d-%02d_%02d-%02d%s", prefix, t.tm_year + 1900,
-           t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, ext);
-  return folder + "/" + name;
-}
-
 namespace {
 
 // Writes a picture through a temporary file and gives it its product name.

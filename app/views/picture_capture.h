@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/views/product_names.h"
 #include "spl/platform/bitmap.h"
 
 // A FAX picture shorter than this (rows) is a fragment and is not saved.
@@ -19,11 +20,6 @@ constexpr int kFaxToneRows = 4;
 // The tallest picture gathered; a longer transmission continues in a new picture.
 constexpr int kFaxMaxPictureRows = 2560;
 constexpr int kSstvJpegQuality = 75;
-
-// The file name of a product of kind PREFIX ("FAX_", "SSTV_", "RTTY_") started at `when`
-// (local time), with extension ext (".BMP").
-std::string ProductFileName(const std::string& folder, const char* prefix, time_t when,
-                            const char* ext);
 
 class CFaxPictureCapture {
  public:

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/core/safe_file.h"
+#include "app/views/product_names.h"
 
 namespace {
 
@@ -19,22 +20,6 @@ constexpr int kTab = 9;
 constexpr int kFirstPrintable = 32;
 constexpr int kMaxByte = 255;
 
-// Product names the file lists shorten; each is followed by "yyyy-mm-dd_hh-mm".
-constexpr const char* kDatedPrefixes[] = {"FAX_", "SSTV_", "SCANN_", "INFO_",
-                                          "RTTY_", "WARN_", "AUDIO_"};
-// The date part: 'd' a digit, any other character itself.
-constexpr char kDatePattern[] = "dddd-dd-dd_dd-dd";
-
-// "RTTY_YYYY-MM-DD_HH-MM.RTF" of when in local time, or "" when the time has no local form.
-std::string MessageFileName(time_t when) {
-  struct tm local;
-  if (!localtime_r(&when, &local)) return "";
-  char name[64];
-  std::snprintf(name, sizeof name, "%s%04d-%02d-%02d_%02d-%02d%s", kMessagePrefix,
-                local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                local.tm_min, kMessageExtension);
-  return name;
-}
 
 }  // namespace
 
@@ -146,15 +131,15 @@ void CTextCapture::RemoveLast() {
 
 int CTextCapture::Save() {
   std::string error;
-  const std::string name = MessageFileName(start_);
+  const std::string path = ProductFileName(folder_, kMessagePrefix, start_, kMessageExtension);
   if (folder_.empty())
     error = "no text folder";
-  else if (name.empty())
+  else if (path.empty())
     error = "no local time for the message start";
   if (error.empty() && MakeFolders(folder_, &error)) {
     const std::string rtf = WriteRtf(runs_, font_);
     std::string actual;
-    if (WriteNewFile(folder_ + "/" + name, rtf.data(), rtf.size(), actual, &error)) {
+    if (WriteNewFile(path, rtf.data(), rtf.size(), actual, &error)) {
       last_saved_ = actual;
       last_error_.clear();
       if (sink_) sink_->MessageSaved(actual);
@@ -166,22 +151,3 @@ int CTextCapture::Save() {
   return 0;
 }
 
-std::string CompactFileName(const std::string& name) {
-  for (const char* prefix : kDatedPrefixes) {
-    const std::string p(prefix);
-    if (name.compare(0, p.size(), p) != 0) continue;
-    const size_t dateLength = sizeof kDatePattern - 1;
-    if (name.size() < p.size() + dateLength) return name;
-    const std::string date = name.substr(p.size(), dateLength);
-    for (size_t i = 0; i < dateLength; ++i) {
-      const bool digit = date[i] >= '0' && date[i] <= '9';
-      if (kDatePattern[i] == 'd' ? !digit : date[i] != kDatePattern[i]) return name;
-    }
-    // Only an extension or a _N suffix may follow, so a longer number is not misread.
-    const std::string rest = name.substr(p.size() + dateLength);
-    if (!rest.empty() && rest[0] != '.' && rest[0] != '_') return name;
-    return date.substr(2, 2) + date.substr(5, 2) + date.substr(8, 2) + " " + date.substr(11, 2) +
-           ":" + date.substr(14, 2) + rest;
-  }
-  return name;
-}

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/views/product_names.h"
 #include "spl/platform/rich_text.h"
 
 // Status-bar state codes.
@@ -104,9 +105,3 @@ class CTextCapture {
   size_t chars_ = 0;
   std::string last_saved_, last_error_;
 };
-
-// The compact date form of file lists: "RTTY_1999-12-17_11-01.RTF" -> "991217 11:01.RTF" for
-// the prefixes FAX_, SSTV_, SCANN_, INFO_, RTTY_, WARN_ and AUDIO_; what follows the minute
-// (the extension, or "_2.RTF" of a second product of the same minute) is kept as it is. Other
-// names are returned unchanged.
-std::string CompactFileName(const std::string& name);
