@@ -8,6 +8,7 @@ scripts/setup.sh --sanitize
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 
 echo "== tests, sanitizer build"
 ctest --test-dir build-asan -j2 --output-on-failure --timeout 600

@@ -1,5 +1,7 @@
 // The one QApplication of the window tests (offscreen platform, set by the test runner).
 #pragma once
+#include <gtest/gtest.h>
+
 #include <QApplication>
 
 inline QApplication& TestApp() {
@@ -10,3 +12,11 @@ inline QApplication& TestApp() {
   static QApplication* app = new QApplication(argc, argv);
   return *app;
 }
+
+// Every test gets the application, also when it runs alone (ctest runs each test by itself).
+class CTestAppEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override { TestApp(); }
+};
+inline const bool kTestAppRegistered =
+    (::testing::AddGlobalTestEnvironment(new CTestAppEnvironment), true);
