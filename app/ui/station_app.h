@@ -46,9 +46,10 @@ class CStationApp {
  private:
   void Shutdown();
 
-  CStationCore m_core;
-  CQtPageHost m_pages;
+  // Destroyed in reverse: the core first, while the window it reports to and its pages live.
   std::unique_ptr<CMainWindow> m_window;
+  CQtPageHost m_pages;
+  CStationCore m_core;
   std::unique_ptr<CSingleInstance> m_instance;
   QTimer m_keepAlive;
   std::string m_base, m_failure;
