@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite: builds (plain and with AddressSanitizer + UndefinedBehaviorSanitizer),
-# runs every test in both builds, and runs each fuzz target for a bounded time.
+# runs every test in both builds, runs each fuzz target for a bounded time, and runs the tests
+# of the parts that use threads under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,3 +30,16 @@ done
 
 echo "== tests, plain build"
 ctest --test-dir build -j2 --output-on-failure --timeout 600
+
+# Only the programs whose code runs threads: the rest would double the time and find nothing.
+echo "== tests that use threads, ThreadSanitizer build"
+tsan_tests="test_platform test_audio test_radio test_core"
+CC=clang CXX=clang++ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTREL_TSAN=ON \
+  -DKESTREL_BENCH=OFF > /dev/null
+# The radio tests run the tool; the station core tests read the SYNOP store it makes.
+ninja -j2 -C build-tsan $tsan_tests kestrel synop_store
+export TSAN_OPTIONS=suppressions=$PWD/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1
+for t in $tsan_tests; do
+  echo "-- $t"
+  "build-tsan/tests/$t" --gtest_brief=1
+done

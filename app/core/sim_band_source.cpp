@@ -10,7 +10,8 @@ CSimBandSource::CSimBandSource(std::vector<SimStation> stations, CSimBand::Tunin
     : stations_(std::move(stations)), tuning_(std::move(tuning)), real_time_(real_time),
       seed_(seed) {}
 
-CSimBandSource::~CSimBandSource() = default;
+// The I/O thread calls Transfer, which uses the band: it ends before the band goes.
+CSimBandSource::~CSimBandSource() { StopIo(); }
 
 int CSimBandSource::OpenBackend(WaveDirection direction, const WavePcmFormat& format) {
   if (direction != kWaveCapture) {

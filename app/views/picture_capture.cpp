@@ -1,7 +1,11 @@
 #include "app/views/picture_capture.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "app/core/safe_file.h"
 #include "spl/decoders/fax_decoder.h"
@@ -9,23 +13,89 @@
 
 namespace {
 
-// Writes a picture through a temporary file and gives it its product name.
+// An 8-bit BMP's bytes before its pixels: file header, information header and 256 colours.
+constexpr long long kGrayBmpHeader = 14 + 40 + 256 * 4;
+// Tries to save a FAX picture that does not fit: the first retry takes the rows the disk took,
+// later ones halve, and the picture is given up after this many.
+constexpr int kMaxSaveAttempts = 8;
+
+bool OutOfSpace(int err) { return err == ENOSPC || err == EFBIG || err == EDQUOT; }
+
+// Writes a picture through a temporary file and gives it its product name. When the write
+// fails, err receives the system's reason and written how many bytes reached the disk; the
+// temporary file is removed, so nothing half written stays.
 int PublishPicture(const std::string& wanted, const std::function<int(const char*)>& write,
-                   std::string& path, std::string& error) {
+                   std::string& path, std::string& error, int* err = nullptr,
+                   long long* written = nullptr) {
   std::string why;
   if (!MakeFolders(FolderOf(wanted), &why)) return error = why, 0;
   const std::string temp = MakeTempFileBeside(wanted, &why);
   if (temp.empty()) return error = why, 0;
+  errno = 0;
   if (!write(temp.c_str())) {
+    const int e = errno ? errno : EIO;
+    struct stat st {};
+    if (written) *written = stat(temp.c_str(), &st) == 0 ? (long long)st.st_size : 0;
+    if (err) *err = e;
     remove(temp.c_str());
-    error = wanted + ": cannot write the picture";
+    error = wanted + ": " + strerror(e);
     return 0;
   }
   if (!PublishNewFile(temp, wanted, path, &why)) return error = why, 0;
   return 1;
 }
 
+// The first height rows as an 8-bit picture with the decoder's gray levels; null without memory.
+HBITMAP GrayPicture(CDibSection& dib, const uint8_t* rows, int width, int height) {
+  HBITMAP bmp = dib.Create(width, height, 8);
+  if (!bmp) return nullptr;
+  RGBQUAD gray[256];
+  for (int i = 0; i < 256; ++i) {
+    const uint8_t g = uint8_t(255 - i);  // the decoder's levels: 0 white ... 255 black
+    gray[i] = RGBQUAD{g, g, g, 0};
+  }
+  dib.SetPalette(bmp, gray, 256);
+  uint8_t* pixels = dib.AdrH(bmp);
+  const int bpl = dib.BPL(bmp);
+  for (int y = 0; y < height; ++y)  // rows are stored bottom-up
+    std::copy(rows + size_t(y) * width, rows + size_t(y + 1) * width,
+              pixels + size_t(height - 1 - y) * bpl);
+  return bmp;
+}
+
 }  // namespace
+
+int SaveFaxPicture(const std::string& wanted, const uint8_t* rows, int width, int height,
+                   std::string& path, int& savedRows, std::string& error) {
+  savedRows = 0;
+  if (!rows || width < 1 || height < 1) return error = wanted + ": no picture", 0;
+  std::string space_error;  // why the whole picture did not fit
+  long long h = height;
+  for (int attempt = 0; attempt < kMaxSaveAttempts && h >= 1; ++attempt) {
+    CDibSection dib;
+    HBITMAP bmp = GrayPicture(dib, rows, width, int(h));
+    if (!bmp) return error = wanted + ": cannot make the picture", 0;
+    const long long bpl = dib.BPL(bmp);
+    int err = 0;
+    long long written = 0;
+    const int ok = PublishPicture(
+        wanted, [&](const char* temp) { return dib.SaveFile(temp, bmp); }, path, error, &err,
+        &written);
+    DeleteObject(bmp);
+    if (ok) {
+      savedRows = int(h);
+      if (h < height) error = space_error;
+      return 1;
+    }
+    if (!OutOfSpace(err)) return 0;
+    if (space_error.empty()) space_error = error;
+    // The rows whose bytes reached the disk fit once the failed file is gone.
+    const long long fit = (written - kGrayBmpHeader) / bpl;
+    h = std::min(fit, attempt == 0 ? h - 1 : h / 2);
+  }
+  error = space_error;
+  return 0;
+}
 
 int CFaxPictureCapture::Init(const std::string& folder) {
   running_ = false;
@@ -80,37 +150,37 @@ int CFaxPictureCapture::End(int dropRows) {
   running_ = false;
   const int h = Rows() - dropRows;
   if (h <= kFaxMinPictureRows) return 0;
-  CDibSection dib;
-  HBITMAP bmp = dib.Create(width_, h, 8);
-  if (!bmp) {
-    last_error_ = "cannot make the picture";
-    return 0;
-  }
-  RGBQUAD gray[256];
-  for (int i = 0; i < 256; ++i) {
-    const uint8_t g = uint8_t(255 - i);  // the decoder's levels: 0 white ... 255 black
-    gray[i] = RGBQUAD{g, g, g, 0};
-  }
-  dib.SetPalette(bmp, gray, 256);
-  uint8_t* pixels = dib.AdrH(bmp);
-  const int bpl = dib.BPL(bmp);
-  for (int y = 0; y < h; ++y)  // rows are stored bottom-up
-    std::copy(rows_.begin() + size_t(y) * width_, rows_.begin() + size_t(y + 1) * width_,
-              pixels + size_t(h - 1 - y) * bpl);
-  rows_.clear();
   const std::string wanted = ProductFileName(folder_, "FAX_", start_, ".BMP");
-  const int ok = PublishPicture(
-      wanted, [&](const char* temp) { return dib.SaveFile(temp, bmp); }, last_saved_, last_error_);
-  DeleteObject(bmp);
+  int saved = 0;
+  last_error_.clear();
+  const int ok = SaveFaxPicture(wanted, rows_.data(), width_, h, last_saved_, saved, last_error_);
+  rows_.clear();
   return ok;
 }
 
 int SaveSstvPicture(const std::string& folder, HBITMAP picture, time_t now, std::string& path,
                     std::string& error) {
+  return SaveSstvPictureAs(ProductFileName(folder, "SSTV_", now, ".JPG"), picture, path, error);
+}
+
+int SaveSstvPictureAs(const std::string& wanted, HBITMAP picture, std::string& path,
+                      std::string& error) {
   if (!picture) return error = "no picture", 0;
   CDibSection dib;
-  const std::string wanted = ProductFileName(folder, "SSTV_", now, ".JPG");
   return PublishPicture(
       wanted, [&](const char* temp) { return dib.SaveJpeg(temp, picture, kSstvJpegQuality); },
       path, error);
+}
+
+int PictureFolderWritable(const std::string& folder, std::string& error) {
+  std::string why;
+  if (!MakeFolders(folder, &why)) return error = why, 0;
+  const std::string probe = MakeTempFileBeside(folder + "/.write-test", &why);
+  if (probe.empty()) {
+    const size_t colon = why.rfind(": ");
+    error = folder + (colon == std::string::npos ? ": " + why : why.substr(colon));
+    return 0;
+  }
+  remove(probe.c_str());
+  return 1;
 }

@@ -51,7 +51,21 @@ class CFaxPictureCapture {
   std::string last_saved_, last_error_;
 };
 
+// Saves rows (height rows of width gray bytes, 0 white ... 255 black, top first) as an 8-bit
+// BMP under the product name wanted, or STEM_2.BMP ... when it is taken. When the disk takes
+// only part of the picture, the first rows that fit are saved as a shorter picture. 1 with path
+// and savedRows set (savedRows < height: space ran out; error then says why), or 0 with error
+// set ("PATH: the system's reason") and nothing left in the folder.
+int SaveFaxPicture(const std::string& wanted, const uint8_t* rows, int width, int height,
+                   std::string& path, int& savedRows, std::string& error);
+
 // Saves an SSTV picture (any depth the JPEG writer takes) as a JPEG in folder, named by now.
-// 1 with path set, or 0 with error set.
+// 1 with path set, or 0 with error set and nothing left in the folder.
 int SaveSstvPicture(const std::string& folder, HBITMAP picture, time_t now, std::string& path,
                     std::string& error);
+// The same under the product name wanted (STEM_2.JPG ... when it is taken).
+int SaveSstvPictureAs(const std::string& wanted, HBITMAP picture, std::string& path,
+                      std::string& error);
+// 1 when files can be made in folder (created when missing), else 0 with error set to
+// "FOLDER: the system's reason": what a tool checks once before it receives anything.
+int PictureFolderWritable(const std::string& folder, std::string& error);

@@ -10,9 +10,17 @@
 
 namespace {
 
-// The two process-wide devices and the block duration that sets every time-out.
-CSoundIn* g_sound_in = nullptr;
-CSoundOut* g_sound_out = nullptr;
+// The two process-wide devices, owned together. The playback worker reaches the capture
+// device (to report played blocks) while the user-interface thread may close it, so every
+// use of a pointer holds the mutex, and a device is destroyed only after it was taken out.
+struct AudioDevices {
+  std::mutex mutex;
+  std::unique_ptr<CSoundIn> in;
+  std::unique_ptr<CSoundOut> out;
+  NSPErrorHandler previous_handler = nullptr;  // given back when capture closes
+};
+// Never destroyed: devices left open at exit are not stopped during static destruction.
+AudioDevices& g_devices = *new AudioDevices;
 std::atomic<int> g_block_ms{93};
 std::string g_audio_error;
 std::mutex g_status_mutex;
@@ -250,7 +258,8 @@ int CSoundOut::InitConversion() {
 }
 
 void CSoundOut::OnBufferDone(CWaveDevice* dev, WAVEHDR* hdr) {
-  if (g_sound_in) g_sound_in->PostToWindows(WM_AUDIOPLAYED, WPARAM(hdr->dwUser));
+  std::lock_guard<std::mutex> lock(g_devices.mutex);
+  if (g_devices.in) g_devices.in->PostToWindows(WM_AUDIOPLAYED, WPARAM(hdr->dwUser));
 }
 
 int CSoundOut::WriteToDevice(const char* bytes, uintptr_t user) {
@@ -303,52 +312,71 @@ void CSoundOut::Play(const AudioBlock* block) {
 HWAVEIN InitAudio(CRadio* radio, int channels, int rate, int samples_per_block, int buffers,
                   const char* device) {
   if (channels == 0) {
-    if (g_sound_in) {
-      delete g_sound_in;
-      g_sound_in = nullptr;
+    std::unique_ptr<CSoundIn> closing;
+    {
+      std::lock_guard<std::mutex> lock(g_devices.mutex);
+      closing = std::move(g_devices.in);
+    }
+    if (closing) {
+      closing.reset();  // outside the lock: the playback worker may be waiting for it
+      SetPrimitiveErrorHandler(g_devices.previous_handler);
     }
     return reinterpret_cast<HWAVEIN>(1);
   }
-  if (g_sound_in) {
-    g_audio_error = "capture is already open";
-    return nullptr;
+  {
+    std::lock_guard<std::mutex> lock(g_devices.mutex);
+    if (g_devices.in) {
+      g_audio_error = "capture is already open";
+      return nullptr;
+    }
   }
-  g_sound_in = new CSoundIn();
-  if (!g_sound_in->Open(channels, rate, samples_per_block, buffers, device) ||
-      (!g_sound_in->Device()->StartsOnDemand() && !g_sound_in->Device()->Start())) {
-    g_audio_error = g_sound_in->Error();
-    return nullptr;  // the object stays until InitAudio(.., 0, ..) releases it
+  auto in = std::make_unique<CSoundIn>();
+  if (!in->Open(channels, rate, samples_per_block, buffers, device) ||
+      (!in->Device()->StartsOnDemand() && !in->Device()->Start())) {
+    g_audio_error = in->Error();
+    return nullptr;  // nothing of the failed attempt stays
   }
-  SetPrimitiveErrorHandler(AudioPrimitiveErrorHandler);
-  return g_sound_in;
+  g_devices.previous_handler = SetPrimitiveErrorHandler(AudioPrimitiveErrorHandler);
+  std::lock_guard<std::mutex> lock(g_devices.mutex);
+  g_devices.in = std::move(in);
+  return g_devices.in.get();
 }
 
 HWAVEOUT InitAudioOut(CRadio* radio, int preroll, const char* device) {
-  if (!g_sound_in) {
-    g_audio_error = "capture is not open";
-    return nullptr;
-  }
   if (!radio) {
-    delete g_sound_out;
-    g_sound_out = nullptr;
-    return reinterpret_cast<HWAVEOUT>(1);
+    std::unique_ptr<CSoundOut> closing;
+    {
+      std::lock_guard<std::mutex> lock(g_devices.mutex);
+      closing = std::move(g_devices.out);
+    }
+    return reinterpret_cast<HWAVEOUT>(1);  // closing ends its worker outside the lock
   }
-  if (g_sound_out) {
-    g_audio_error = "playback is already open";
-    return nullptr;
+  int channels = 0, rate = 0, samples_per_block = 0, buffers = 0;
+  {
+    std::lock_guard<std::mutex> lock(g_devices.mutex);
+    if (!g_devices.in) {
+      g_audio_error = "capture is not open";
+      return nullptr;
+    }
+    if (g_devices.out) {
+      g_audio_error = "playback is already open";
+      return nullptr;
+    }
+    channels = g_devices.in->Channels();
+    rate = g_devices.in->Rate();
+    samples_per_block = g_devices.in->SamplesPerBlock();
+    buffers = g_devices.in->Buffers();
   }
-  auto* out = new CSoundOut();
-  if (!out->Open(g_sound_in->Channels(), g_sound_in->Rate(), g_sound_in->SamplesPerBlock(),
-                 g_sound_in->Buffers(), device) ||
-      !out->InitConversion()) {
+  auto out = std::make_unique<CSoundOut>();
+  if (!out->Open(channels, rate, samples_per_block, buffers, device) || !out->InitConversion()) {
     g_audio_error = out->Error();
-    delete out;
     return nullptr;
   }
   out->Device()->Stop();  // opened paused
   out->SetPreRoll(preroll);
-  g_sound_out = out;
-  return out;
+  std::lock_guard<std::mutex> lock(g_devices.mutex);
+  g_devices.out = std::move(out);
+  return g_devices.out.get();
 }
 
 const char* AudioErrorText() { return g_audio_error.c_str(); }
@@ -359,17 +387,24 @@ std::string AudioStatusText() {
 }
 
 int AudioInputEnded() {
-  return g_sound_in && g_sound_in->Device() && g_sound_in->Device()->AtEnd() ? 1 : 0;
+  std::lock_guard<std::mutex> lock(g_devices.mutex);
+  CSoundIn* in = g_devices.in.get();
+  return in && in->Device() && in->Device()->AtEnd() ? 1 : 0;
 }
 
-int Connect(HWND window, int channel) { return g_sound_in ? g_sound_in->Connect(window, channel) : 0; }
+int Connect(HWND window, int channel) {
+  std::lock_guard<std::mutex> lock(g_devices.mutex);
+  return g_devices.in ? g_devices.in->Connect(window, channel) : 0;
+}
 
 int DisConnect(HWND window, int channel) {
-  return g_sound_in ? g_sound_in->DisConnect(window, channel) : 0;
+  std::lock_guard<std::mutex> lock(g_devices.mutex);
+  return g_devices.in ? g_devices.in->DisConnect(window, channel) : 0;
 }
 
 void PlayAudioBlock(const AudioBlock* block) {
-  if (g_sound_out) g_sound_out->Play(block);
+  std::lock_guard<std::mutex> lock(g_devices.mutex);
+  if (g_devices.out) g_devices.out->Play(block);
 }
 
 void PostAudioBlock(CWindowList& windows, const AudioBlock* block, int wParam) {

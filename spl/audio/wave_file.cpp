@@ -1,8 +1,10 @@
 #include "spl/audio/wave_file.h"
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -24,6 +26,20 @@ constexpr int kFindFields = 6;
 constexpr int kFindRate = 11025;
 constexpr int kFindBits = 16;
 constexpr int kFindChannels = 1;
+// WAVE_FORMAT_EXTENSIBLE: 22 extra bytes (valid bits, channel mask, subformat GUID) whose
+// GUID starts with the plain tag and ends in these 14 bytes.
+constexpr int kExtensibleExtraBytes = 22;
+constexpr int kExtensibleBytes = kWaveFormatBaseBytes + kExtensibleExtraBytes;
+constexpr int kSubFormatOffset = 24;
+constexpr uint8_t kSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                        0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+// Sizes a writer puts in a header it cannot come back to (a pipe): 0, or near 2^31 or 2^32.
+constexpr uint32_t kStreamSizeFloor = 0x7FFFF000;
+bool IsStreamSize(uint32_t size) { return size == 0 || size >= kStreamSizeFloor; }
+// Narrowing to 16 bits.
+constexpr int kFloatBits = 32;
+constexpr double kFullScale16 = 32768.0;
+constexpr int64_t kHalf16 = 0x8000;
 
 uint32_t FourCC(const char* s) {
   return uint32_t(uint8_t(s[0])) | uint32_t(uint8_t(s[1])) << 8 | uint32_t(uint8_t(s[2])) << 16 |
@@ -148,19 +164,57 @@ int CWaveFile::Open(const char* path, WAVEFORMATEX* wfx) {
   return int(data_size_);
 }
 
+int CWaveFile::CheckFormat(std::vector<uint8_t>* record, uint32_t size) {
+  uint8_t* r = record->data();
+  WAVEFORMATEX* f = reinterpret_cast<WAVEFORMATEX*>(r);
+  // A 16-byte chunk has no extra-size field: the zero-filled buffer says 0.
+  if (size >= uint32_t(kWaveFormatBaseBytes) && uint32_t(WaveFormatSize(f)) > size)
+    return Fail("the format's extra size runs past the \"fmt \" chunk");
+  file_tag_ = f->wFormatTag;
+  if (f->wFormatTag == WAVE_FORMAT_EXTENSIBLE) {
+    // The plain record of the same samples: valid bits below the container size only
+    // leave the low bits zero, and the channel mask does not change the first channel.
+    if (f->cbSize < kExtensibleExtraBytes ||
+        memcmp(r + kSubFormatOffset + 2, kSubFormatTail, sizeof kSubFormatTail) != 0)
+      return Fail("WAVE_FORMAT_EXTENSIBLE without a PCM or float subformat");
+    const uint16_t sub = uint16_t(r[kSubFormatOffset] | r[kSubFormatOffset + 1] << 8);
+    if (sub != WAVE_FORMAT_PCM && sub != WAVE_FORMAT_IEEE_FLOAT) {
+      char text[80];
+      snprintf(text, sizeof text, "WAVE_FORMAT_EXTENSIBLE of subformat 0x%04X", unsigned(sub));
+      return Fail(text);
+    }
+    f->wFormatTag = sub;
+    f->cbSize = 0;
+    std::fill(record->begin() + kWaveFormatBaseBytes, record->end(), 0);
+  }
+  if (WaveNeedsNarrowing(f)) return 1;
+  if (!CodecFindDriver(f->wFormatTag)) {
+    char text[64];
+    snprintf(text, sizeof text, "unknown format tag 0x%04X", unsigned(f->wFormatTag));
+    return Fail(text);
+  }
+  if (const char* why = CodecCheckFormat(f, max_format_size_)) return Fail(why);
+  return 1;
+}
+
 int CWaveFile::FindChunks(long long file_size, WAVEFORMATEX* wfx) {
   uint8_t riff[kRiffHeaderBytes];
   if (file_size < kRiffHeaderBytes || !ReadAt(file_, 0, riff, sizeof riff))
     return Fail("truncated: shorter than a RIFF header");
   if (GetU32(riff) != kRiff) return Fail("not a RIFF file");
   if (GetU32(riff + 8) != kWave) return Fail("not a WAVE file");
-  riff_end_ = kChunkHeaderBytes + (long long)GetU32(riff + 4);
-  if (riff_end_ > file_size) return Fail("truncated: the RIFF chunk runs past the end of the file");
+  const uint32_t riff_size = GetU32(riff + 4);
+  riff_end_ = kChunkHeaderBytes + (long long)riff_size;
+  // A pipe's header and a cut-off file both end where the file does.
+  const bool cut = !IsStreamSize(riff_size) && riff_end_ > file_size;
+  if (IsStreamSize(riff_size) || cut) riff_end_ = file_size;
 
   // The format is read into a buffer of our own and copied out only when it is usable.
-  std::vector<uint8_t> format(size_t(max_format_size_), 0);
+  const int record_bytes = std::max(max_format_size_, kExtensibleBytes);
+  std::vector<uint8_t> format(size_t(record_bytes), 0);
   int have_format = 0;
   fact_frames_ = -1;
+  truncated_ = 0;
   long long pos = kRiffHeaderBytes;
   while (pos + kChunkHeaderBytes <= riff_end_) {
     uint8_t head[kChunkHeaderBytes];
@@ -168,25 +222,41 @@ int CWaveFile::FindChunks(long long file_size, WAVEFORMATEX* wfx) {
     const uint32_t id = GetU32(head);
     const uint32_t size = GetU32(head + 4);
     const long long body = pos + kChunkHeaderBytes;
+    if (id == kData) {
+      if (!have_format) return Fail("the \"data\" chunk comes before the \"fmt \" chunk");
+      const long long there = file_size - body;
+      long long bytes = size;
+      declared_data_size_ = size;
+      const bool stream = IsStreamSize(size);
+      if (stream) {
+        bytes = declared_data_size_ = there;
+      } else if (bytes > there) {
+        bytes = there;
+        truncated_ = 1;
+      }
+      // A recorder stopped at any byte; a partial last block is not data.
+      const WAVEFORMATEX* f = reinterpret_cast<const WAVEFORMATEX*>(format.data());
+      if ((stream || truncated_) && f->nBlockAlign > 0) bytes -= bytes % f->nBlockAlign;
+      if (bytes <= 0)
+        return Fail(truncated_ ? "truncated: no whole block of data" : "the \"data\" chunk is empty");
+      data_start_ = int(body);
+      data_size_ = uint32_t(bytes);
+      memset(wfx, 0, size_t(max_format_size_));
+      memcpy(wfx, format.data(), size_t(max_format_size_));
+      return 1;
+    }
     if (body + size > riff_end_)
       return Fail("truncated: chunk \"" + ChunkName(id) + "\" runs past the end of the file");
     if (id == kFmt && !have_format) {
       if (size < uint32_t(kWaveFormatMinChunk)) return Fail("the \"fmt \" chunk is too small");
-      if (size > uint32_t(max_format_size_))
+      if (size > uint32_t(record_bytes))
         return Fail("the \"fmt \" chunk (" + std::to_string(size) +
                     " bytes) is larger than the largest format (" +
-                    std::to_string(max_format_size_) + " bytes)");
+                    std::to_string(record_bytes) + " bytes)");
       if (!ReadAt(file_, body, format.data(), size)) return Fail("cannot read the \"fmt \" chunk");
-      const WAVEFORMATEX* f = reinterpret_cast<const WAVEFORMATEX*>(format.data());
-      // A 16-byte chunk has no extra-size field: the zero-filled buffer says 0.
-      if (size >= uint32_t(kWaveFormatBaseBytes) && uint32_t(WaveFormatSize(f)) > size)
-        return Fail("the format's extra size runs past the \"fmt \" chunk");
-      if (!CodecFindDriver(f->wFormatTag)) {
-        char text[64];
-        snprintf(text, sizeof text, "unknown format tag 0x%04X", unsigned(f->wFormatTag));
-        return Fail(text);
-      }
-      if (const char* why = CodecCheckFormat(f, max_format_size_)) return Fail(why);
+      if (!CheckFormat(&format, size)) return 0;
+      if (WaveFormatSize(reinterpret_cast<const WAVEFORMATEX*>(format.data())) > max_format_size_)
+        return Fail("the format's extra size is larger than the largest format");
       fmt_offset_ = body;
       fmt_size_ = size;
       have_format = 1;
@@ -194,18 +264,57 @@ int CWaveFile::FindChunks(long long file_size, WAVEFORMATEX* wfx) {
       uint8_t count[kFactBodyBytes];
       if (!ReadAt(file_, body, count, sizeof count)) return Fail("cannot read the \"fact\" chunk");
       fact_frames_ = GetU32(count);
-    } else if (id == kData) {
-      if (!have_format) return Fail("the \"data\" chunk comes before the \"fmt \" chunk");
-      if (size == 0) return Fail("the \"data\" chunk is empty");
-      data_start_ = int(body);
-      data_size_ = size;
-      memset(wfx, 0, size_t(max_format_size_));
-      memcpy(wfx, format.data(), format.size());
-      return 1;
     }
     pos = body + size + (size & 1);  // odd chunks are padded to even length
   }
-  return Fail(have_format ? "no \"data\" chunk" : "no \"fmt \" chunk");
+  return Fail(std::string(cut ? "truncated: " : "") +
+              (have_format ? "no \"data\" chunk" : "no \"fmt \" chunk"));
+}
+
+int WaveSampleLayoutOf(const WAVEFORMATEX* wfx, WaveSampleLayout* layout) {
+  if (!wfx || wfx->nChannels == 0 || wfx->nSamplesPerSec == 0) return 0;
+  const int bits = wfx->wBitsPerSample;
+  const bool is_int = wfx->wFormatTag == WAVE_FORMAT_PCM &&
+                      (bits == 8 || bits == 16 || bits == 24 || bits == 32);
+  const bool is_float = wfx->wFormatTag == WAVE_FORMAT_IEEE_FLOAT && bits == kFloatBits;
+  if (!is_int && !is_float) return 0;
+  if (wfx->nBlockAlign != wfx->nChannels * (bits / 8)) return 0;
+  layout->bytes = bits / 8;
+  layout->is_float = is_float;
+  layout->channels = wfx->nChannels;
+  return 1;
+}
+
+int WaveNeedsNarrowing(const WAVEFORMATEX* wfx) {
+  WaveSampleLayout layout;
+  if (!WaveSampleLayoutOf(wfx, &layout)) return 0;
+  return !CodecFindDriver(wfx->wFormatTag) || CodecCheckFormat(wfx, kWaveFormatBaseBytes) != nullptr;
+}
+
+void WaveNarrowFrames(const uint8_t* in, int frames, const WaveSampleLayout& layout,
+                      int out_channels, int16_t* out) {
+  const int bytes = layout.bytes;
+  const size_t frame_bytes = size_t(bytes) * size_t(layout.channels);
+  for (int i = 0; i < frames; ++i, in += frame_bytes) {
+    for (int c = 0; c < out_channels; ++c) {
+      const uint8_t* p = in + size_t(c) * size_t(bytes);
+      int32_t v;
+      if (layout.is_float) {
+        float x;
+        memcpy(&x, p, sizeof x);
+        const double scaled = std::isnan(x) ? 0.0 : double(x) * kFullScale16;
+        v = int32_t(std::lround(std::clamp(scaled, double(INT16_MIN), double(INT16_MAX))));
+      } else {
+        // Left-justified in 32 bits (8-bit PCM is unsigned), then rounded to the top 16.
+        uint32_t u = 0;
+        for (int b = 0; b < bytes; ++b) u |= uint32_t(p[b]) << (8 * (4 - bytes + b));
+        if (bytes == 1) u ^= 0x80000000u;
+        const int64_t rounded = (int64_t(int32_t(u)) + kHalf16) >> 16;
+        v = int32_t(std::min<int64_t>(rounded, INT16_MAX));
+      }
+      *out++ = int16_t(v);
+    }
+  }
 }
 
 void CWaveFile::SwitchTo(int op) {

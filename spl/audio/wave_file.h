@@ -4,9 +4,31 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "spl/platform/message_queue.h"
 #include "spl/platform/wave_format.h"
+
+// Tags of files other programs write that are read but never recorded.
+constexpr uint16_t WAVE_FORMAT_IEEE_FLOAT = 0x0003;
+constexpr uint16_t WAVE_FORMAT_EXTENSIBLE = 0xFFFE;
+
+// How the samples of a plain PCM or float record lie in the data, for reading formats the
+// codecs do not convert (24- and 32-bit integers, 32-bit float, more than two channels).
+struct WaveSampleLayout {
+  int bytes = 0;     // per sample: 1 (unsigned), 2, 3 or 4
+  int is_float = 0;  // 32-bit IEEE float, full scale +-1.0
+  int channels = 0;  // interleaved in each frame
+};
+// 1 and layout filled for integer PCM of 8, 16, 24 or 32 bits or 32-bit float whose block
+// align is channels x sample bytes; else 0.
+int WaveSampleLayoutOf(const WAVEFORMATEX* wfx, WaveSampleLayout* layout);
+// 1 when the codecs cannot convert wfx but WaveSampleLayoutOf knows its samples.
+int WaveNeedsNarrowing(const WAVEFORMATEX* wfx);
+// frames frames of in (of layout) to 16-bit samples, rounded and clipped: the first
+// out_channels (1 ... layout.channels) channels of each frame, interleaved.
+void WaveNarrowFrames(const uint8_t* in, int frames, const WaveSampleLayout& layout,
+                      int out_channels, int16_t* out);
 
 class CWaveFile {
  public:
@@ -23,7 +45,11 @@ class CWaveFile {
   int Create(const char* path, const WAVEFORMATEX* wfx);
   // Opens path for reading, reads its "fmt " chunk into wfx (which holds MaxFormatSize()
   // bytes) and returns the size of the "data" chunk; the file position is then its first
-  // byte. 0 when the file is not a well-formed WAVE file of a format the codecs can convert.
+  // byte. 0 when the file is not a WAVE file of a format the codecs can convert or
+  // WaveSampleLayoutOf knows. A WAVE_FORMAT_EXTENSIBLE record comes out as its plain PCM or
+  // float equivalent (FileTag() keeps 0xFFFE). Files as recorders leave them are read:
+  // data cut off by the end of the file end there (Truncated()), and a header written to a
+  // pipe (RIFF or data size 0 or 0x7FFFF000 and more) has its data run to the end of the file.
   int Open(const char* path, WAVEFORMATEX* wfx);
 
   // 1 when all n bytes were written, else 0.
@@ -53,6 +79,12 @@ class CWaveFile {
   int DataSize() const { return int(data_size_); }
   // Sample count of the "fact" chunk of an opened file, -1 when it has none.
   long long FactFrames() const { return fact_frames_; }
+  // 1 when the "data" chunk of an opened file was cut off: DataSize() of the
+  // DeclaredDataSize() bytes are there (whole blocks only).
+  int Truncated() const { return truncated_; }
+  long long DeclaredDataSize() const { return declared_data_size_; }
+  // The format tag as the file holds it (WAVE_FORMAT_EXTENSIBLE for such files).
+  int FileTag() const { return file_tag_; }
   const std::string& LastError() const { return error_; }
   // What FindFormat matched last.
   const std::string& DriverName() const { return driver_name_; }
@@ -62,6 +94,7 @@ class CWaveFile {
  private:
   int Fail(const std::string& why);
   int FindChunks(long long file_size, WAVEFORMATEX* wfx);
+  int CheckFormat(std::vector<uint8_t>* record, uint32_t size);
   int PatchU32(long long offset, uint32_t value);
   void SwitchTo(int op);
 
@@ -77,6 +110,9 @@ class CWaveFile {
   long long fact_frames_ = -1;
   int data_start_ = 0;
   uint32_t data_size_ = 0;
+  long long declared_data_size_ = 0;
+  int truncated_ = 0;
+  int file_tag_ = 0;
   std::string format_bytes_;  // the record of a created file, for the "fact" count
   std::string error_;
   std::string driver_name_, driver_description_, format_description_;

@@ -7,7 +7,10 @@
 CWaveFileSource::CWaveFileSource(std::string path, bool real_time)
     : path_(std::move(path)), real_time_(real_time) {}
 
-CWaveFileSource::~CWaveFileSource() { CloseBackend(); }
+CWaveFileSource::~CWaveFileSource() {
+  StopIo();  // the I/O thread reads the player
+  CloseBackend();
+}
 
 int CWaveFileSource::OpenBackend(WaveDirection direction, const WavePcmFormat& format) {
   if (direction != kWaveCapture) {

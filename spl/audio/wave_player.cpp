@@ -1,5 +1,13 @@
 #include "spl/audio/wave_player.h"
 
+#include <cstring>
+
+#include "spl/platform/codec.h"
+
+namespace {
+constexpr int kMaxPlayedChannels = 2;  // what the decompressor hands out interleaved
+}  // namespace
+
 CWavePlayer::CWavePlayer() : format_(size_t(file_.MaxFormatSize()), 0) {}
 
 CWavePlayer::~CWavePlayer() { Close(); }
@@ -13,7 +21,14 @@ int CWavePlayer::Open(const char* path, int samplesPerBlock) {
     return 0;
   }
   data_start_ = file_.SeekCur(0);
-  if (!Init(wfx, samplesPerBlock)) {
+  narrow_ = WaveNeedsNarrowing(wfx);
+  WAVEFORMATEX pcm;
+  if (narrow_) {
+    WaveSampleLayoutOf(wfx, &layout_);
+    out_channels_ = layout_.channels <= kMaxPlayedChannels ? layout_.channels : 1;
+    CodecMakePcm16(int(wfx->nSamplesPerSec), out_channels_, &pcm);
+  }
+  if (!Init(narrow_ ? &pcm : wfx, samplesPerBlock)) {
     error_ = "DecompressAudio::Init error: " + CDecompressAudio::LastError();
     file_.Close();
     return 0;
@@ -24,7 +39,7 @@ int CWavePlayer::Open(const char* path, int samplesPerBlock) {
 void CWavePlayer::Close() {
   if (file_.IsOpen()) file_.Close();
   Exit();
-  data_size_ = data_start_ = 0;
+  data_size_ = data_start_ = narrow_ = out_channels_ = 0;
 }
 
 int CWavePlayer::SeekData(int offset) {
@@ -38,4 +53,16 @@ const WAVEFORMATEX* CWavePlayer::FileFormat() const {
   return reinterpret_cast<const WAVEFORMATEX*>(format_.data());
 }
 
-int CWavePlayer::ReadData(void* buffer, int n) { return file_.Read(buffer, n); }
+int CWavePlayer::ReadData(void* buffer, int n) {
+  if (!narrow_) return file_.Read(buffer, n);
+  const int frames = n / (2 * out_channels_);
+  if (frames <= 0) return 0;
+  const int frame_bytes = layout_.bytes * layout_.channels;
+  raw_.resize(size_t(frames) * size_t(frame_bytes));
+  const int whole = file_.Read(raw_.data(), int(raw_.size())) / frame_bytes;
+  narrowed_.resize(size_t(whole) * size_t(out_channels_));
+  WaveNarrowFrames(raw_.data(), whole, layout_, out_channels_, narrowed_.data());
+  const int bytes = int(narrowed_.size() * sizeof(int16_t));
+  if (bytes > 0) memcpy(buffer, narrowed_.data(), size_t(bytes));
+  return bytes;
+}

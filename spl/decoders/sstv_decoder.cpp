@@ -74,6 +74,46 @@ int FrequencyOf(double half, int rate) {
 
 uint8_t Clamp8(double v) { return uint8_t(v < 0.0 ? 0.0 : v > 255.0 ? 255.0 : v); }
 
+// The zero-crossing detector of the start searches (the decoder's members, by reference).
+struct DetectorState {
+  double& prev;    // the last sample
+  double& last_t;  // the last crossing, in samples from the start of the block
+  int& sum;        // the crossing frequencies of the cell so far
+  int& count;
+  int& phase;      // samples into the cell
+  int cell;        // samples a cell
+  int rate;
+};
+
+// Runs the detector over the block x; at the end of every cell, cell(mean, i) gets the cell's
+// mean crossing frequency and the sample i it ended on and returns where a picture starts,
+// which ends the run, or -1.
+template <class Cell>
+int RunDetector(DetectorState& d, const float* x, int n, Cell cell) {
+  for (int i = 0; i < n; ++i) {
+    const double c = x[i], p = d.prev;
+    if ((p > 0.0) != (c > 0.0)) {
+      const double t = i - (1.0 + p / (c - p));
+      d.sum += std::min(FrequencyOf(t - d.last_t, d.rate), kDetectorMaxHz);
+      ++d.count;
+      d.last_t = t;
+    }
+    d.prev = c;
+    if (++d.phase < d.cell) continue;
+    d.phase = 0;
+    const int mean = d.sum / std::max(d.count, 1);
+    d.sum = d.count = 0;
+    const int start = cell(mean, i);
+    if (start >= 0) {
+      d.last_t -= n;
+      return start;
+    }
+  }
+  d.last_t -= n;
+  if (d.last_t < -kMaxLastCross) d.last_t = -kMaxLastCross;
+  return -1;
+}
+
 }  // namespace
 
 const SstvMode* SstvModeByNumber(int mode) {
@@ -572,65 +612,38 @@ int CSstvDecoder::DecodeVisHistory() {
 }
 
 int CSstvDecoder::RunVis(const float* x, int n) {
-  for (int i = 0; i < n; ++i) {
-    const double c = x[i], p = det_prev_;
-    if ((p > 0.0) != (c > 0.0)) {
-      const double t = i - (1.0 + p / (c - p));
-      const double half = t - det_last_t_;
-      det_sum_ += std::min(FrequencyOf(half, sample_rate_), kDetectorMaxHz);
-      ++det_count_;
-      det_last_t_ = t;
-    }
-    det_prev_ = c;
-    if (++det_phase_ < det_cell_) continue;
-    det_phase_ = 0;
-    PushHistory(det_sum_ / std::max(det_count_, 1), kVisHistory);
-    det_sum_ = det_count_ = 0;
+  DetectorState d{det_prev_, det_last_t_, det_sum_, det_count_, det_phase_, det_cell_,
+                  sample_rate_};
+  return RunDetector(d, x, n, [&](int mean, int i) {
+    PushHistory(mean, kVisHistory);
     const int code = DecodeVisHistory();
     if (code == -2) last_vis_ = 0;
-    if (code < 0) continue;
+    if (code < 0) return -1;
     last_vis_ = code;
     history_fill_ = 0;
     const SstvMode* row = SstvModeByVis(code);
-    if (!row || !avis_) continue;  // an unknown mode: keep listening
-    if (!SetMode(row->mode, timing_table_[row->mode])) continue;
+    if (!row || !avis_) return -1;  // an unknown mode: keep listening
+    if (!SetMode(row->mode, timing_table_[row->mode])) return -1;
     const int from = std::max(0, i + 1 - int(kStartLeadMs / 1000.0 * sample_rate_));
     const double first =
         (i + 1 - from) * timing_ + row->first_line_ms * positions_ / row->line_ms;
     InitReceive(from, first);
-    det_last_t_ -= n;
     return from;
-  }
-  det_last_t_ -= n;
-  if (det_last_t_ < -kMaxLastCross) det_last_t_ = -kMaxLastCross;
-  return -1;
+  });
 }
 
 int CSstvDecoder::RunVerticalSync(const float* x, int n) {
-  for (int i = 0; i < n; ++i) {
-    const double c = x[i], p = det_prev_;
-    if ((p > 0.0) != (c > 0.0)) {
-      const double t = i - (1.0 + p / (c - p));
-      det_sum_ += std::min(FrequencyOf(t - det_last_t_, sample_rate_), kDetectorMaxHz);
-      ++det_count_;
-      det_last_t_ = t;
-    }
-    det_prev_ = c;
-    if (++det_phase_ < det_cell_) continue;
-    det_phase_ = 0;
-    PushHistory(det_sum_ / std::max(det_count_, 1), kVerticalHistory);
-    det_sum_ = det_count_ = 0;
+  DetectorState d{det_prev_, det_last_t_, det_sum_, det_count_, det_phase_, det_cell_,
+                  sample_rate_};
+  return RunDetector(d, x, n, [&](int mean, int i) {
+    PushHistory(mean, kVerticalHistory);
     if (history_fill_ < kVerticalHistory ||
         !kStartStop.Has(GroupMean(kVerticalHistory - kGroup)))
-      continue;
+      return -1;
     history_fill_ = 0;
     InitReceive(i + 1, -1.0);
-    det_last_t_ -= n;
     return i + 1;
-  }
-  det_last_t_ -= n;
-  if (det_last_t_ < -kMaxLastCross) det_last_t_ = -kMaxLastCross;
-  return -1;
+  });
 }
 
 double CSstvDecoder::ScanValue(int y, const SstvScan& scan, int pixel) const {

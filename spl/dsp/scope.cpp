@@ -55,21 +55,6 @@ int CScope::SetMarkColumns(int a, int b) {
   return 1;
 }
 
-void CScope::SetColor(COLORREF curve, COLORREF outline, COLORREF range, COLORREF mark) {
-  m_curve = curve;
-  m_outline = outline;
-  m_range = range;
-  m_mark = mark;
-}
-
-void CScope::GetColor(COLORREF* curve, COLORREF* outline, COLORREF* range,
-                      COLORREF* mark) const {
-  if (curve) *curve = m_curve;
-  if (outline) *outline = m_outline;
-  if (range) *range = m_range;
-  if (mark) *mark = m_mark;
-}
-
 int CScope::Row(float value) const {
   float y = float(m_h - 1) * 0.5f - (value + m_offset) * m_gain;
   // Far-off values (and NaN) land outside the picture rather than overflowing the cast.
@@ -92,14 +77,14 @@ int CScope::Draw(const AudioBlock* block) {
     bool inRange = m_rangeA >= 0 && x >= m_rangeA && x <= m_rangeB;
     int below = m_fill ? m_y[x] : m_h;
     if (inRange && !m_fill)
-      m_brushes.FillColumn(CViewBrushes::kRange, m_pic, x, 0, m_h, m_range);
+      m_brushes.FillColumn(CViewBrushes::kRange, m_pic, x, 0, m_h, m_colors.range);
     else
       m_brushes.FillColumn(CViewBrushes::kBackground, m_pic, x, 0, below, m_background);
     if (m_fill) {
       if (inRange)
-        m_brushes.FillColumn(CViewBrushes::kRange, m_pic, x, below, m_h, m_range);
+        m_brushes.FillColumn(CViewBrushes::kRange, m_pic, x, below, m_h, m_colors.range);
       else
-        m_brushes.FillColumn(CViewBrushes::kCurve, m_pic, x, below, m_h, m_curve);
+        m_brushes.FillColumn(CViewBrushes::kCurve, m_pic, x, below, m_h, m_colors.curve);
     }
   }
   for (int k = 1; k < m_gridColumns; ++k) Line(k * m_w / m_gridColumns, 0, m_h - 1, m_grid);
@@ -108,9 +93,9 @@ int CScope::Draw(const AudioBlock* block) {
     for (int x = 0; x < m_w; ++x) PutPixel24(m_pic, x, r, m_grid);
   }
   // The curve joins each column's row to its left neighbour's.
-  for (int x = 0; x < m_w; ++x) Line(x, x ? m_y[x - 1] : m_y[x], m_y[x], m_outline);
+  for (int x = 0; x < m_w; ++x) Line(x, x ? m_y[x - 1] : m_y[x], m_y[x], m_colors.outline);
   for (int m : {m_markA, m_markB})
-    if (m >= 0 && m < m_w) Line(m, 0, m_h - 1, m_mark);
+    if (m >= 0 && m < m_w) Line(m, 0, m_h - 1, m_colors.mark);
   RECT area{0, 0, m_w, m_h};
   UserDraw(m_pic, area);
   m_wnd->Show(m_pic, kViewInset, kViewInset);

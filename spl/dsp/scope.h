@@ -10,6 +10,23 @@
 #include "spl/image/dib_section.h"
 #include "spl/platform/paint_target.h"
 
+// The colours of a curve view: the fill below the curve (without a curve brush), the curve
+// line, the range (without a range brush) and the marks. The scope and the analyser share them.
+struct CCurveColors {
+  COLORREF curve = RGB(35, 80, 3), outline = RGB(255, 255, 128), range = RGB(55, 100, 13),
+           mark = RGB(255, 128, 128);
+  void Set(COLORREF c, COLORREF o, COLORREF r, COLORREF m) {
+    curve = c, outline = o, range = r, mark = m;
+  }
+  // Null pointers are skipped.
+  void Get(COLORREF* c, COLORREF* o, COLORREF* r, COLORREF* m) const {
+    if (c) *c = curve;
+    if (o) *o = outline;
+    if (r) *r = range;
+    if (m) *m = mark;
+  }
+};
+
 class CScope : public CDibSection {
  public:
   CScope() = default;
@@ -43,8 +60,12 @@ class CScope : public CDibSection {
 
   // Colours: fill below the curve (without a curve brush), the curve line, the range (without
   // a range brush) and the marks; the background without a brush is black.
-  void SetColor(COLORREF curve, COLORREF outline, COLORREF range, COLORREF mark);
-  void GetColor(COLORREF* curve, COLORREF* outline, COLORREF* range, COLORREF* mark) const;
+  void SetColor(COLORREF curve, COLORREF outline, COLORREF range, COLORREF mark) {
+    m_colors.Set(curve, outline, range, mark);
+  }
+  void GetColor(COLORREF* curve, COLORREF* outline, COLORREF* range, COLORREF* mark) const {
+    m_colors.Get(curve, outline, range, mark);
+  }
   // Takes the pictures over and releases the ones replaced (see CViewBrushes).
   void SetBrush(HBITMAP background, HBITMAP curve, HBITMAP range) {
     m_brushes.Set(background, curve, range);
@@ -72,8 +93,8 @@ class CScope : public CDibSection {
   float m_gain = 1.0f, m_offset = 0.0f;
   int m_fill = 0, m_gridColumns = 10, m_gridRows = 8;
   int m_rangeA = -1, m_rangeB = -1, m_markA = -1, m_markB = -1;
-  COLORREF m_curve = RGB(35, 80, 3), m_outline = RGB(255, 255, 128), m_range = RGB(55, 100, 13),
-           m_mark = RGB(255, 128, 128), m_grid = RGB(0, 96, 0), m_background = RGB(0, 0, 0);
+  CCurveColors m_colors;
+  COLORREF m_grid = RGB(0, 96, 0), m_background = RGB(0, 0, 0);
   HBITMAP m_pic = nullptr;
   std::vector<int> m_y;
   CViewBrushes m_brushes;

@@ -76,21 +76,6 @@ int CSpectrana::SetMark(int low, int high) {
   return 1;
 }
 
-void CSpectrana::SetColor(COLORREF curve, COLORREF outline, COLORREF range, COLORREF mark) {
-  m_curve = curve;
-  m_outline = outline;
-  m_range = range;
-  m_mark = mark;
-}
-
-void CSpectrana::GetColor(COLORREF* curve, COLORREF* outline, COLORREF* range,
-                          COLORREF* mark) const {
-  if (curve) *curve = m_curve;
-  if (outline) *outline = m_outline;
-  if (range) *range = m_range;
-  if (mark) *mark = m_mark;
-}
-
 int CSpectrana::Column(int f) const {
   int d = (m_areaHi - m_areaLo) / (m_block / 2) - 1;
   return ((f - m_areaLo + d) * m_w) / (m_areaHi - m_areaLo);
@@ -133,17 +118,18 @@ void CSpectrana::Draw() {
     int y = m_y[c];
     m_brushes.FillColumn(CViewBrushes::kBackground, m_pic, x, 0, y, m_background);
     if (x >= rangeA && x <= rangeB)
-      m_brushes.FillColumn(CViewBrushes::kRange, m_pic, x, y, m_h, m_range);
+      m_brushes.FillColumn(CViewBrushes::kRange, m_pic, x, y, m_h, m_colors.range);
     else
-      m_brushes.FillColumn(CViewBrushes::kCurve, m_pic, x, y, m_h, m_curve);
+      m_brushes.FillColumn(CViewBrushes::kCurve, m_pic, x, y, m_h, m_colors.curve);
     // The outline joins this column's top to its neighbour's.
     int prev = c > 1 ? m_y[c - 1] : y;
-    for (int r = std::min(prev, y); r <= std::max(prev, y); ++r) PutPixel24(m_pic, x, r, m_outline);
+    for (int r = std::min(prev, y); r <= std::max(prev, y); ++r)
+      PutPixel24(m_pic, x, r, m_colors.outline);
   }
   if (m_markLo || m_markHi) {
     for (int f : {m_markLo, m_markHi}) {
       int x = std::clamp(Column(f), 0, m_w - 1);
-      for (int r = 0; r < m_h; ++r) PutPixel24(m_pic, x, r, m_mark);
+      for (int r = 0; r < m_h; ++r) PutPixel24(m_pic, x, r, m_colors.mark);
     }
   }
   RECT area{0, 0, m_w, m_h};

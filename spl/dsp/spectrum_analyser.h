@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "spl/audio/audio_block.h"
+#include "spl/dsp/scope.h"
 #include "spl/dsp/view_patterns.h"
 #include "spl/platform/paint_target.h"
 
@@ -22,8 +23,13 @@ class CSpectrana {
   int SetRange(int low, int high);
   int SetMark(int low, int high);
   void SetPeak(int on) { m_peak = on; }
-  void SetColor(COLORREF curve, COLORREF outline, COLORREF range, COLORREF mark);
-  void GetColor(COLORREF* curve, COLORREF* outline, COLORREF* range, COLORREF* mark) const;
+  // Colours as the scope's (CCurveColors); the background without a brush is black.
+  void SetColor(COLORREF curve, COLORREF outline, COLORREF range, COLORREF mark) {
+    m_colors.Set(curve, outline, range, mark);
+  }
+  void GetColor(COLORREF* curve, COLORREF* outline, COLORREF* range, COLORREF* mark) const {
+    m_colors.Get(curve, outline, range, mark);
+  }
   // Takes the pictures over as background, curve and range brushes and releases the ones
   // replaced; a null brush fills with the matching colour (background black, curve, range).
   void SetBrush(HBITMAP background, HBITMAP curve, HBITMAP range) {
@@ -52,8 +58,8 @@ class CSpectrana {
   int m_rate = 11025, m_block = 1024, m_order = 10;
   int m_areaLo = 0, m_areaHi = 5512, m_rangeLo = 0, m_rangeHi = 0, m_markLo = 0, m_markHi = 0;
   int m_peak = 0;
-  COLORREF m_curve = RGB(35, 80, 3), m_outline = RGB(255, 255, 128), m_range = RGB(55, 100, 13),
-           m_mark = RGB(255, 128, 128), m_background = RGB(0, 0, 0);
+  CCurveColors m_colors;
+  COLORREF m_background = RGB(0, 0, 0);
   int m_w = 0, m_h = 0;
   AudioBlock *m_re = nullptr, *m_im = nullptr, *m_win = nullptr, *m_mag = nullptr;
   std::vector<int16_t> m_mag16;

@@ -51,18 +51,4 @@ int C8Bit::GetLR(int row, int& left, int& right) const {
   return 1;
 }
 
-int C8Bit::GetRect(RECT& rect) const {
-  bool any = false;
-  RECT box{m_width, m_height, 0, 0};
-  for (int y = 0; y < m_height; ++y) {
-    int l = 0, r = 0;
-    if (!GetLR(y, l, r)) continue;
-    if (!any) box.top = y;
-    any = true;
-    box.bottom = y + 1;
-    box.left = std::min(box.left, l);
-    box.right = std::max(box.right, r + 1);
-  }
-  if (any) rect = box;
-  return any ? 1 : 0;
-}
+int C8Bit::GetRect(RECT& rect) const { return NonZeroBounds(*this, rect); }

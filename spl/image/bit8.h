@@ -33,3 +33,23 @@ class C8Bit : public CDibSection {
   int m_kernel[9] = {};
   int m_sum = 0;
 };
+
+// The bounding rectangle of the non-zero pixels (right, bottom exclusive) of a picture that
+// tells each row's first and last one (GetLR): the 1-bit and 8-bit pictures share it.
+// 0 when every pixel is zero.
+template <class Rows>
+int NonZeroBounds(const Rows& picture, RECT& rect) {
+  bool any = false;
+  RECT box{picture.GetWidth(), picture.GetHeight(), 0, 0};
+  for (int y = 0; y < picture.GetHeight(); ++y) {
+    int l = 0, r = 0;
+    if (!picture.GetLR(y, l, r)) continue;
+    if (!any) box.top = y;
+    any = true;
+    box.bottom = y + 1;
+    box.left = l < box.left ? l : box.left;
+    box.right = r + 1 > box.right ? r + 1 : box.right;
+  }
+  if (any) rect = box;
+  return any ? 1 : 0;
+}

@@ -19,10 +19,8 @@ void InstallQuietErrorHandler() {
 CAlsaDevice::CAlsaDevice(std::string pcm_name) : name_(std::move(pcm_name)) {}
 
 CAlsaDevice::~CAlsaDevice() {
-  if (pcm_) {
-    snd_pcm_close(pcm_);
-    pcm_ = nullptr;
-  }
+  StopIo();
+  CloseBackend();
 }
 
 int CAlsaDevice::OpenBackend(WaveDirection direction, const WavePcmFormat& f) {

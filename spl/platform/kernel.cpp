@@ -34,6 +34,11 @@ void CEvent::Set() {
   cond_.notify_one();
 }
 
+void CEvent::Reset() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  signalled_ = false;
+}
+
 int CEvent::Wait(DWORD timeout) {
   std::unique_lock<std::mutex> lock(mutex_);
   auto is_set = [this] { return signalled_; };
@@ -47,14 +52,24 @@ int CEvent::Wait(DWORD timeout) {
 }
 
 int CMutex::Lock(DWORD timeout) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  auto free = [this] { return !held_; };
   if (timeout == INFINITE) {
-    mutex_.lock();
-    return 1;
+    released_.wait(lock, free);
+  } else if (!released_.wait_for(lock, std::chrono::milliseconds(timeout), free)) {
+    return 0;
   }
-  return mutex_.try_lock_for(std::chrono::milliseconds(timeout)) ? 1 : 0;
+  held_ = true;
+  return 1;
 }
 
-void CMutex::Unlock() { mutex_.unlock(); }
+void CMutex::Unlock() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    held_ = false;
+  }
+  released_.notify_one();
+}
 
 CThread::~CThread() {
   if (thread_.joinable()) thread_.join();
@@ -62,6 +77,8 @@ CThread::~CThread() {
 
 int CThread::Start(std::function<void(CThread&)> body) {
   if (thread_.joinable()) thread_.join();
+  // A Set left over from the last run must not end the new run's Join early.
+  ended_.Reset();
   ended_seen_ = false;
   try {
     thread_ = std::thread([this, body = std::move(body)] {

@@ -20,6 +20,8 @@ void Sleep(DWORD ms);
 class CEvent {
  public:
   void Set();
+  // Clears a Set that no wait has taken yet.
+  void Reset();
   // 1 when signalled within timeout ms (INFINITE: forever), 0 on time-out.
   int Wait(DWORD timeout);
 
@@ -29,14 +31,17 @@ class CEvent {
   bool signalled_ = false;
 };
 
-// A mutex whose acquisition can time out.
+// A mutex whose acquisition can time out. Built on a plain mutex and a condition: the
+// library's timed mutex locks through a call that ThreadSanitizer does not follow.
 class CMutex {
  public:
   int Lock(DWORD timeout);  // 1 when taken, 0 on time-out
   void Unlock();
 
  private:
-  std::timed_mutex mutex_;
+  std::mutex mutex_;
+  std::condition_variable released_;
+  bool held_ = false;
 };
 
 // A thread that owns a message queue for thread messages.

@@ -26,7 +26,8 @@ int PostAppQuit(int code) {
   return 1;
 }
 
-CHeadlessWindow::CHeadlessWindow(CMessageLoop& loop) : loop_(loop), hwnd_(CreateWindowHandle(this)) {
+CHeadlessWindow::CHeadlessWindow(CMessageLoop& loop)
+    : loop_(loop), hwnd_(CreateWindowHandle(&poster_)) {
   std::lock_guard<std::mutex> lock(loop_.windows_mutex_);
   loop_.windows_[hwnd_] = this;
 }
@@ -37,7 +38,9 @@ CHeadlessWindow::~CHeadlessWindow() {
   loop_.windows_.erase(hwnd_);
 }
 
-void CHeadlessWindow::Enqueue(const MSG& msg) { loop_.queue_.Post(msg); }
+void CHeadlessWindow::Enqueue(const MSG& msg) { Post(msg); }
+
+void CHeadlessWindow::Post(const MSG& msg) { loop_.queue_.Post(msg); }
 
 CMessageLoop::CMessageLoop() : previous_(current_loop) {
   current_loop = this;

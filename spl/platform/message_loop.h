@@ -24,7 +24,21 @@ class CHeadlessWindow : public CMessageTarget {
   void Enqueue(const MSG& msg) override;
 
  private:
+  // What the handle table holds: posts reach the loop through this member, never through the
+  // window's own virtual table, which a derived destructor rewrites while another thread may
+  // still be posting (the handle goes only in this base's destructor).
+  class CPoster : public CMessageTarget {
+   public:
+    explicit CPoster(CHeadlessWindow& window) : window_(window) {}
+    void Enqueue(const MSG& msg) override { window_.Post(msg); }
+
+   private:
+    CHeadlessWindow& window_;
+  };
+  void Post(const MSG& msg);
+
   CMessageLoop& loop_;
+  CPoster poster_{*this};
   HWND hwnd_;
 };
 

@@ -2,6 +2,7 @@
 // modem lines and break, queue fill levels, a blocking read that another thread can stop
 // promptly, and writes that give up after a time-out. Receiver control sits on top of it.
 #pragma once
+#include <atomic>
 #include <string>
 
 #include "spl/platform/win_types.h"
@@ -29,7 +30,7 @@ class CSerialPort {
   int Open(const char* device);
   void Close();
   int IsOpen() const { return fd_ >= 0; }
-  int Error() const { return error_; }
+  int Error() const { return error_.load(); }
   const std::string& Device() const { return device_; }
 
   // Applies line settings in raw mode, without any flow control; 1 or 0.
@@ -67,6 +68,7 @@ class CSerialPort {
  private:
   int fd_ = -1;
   int cancel_fd_ = -1;  // eventfd that wakes Read
-  int error_ = 0;
+  // Read and Write run on different threads, and either may set it while another reads it.
+  std::atomic<int> error_{0};
   std::string device_;
 };

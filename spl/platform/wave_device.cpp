@@ -1,16 +1,17 @@
 #include "spl/platform/wave_device.h"
 
-CWaveDevice::~CWaveDevice() {
-  // Backends close in their own destructors; here only the I/O thread must be gone.
-  if (io_.joinable()) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      closing_ = true;
-      cancel_ = true;
-    }
-    wake_.notify_all();
-    io_.join();
+// Every concrete device has called StopIo in its own destructor; this is the last guard.
+CWaveDevice::~CWaveDevice() { StopIo(); }
+
+void CWaveDevice::StopIo() {
+  if (!io_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    closing_ = true;
+    cancel_ = true;
   }
+  wake_.notify_all();
+  io_.join();
 }
 
 void CWaveDevice::SetError(const std::string& e) {

@@ -76,6 +76,9 @@ class CWaveDevice {
   virtual void StopBackend() {}
   virtual void CloseBackend() = 0;
 
+  // Ends the I/O thread without posting anything. The thread calls Transfer, so every
+  // concrete device calls this first in its destructor, while its own members still exist.
+  void StopIo();
   bool Cancelled() const { return cancel_.load(); }
   void SetError(const std::string& e);
   void SetAtEnd() { at_end_ = true; }
@@ -95,7 +98,7 @@ class CWaveDevice {
   std::deque<WAVEHDR*> queue_;
   bool running_ = false;  // stream started (capture) / not paused (playback)
   bool closing_ = false;
-  bool open_ = false;
+  std::atomic<bool> open_{false};  // read by the threads that hand buffers back
   bool transfer_busy_ = false;
   std::atomic<bool> cancel_{false};
   std::atomic<bool> at_end_{false};

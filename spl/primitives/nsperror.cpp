@@ -1,14 +1,16 @@
 #include "spl/primitives/nsperror.h"
 
+#include <atomic>
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 
-// The process-wide error state; unguarded, like every caller expects.
-int g_status = NSP_STS_OK;
-int g_mode = NSP_ERR_MODE_LEAF;
-NSPErrorHandler g_handler = DefaultPrimitiveErrorHandler;
+// The process-wide error state; primitives run on sound and decoder threads alike.
+std::atomic<int> g_status{NSP_STS_OK};
+std::atomic<int> g_mode{NSP_ERR_MODE_LEAF};
+std::atomic<NSPErrorHandler> g_handler{DefaultPrimitiveErrorHandler};
+std::atomic<NSPErrorReporter> g_reporter{nullptr};
+constexpr size_t kMessageSize = 512;
 
 struct StatusText {
   int status;
@@ -34,22 +36,27 @@ void ReportPrimitiveError(int status, const char* func, const char* context, con
   // Trace statuses pass through the handler without replacing the recorded error.
   if (status != NSP_STS_BACKTRACE && status != NSP_STS_AUTOTRACE) g_status = status;
   if (status == NSP_STS_OK) return;
-  g_handler(status, func, context, file, line);
+  g_handler.load()(status, func, context, file, line);
 }
 
 NSPErrorHandler SetPrimitiveErrorHandler(NSPErrorHandler handler) {
-  NSPErrorHandler previous = g_handler;
-  g_handler = handler ? handler : DefaultPrimitiveErrorHandler;
-  return previous;
+  return g_handler.exchange(handler ? handler : DefaultPrimitiveErrorHandler);
+}
+
+NSPErrorReporter SetPrimitiveErrorReporter(NSPErrorReporter reporter) {
+  return g_reporter.exchange(reporter);
 }
 
 void DefaultPrimitiveErrorHandler(int status, const char* func, const char* context,
                                   const char* file, int line) {
-  if (g_mode == NSP_ERR_MODE_SILENT) return;
-  std::fprintf(stderr, "%s: %s (%s, status %d) at %s:%d\n", func ? func : "?",
-               context ? context : "", PrimitiveStatusText(status), status, file ? file : "?",
-               line);
-  if (g_mode == NSP_ERR_MODE_LEAF) std::exit(1);
+  const int mode = g_mode.load();
+  const NSPErrorReporter reporter = g_reporter.load();
+  if (mode == NSP_ERR_MODE_SILENT || !reporter) return;
+  char message[kMessageSize];
+  std::snprintf(message, sizeof message, "%s: %s (%s, status %d) at %s:%d", func ? func : "?",
+                context ? context : "", PrimitiveStatusText(status), status, file ? file : "?",
+                line);
+  reporter(message, mode == NSP_ERR_MODE_LEAF ? 1 : 0);
 }
 
 const char* PrimitiveStatusText(int status) {
@@ -61,8 +68,4 @@ const char* PrimitiveStatusText(int status) {
 int GetPrimitiveErrorStatus() { return g_status; }
 void ClearPrimitiveErrorStatus() { g_status = NSP_STS_OK; }
 int GetPrimitiveErrorMode() { return g_mode; }
-int SetPrimitiveErrorMode(int mode) {
-  int previous = g_mode;
-  g_mode = mode;
-  return previous;
-}
+int SetPrimitiveErrorMode(int mode) { return g_mode.exchange(mode); }

@@ -88,13 +88,13 @@ NSP_VECTOR_CLONES void Radix4Stage(const float* ir, const float* ii, float* outR
   }
 }
 
-// 4-point forward DFT in natural order.
-inline void Dft4(float& a0r, float& a0i, float& a1r, float& a1i, float& a2r, float& a2i,
-                 float& a3r, float& a3i) {
-  const float t0r = a0r + a2r, t0i = a0i + a2i;
-  const float t1r = a0r - a2r, t1i = a0i - a2i;
-  const float t2r = a1r + a3r, t2i = a1i + a3i;
-  const float t3r = a1r - a3r, t3i = a1i - a3i;
+// 4-point forward DFT in natural order, on floats or on vectors of them (one group per lane).
+template <typename T>
+inline void Dft4(T& a0r, T& a0i, T& a1r, T& a1i, T& a2r, T& a2i, T& a3r, T& a3i) {
+  const T t0r = a0r + a2r, t0i = a0i + a2i;
+  const T t1r = a0r - a2r, t1i = a0i - a2i;
+  const T t2r = a1r + a3r, t2i = a1i + a3i;
+  const T t3r = a1r - a3r, t3i = a1i - a3i;
   a0r = t0r + t2r;
   a0i = t0i + t2i;
   a2r = t0r - t2r;
@@ -172,22 +172,6 @@ inline void Transpose8x8(const float* base, const uint32_t* order, V8 col[8]) {
   col[7] = HalvesHi(w3, w7);
 }
 
-template <typename T>
-inline void Dft4Of(T& a0r, T& a0i, T& a1r, T& a1i, T& a2r, T& a2i, T& a3r, T& a3i) {
-  const T t0r = a0r + a2r, t0i = a0i + a2i;
-  const T t1r = a0r - a2r, t1i = a0i - a2i;
-  const T t2r = a1r + a3r, t2i = a1i + a3i;
-  const T t3r = a1r - a3r, t3i = a1i - a3i;
-  a0r = t0r + t2r;
-  a0i = t0i + t2i;
-  a2r = t0r - t2r;
-  a2i = t0i - t2i;
-  a1r = t1r + t3i;
-  a1i = t1i - t3r;
-  a3r = t1r - t3i;
-  a3i = t1i + t3r;
-}
-
 template <int Len>
 inline __attribute__((always_inline)) void FinalPassLanes(const float* ir, const float* ii,
                                                           float* outR, float* outI, size_t groups,
@@ -197,7 +181,7 @@ inline __attribute__((always_inline)) void FinalPassLanes(const float* ir, const
     if constexpr (Len == 4) {
       Transpose8x4(ir, order + c, xr);
       Transpose8x4(ii, order + c, xi);
-      Dft4Of(xr[0], xi[0], xr[1], xi[1], xr[2], xi[2], xr[3], xi[3]);
+      Dft4(xr[0], xi[0], xr[1], xi[1], xr[2], xi[2], xr[3], xi[3]);
     } else {
       Transpose8x8(ir, order + c, xr);
       Transpose8x8(ii, order + c, xi);
@@ -213,8 +197,8 @@ inline __attribute__((always_inline)) void FinalPassLanes(const float* ir, const
       V8 v1r = (d1r + d1i) * kSqrtHalf, v1i = (d1i - d1r) * kSqrtHalf;
       V8 v2r = d2i, v2i = -d2r;
       V8 v3r = (d3i - d3r) * kSqrtHalf, v3i = -(d3r + d3i) * kSqrtHalf;
-      Dft4Of(u0r, u0i, u1r, u1i, u2r, u2i, u3r, u3i);
-      Dft4Of(v0r, v0i, v1r, v1i, v2r, v2i, v3r, v3i);
+      Dft4(u0r, u0i, u1r, u1i, u2r, u2i, u3r, u3i);
+      Dft4(v0r, v0i, v1r, v1i, v2r, v2i, v3r, v3i);
       xr[0] = u0r, xr[1] = v0r, xr[2] = u1r, xr[3] = v1r;
       xr[4] = u2r, xr[5] = v2r, xr[6] = u3r, xr[7] = v3r;
       xi[0] = u0i, xi[1] = v0i, xi[2] = u1i, xi[3] = v1i;

@@ -3,7 +3,16 @@
 // the loader picks the variant the processor supports. Elsewhere the mark is empty.
 #pragma once
 
-#if defined(__x86_64__) && defined(__linux__) && (defined(__GNUC__) || defined(__clang__))
+// Under ThreadSanitizer the loader would run the instrumented variant picker before the
+// sanitizer's runtime is up, and crash; there one variant is enough.
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define NSP_SINGLE_VARIANT 1
+#endif
+#endif
+
+#if defined(__x86_64__) && defined(__linux__) && (defined(__GNUC__) || defined(__clang__)) && \
+    !defined(NSP_SINGLE_VARIANT)
 #define NSP_VECTOR_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
 #else
 #define NSP_VECTOR_CLONES

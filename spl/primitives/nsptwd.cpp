@@ -1,7 +1,9 @@
 #include "spl/primitives/nsptwd.h"
 
+#include <atomic>
 #include <cmath>
 #include <memory>
+#include <mutex>
 #include <new>
 
 namespace nsp_fft {
@@ -12,9 +14,12 @@ constexpr int kBaseOrder = 10;  // larger orders are derived from this table
 constexpr size_t kBaseSize = size_t{1} << kBaseOrder;
 constexpr double kTwoPi = 6.283185307179586476925286766559;
 
+// Transforms on several threads look tables up on every call: a built table is published
+// through an atomic pointer, and building or freeing holds the mutex.
 struct Registry {
-  std::unique_ptr<ComplexTables> complex[kMaxOrder + 1];
-  std::unique_ptr<RealTables> real[kMaxOrder + 1];
+  std::mutex mutex;
+  std::atomic<ComplexTables*> complex[kMaxOrder + 1] = {};
+  std::atomic<RealTables*> real[kMaxOrder + 1] = {};
   std::vector<double> baseCos, baseSin;  // cos, sin (2 pi k / 1024), k < 1024
 };
 
@@ -104,42 +109,45 @@ void BuildReal(const Registry& reg, RealTables& t, int order) {
 
 }  // namespace
 
-const ComplexTables* GetComplexTables(int order) {
-  Registry& reg = Tables();
-  if (reg.complex[order]) return reg.complex[order].get();
+namespace {
+
+// The table of order in slots, built under the registry's mutex when missing.
+template <typename Table>
+const Table* Lookup(Registry& reg, std::atomic<Table*>* slots, int order,
+                    void (*build)(const Registry&, Table&, int)) {
+  if (const Table* t = slots[order].load(std::memory_order_acquire)) return t;
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  if (const Table* t = slots[order].load(std::memory_order_relaxed)) return t;
   try {
     BuildBase(reg);
-    auto t = std::make_unique<ComplexTables>();
-    BuildComplex(reg, *t, order);
-    reg.complex[order] = std::move(t);
+    auto t = std::make_unique<Table>();
+    build(reg, *t, order);
+    slots[order].store(t.get(), std::memory_order_release);
+    return t.release();
   } catch (const std::bad_alloc&) {
     return nullptr;
   } catch (const std::length_error&) {
     return nullptr;
   }
-  return reg.complex[order].get();
+}
+
+}  // namespace
+
+const ComplexTables* GetComplexTables(int order) {
+  Registry& reg = Tables();
+  return Lookup(reg, reg.complex, order, BuildComplex);
 }
 
 const RealTables* GetRealTables(int order) {
   Registry& reg = Tables();
-  if (reg.real[order]) return reg.real[order].get();
-  try {
-    BuildBase(reg);
-    auto t = std::make_unique<RealTables>();
-    BuildReal(reg, *t, order);
-    reg.real[order] = std::move(t);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  } catch (const std::length_error&) {
-    return nullptr;
-  }
-  return reg.real[order].get();
+  return Lookup(reg, reg.real, order, BuildReal);
 }
 
 void FreeTables() {
   Registry& reg = Tables();
-  for (auto& t : reg.complex) t.reset();
-  for (auto& t : reg.real) t.reset();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  for (auto& t : reg.complex) delete t.exchange(nullptr);
+  for (auto& t : reg.real) delete t.exchange(nullptr);
 }
 
 }  // namespace nsp_fft

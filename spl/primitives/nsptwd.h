@@ -1,5 +1,5 @@
 // Twiddle and bit-reversal tables of the FFTs, built on first use for each order and kept for
-// the life of the process (unguarded, like the rest of the primitives' process-wide state).
+// the life of the process; safe to look up from several threads at once.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -32,7 +32,7 @@ struct RealTables {
 // The tables for order, built when missing; null when they cannot be allocated.
 const ComplexTables* GetComplexTables(int order);
 const RealTables* GetRealTables(int order);
-// Releases every table built so far.
+// Releases every table built so far; no transform may be running.
 void FreeTables();
 
 }  // namespace nsp_fft

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <set>
@@ -69,6 +70,18 @@ std::vector<uint8_t> FmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uin
 }
 
 std::vector<uint8_t> Pcm16Fmt() { return FmtBody(1, 1, 11025, 2, 16); }
+
+// A WAVE_FORMAT_EXTENSIBLE record of the subformat tag.
+std::vector<uint8_t> ExtensibleFmt(uint16_t sub, uint16_t channels, uint16_t bits, uint16_t valid) {
+  std::vector<uint8_t> extra;
+  Put16(extra, valid);
+  Put32(extra, channels == 1 ? 0x4 : 0x3);  // front centre, or front left and right
+  Put16(extra, sub);
+  for (uint8_t v : {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71})
+    extra.push_back(v);
+  const uint16_t align = uint16_t(channels * bits / 8);
+  return FmtBody(0xFFFE, channels, 11025, align, bits, 40, extra);
+}
 std::vector<uint8_t> Ramp(int n) {
   std::vector<uint8_t> b(static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) b[size_t(i)] = uint8_t(i * 7 + 3);
@@ -252,15 +265,13 @@ std::vector<BadCase> BadCases() {
   b = good;
   b[8] = 'A';
   cases.push_back({"not WAVE", b, "not a WAVE file"});
-  cases.push_back({"truncated data", std::vector<uint8_t>(good.begin(), good.end() - 30), "truncated"});
-  b = good;
-  b[40] = 0xFF, b[41] = 0xFF, b[42] = 0xFF, b[43] = 0x7F;  // data size far past the end
-  cases.push_back({"data size past end", b, "runs past the end"});
+  cases.push_back({"cut inside the first sample", std::vector<uint8_t>(good.begin(), good.begin() + 45),
+                   "truncated: no whole block"});
   b = good;
   b[16] = 0xF0, b[17] = 0xFF;  // "fmt " size past the end
   cases.push_back({"fmt size past end", b, "runs past the end"});
   cases.push_back({"fmt larger than largest format",
-                   MakeRiff({{"fmt ", FmtBody(1, 1, 11025, 2, 16, 40)}, {"data", Ramp(10)}}),
+                   MakeRiff({{"fmt ", FmtBody(1, 1, 11025, 2, 16, 42)}, {"data", Ramp(10)}}),
                    "larger than the largest format"});
   cases.push_back({"fmt too small", MakeRiff({{"fmt ", std::vector<uint8_t>(12, 1)}, {"data", Ramp(10)}}),
                    "too small"});
@@ -270,14 +281,20 @@ std::vector<BadCase> BadCases() {
   cases.push_back({"empty data", MakeRiff({{"fmt ", Pcm16Fmt()}, {"data", {}}}), "empty"});
   cases.push_back({"unknown tag", MakeRiff({{"fmt ", FmtBody(0x55, 1, 11025, 1, 0)}, {"data", Ramp(10)}}),
                    "unknown format tag 0x0055"});
-  cases.push_back({"extensible tag", MakeRiff({{"fmt ", FmtBody(0xFFFE, 1, 11025, 2, 16)}, {"data", Ramp(10)}}),
-                   "unknown format tag 0xFFFE"});
+  cases.push_back({"extensible without its extra bytes",
+                   MakeRiff({{"fmt ", FmtBody(0xFFFE, 1, 11025, 2, 16)}, {"data", Ramp(10)}}),
+                   "without a PCM or float subformat"});
+  cases.push_back({"extensible of A-law",
+                   MakeRiff({{"fmt ", ExtensibleFmt(6, 1, 8, 8)}, {"data", Ramp(10)}}),
+                   "subformat 0x0006"});
   cases.push_back({"zero channels", MakeRiff({{"fmt ", FmtBody(1, 0, 11025, 2, 16)}, {"data", Ramp(10)}}),
                    "no channels"});
   cases.push_back({"zero rate", MakeRiff({{"fmt ", FmtBody(1, 1, 0, 2, 16)}, {"data", Ramp(10)}}),
                    "sample rate"});
-  cases.push_back({"24-bit PCM", MakeRiff({{"fmt ", FmtBody(1, 1, 11025, 3, 24)}, {"data", Ramp(12)}}),
+  cases.push_back({"20-bit PCM", MakeRiff({{"fmt ", FmtBody(1, 1, 11025, 3, 20)}, {"data", Ramp(12)}}),
                    "not supported"});
+  cases.push_back({"64-bit float", MakeRiff({{"fmt ", FmtBody(3, 1, 11025, 8, 64)}, {"data", Ramp(16)}}),
+                   "unknown format tag 0x0003"});
   cases.push_back({"extra size past chunk",
                    MakeRiff({{"fmt ", FmtBody(0x11, 1, 11025, 256, 4, 18, {})}, {"data", Ramp(10)}}),
                    "samples-per-block"});
@@ -292,7 +309,7 @@ std::vector<BadCase> BadCases() {
                    "block align"});
   cases.push_back({"A-law 16 bits", MakeRiff({{"fmt ", FmtBody(6, 1, 8000, 1, 16)}, {"data", Ramp(10)}}),
                    "8 bits"});
-  cases.push_back({"3 channels", MakeRiff({{"fmt ", FmtBody(1, 3, 8000, 6, 16)}, {"data", Ramp(12)}}),
+  cases.push_back({"3 channels of A-law", MakeRiff({{"fmt ", FmtBody(6, 3, 8000, 3, 8)}, {"data", Ramp(12)}}),
                    "channels"});
   return cases;
 }
@@ -315,6 +332,127 @@ TEST(WaveFile, DamagedFilesAreRefusedWithAReason) {
   FormatBuffer fb(f.MaxFormatSize());
   EXPECT_EQ(f.Open("/nonexistent-folder/none.wav", fb.wfx()), 0);
   EXPECT_NE(f.LastError().find("cannot open"), std::string::npos);
+}
+
+// Files as recorders and other programs leave them: cut off, with a pipe's header, of the
+// formats that are read but never recorded. Each opens with the data that are there.
+struct ReadCase {
+  const char* name;
+  std::vector<uint8_t> bytes;
+  int data_bytes;           // what Open returns and Read gives
+  int truncated;
+  long long declared;       // DeclaredDataSize()
+  uint16_t tag, channels, bits, align, file_tag;
+};
+
+std::vector<uint8_t> WithSizes(std::vector<uint8_t> b, uint32_t riff, uint32_t data, size_t keep) {
+  b.resize(keep);
+  for (int i = 0; i < 4; ++i) b[4 + size_t(i)] = uint8_t(riff >> (8 * i));
+  for (int i = 0; i < 4; ++i) b[40 + size_t(i)] = uint8_t(data >> (8 * i));
+  return b;
+}
+
+std::vector<uint8_t> Cut(std::vector<uint8_t> b, size_t keep) {
+  b.resize(keep);
+  return b;
+}
+
+std::vector<ReadCase> ReadCases() {
+  const std::vector<uint8_t> good = MakeRiff({{"fmt ", Pcm16Fmt()}, {"data", Ramp(100)}});
+  const size_t whole = good.size(), riff = whole - 8;
+  std::vector<ReadCase> cases;
+  cases.push_back({"cut inside the data", WithSizes(good, uint32_t(riff), 100, whole - 30), 70, 1, 100,
+                   1, 1, 16, 2, 1});
+  cases.push_back({"cut inside a sample", WithSizes(good, uint32_t(riff), 100, whole - 31), 68, 1, 100,
+                   1, 1, 16, 2, 1});
+  for (uint32_t size : {0xFFFFFFFFu, 0x7FFFFFFFu, 0x7FFFF000u, 0u})
+    cases.push_back({"pipe header", WithSizes(good, size, size, whole), 100, 0, 100, 1, 1, 16, 2, 1});
+  cases.push_back({"pipe header cut inside a sample", WithSizes(good, 0x7FFFFFFF, 0x7FFFFFFF, whole - 1), 98, 0,
+                   99, 1, 1, 16, 2, 1});
+  cases.push_back({"extensible 24-bit stereo",
+                   MakeRiff({{"fmt ", ExtensibleFmt(1, 2, 24, 24)}, {"data", Ramp(12)}}), 12, 0, 12,
+                   1, 2, 24, 6, 0xFFFE});
+  cases.push_back({"extensible float, cut",
+                   Cut(MakeRiff({{"fmt ", ExtensibleFmt(3, 1, 32, 32)}, {"data", Ramp(16)}}), 77),
+                   8, 1, 16, 3, 1, 32, 4, 0xFFFE});
+  cases.push_back({"plain float", MakeRiff({{"fmt ", FmtBody(3, 1, 11025, 4, 32, 18)}, {"data", Ramp(8)}}), 8,
+                   0, 8, 3, 1, 32, 4, 3});
+  cases.push_back({"32-bit PCM", MakeRiff({{"fmt ", FmtBody(1, 1, 11025, 4, 32)}, {"data", Ramp(8)}}), 8, 0, 8,
+                   1, 1, 32, 4, 1});
+  cases.push_back({"4 channels", MakeRiff({{"fmt ", FmtBody(1, 4, 11025, 8, 16)}, {"data", Ramp(16)}}), 16, 0,
+                   16, 1, 4, 16, 8, 1});
+  return cases;
+}
+
+TEST(WaveFile, FilesAsRecordersLeaveThemAreReadAsFarAsTheyGo) {
+  for (const ReadCase& c : ReadCases()) {
+    SCOPED_TRACE(c.name);
+    TempFile t("read.wav");
+    wavetest::WriteBytes(t.path(), c.bytes);
+    CWaveFile f;
+    FormatBuffer fb(f.MaxFormatSize());
+    ASSERT_EQ(f.Open(t.c_str(), fb.wfx()), c.data_bytes) << f.LastError();
+    EXPECT_EQ(f.Truncated(), c.truncated);
+    EXPECT_EQ(f.DeclaredDataSize(), c.declared);
+    EXPECT_EQ(f.FileTag(), c.file_tag);
+    const WAVEFORMATEX* w = fb.wfx();
+    EXPECT_EQ(w->wFormatTag, c.tag);
+    EXPECT_EQ(w->nChannels, c.channels);
+    EXPECT_EQ(w->wBitsPerSample, c.bits);
+    EXPECT_EQ(w->nBlockAlign, c.align);
+    EXPECT_EQ(w->cbSize, 0);
+    std::vector<uint8_t> got(256);
+    got.resize(size_t(f.Read(got.data(), int(got.size()))));
+    const size_t start = size_t(f.DataStart());
+    EXPECT_EQ(got, std::vector<uint8_t>(c.bytes.begin() + long(start), c.bytes.begin() + long(start) + c.data_bytes));
+    f.Close();
+  }
+}
+
+// Narrowing to 16 bits rounds to the nearest step and clips: integers of every size, and
+// float full scale +-1.0 (NaN is silence).
+TEST(WaveFile, WideSamplesNarrowToSixteenBits) {
+  struct Row {
+    WAVEFORMATEX wfx;
+    std::vector<uint8_t> in;
+    std::vector<int16_t> want;
+  };
+  auto Format = [](uint16_t tag, uint16_t channels, uint16_t bits) {
+    WAVEFORMATEX w{};
+    w.wFormatTag = tag;
+    w.nChannels = channels;
+    w.nSamplesPerSec = 8000;
+    w.wBitsPerSample = bits;
+    w.nBlockAlign = uint16_t(channels * bits / 8);
+    return w;
+  };
+  auto Floats = [](std::vector<float> v) {
+    std::vector<uint8_t> b(v.size() * 4);
+    memcpy(b.data(), v.data(), b.size());
+    return b;
+  };
+  const std::vector<Row> rows = {
+      {Format(1, 1, 24), {0xFF, 0xFF, 0x7F, 0x00, 0x00, 0x80, 0x80, 0x00, 0x00, 0x7F, 0x00, 0x00,
+                          0x80, 0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0x80, 0x34, 0x12},
+       {32767, -32768, 1, 0, 0, -1, 0x1235}},
+      {Format(1, 1, 32), {0x00, 0x80, 0x34, 0x12, 0xFF, 0x7F, 0x34, 0x12, 0x00, 0x00, 0x00, 0x80},
+       {0x1235, 0x1234, -32768}},
+      {Format(1, 3, 8), {0xFF, 1, 2, 0x00, 3, 4, 0x80, 5, 6}, {32512, -32768, 0}},
+      {Format(3, 2, 32), Floats({0.5f, 9.0f, -1.0f, 9.0f, 1.5f, 9.0f, -2.0f, 9.0f, NAN, 9.0f,
+                                 1.5f / 32768, 9.0f, -0.4f / 32768, 9.0f}),
+       {16384, -32768, 32767, -32768, 0, 2, 0}},
+  };
+  for (const Row& r : rows) {
+    WaveSampleLayout layout;
+    ASSERT_EQ(WaveSampleLayoutOf(&r.wfx, &layout), 1);
+    EXPECT_EQ(WaveNeedsNarrowing(&r.wfx), 1);
+    const int frames = int(r.in.size()) / r.wfx.nBlockAlign;
+    std::vector<int16_t> out(static_cast<size_t>(frames));
+    WaveNarrowFrames(r.in.data(), frames, layout, 1, out.data());
+    EXPECT_EQ(out, r.want) << "tag " << r.wfx.wFormatTag << ", " << r.wfx.wBitsPerSample << " bits";
+  }
+  const WAVEFORMATEX pcm16 = Format(1, 2, 16);
+  EXPECT_EQ(WaveNeedsNarrowing(&pcm16), 0);  // the codecs take it as it is
 }
 
 TEST(WaveFile, FindFormatTakesTheClosestCodecFormat) {

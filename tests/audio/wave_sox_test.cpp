@@ -3,6 +3,9 @@
 // are recognised and decoded by sox as the player decodes them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "spl/audio/wave_player.h"
 #include "spl/audio/wave_recorder.h"
 #include "spl/platform/codec.h"
@@ -135,3 +138,92 @@ INSTANTIATE_TEST_SUITE_P(Codecs, WaveSox, ::testing::ValuesIn(kCodecs),
                              if (ch == '-') ch = '_';
                            return n;
                          });
+
+namespace {
+
+// Formats sox writes that are read but never recorded, narrowed to 16 bits by the player.
+struct SoxWide {
+  const char* name;
+  const char* sox_args;
+  uint16_t file_tag;   // as the file holds it
+  int channels;        // in the file; the player gives at most two, else the first
+};
+
+const SoxWide kWide[] = {
+    {"int24", "-e signed-integer -b 24 -c 1", 0xFFFE, 1},
+    {"int32", "-e signed-integer -b 32 -c 1", 0xFFFE, 1},
+    {"float32", "-e floating-point -b 32 -c 1", WAVE_FORMAT_IEEE_FLOAT, 1},
+    {"int24_stereo", "-e signed-integer -b 24 -c 2", 0xFFFE, 2},
+    {"int16_4ch", "-e signed-integer -b 16 -c 4", 0xFFFE, 4},
+};
+
+// Samples as sox reads them (full scale +-1.0), one row of channels per frame.
+std::vector<std::vector<double>> SoxDat(const std::string& path) {
+  int status = -1;
+  const std::string text = wavetest::Run("sox " + path + " -t dat - 2>/dev/null", &status);
+  EXPECT_EQ(status, 0);
+  std::vector<std::vector<double>> frames;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(at, end - at);
+    at = end + 1;
+    if (line.empty() || line[0] == ';') continue;
+    std::vector<double> row;
+    const char* p = line.c_str();
+    char* next = nullptr;
+    strtod(p, &next);  // the time column
+    for (p = next;; p = next) {
+      const double v = strtod(p, &next);
+      if (next == p) break;
+      row.push_back(v);
+    }
+    frames.push_back(row);
+  }
+  return frames;
+}
+
+class WaveSoxWide : public ::testing::TestWithParam<SoxWide> {
+ protected:
+  void SetUp() override {
+    if (!wavetest::HaveSox()) GTEST_SKIP() << "sox is not installed";
+  }
+};
+
+}  // namespace
+
+TEST_P(WaveSoxWide, PlaysTheSamplesSoxReadsRoundedToSixteenBits) {
+  const SoxWide& c = GetParam();
+  TempFile wav(std::string("wide_") + c.name + ".wav");
+  int status = -1;
+  // A different tone on each channel, so that a channel mix-up shows.
+  wavetest::Run("sox -n -r 11025 " + std::string(c.sox_args) + " " + wav.path() +
+                    " synth 0.7 sine 1000 sine 1300 sine 500 sine 700 2>&1",
+                &status);
+  ASSERT_EQ(status, 0);
+  CWavePlayer player;
+  ASSERT_EQ(player.Open(wav.c_str(), kBlock), 1) << player.LastError();
+  EXPECT_EQ(player.FileTag(), c.file_tag);
+  EXPECT_EQ(player.FileFormat()->nChannels, c.channels);
+  const int played_channels = c.channels <= 2 ? c.channels : 1;
+  EXPECT_EQ(player.PcmFormat()->nChannels, played_channels);
+  const std::vector<int16_t> ours = wavetest::DecompressAll(player, kBlock);
+  const std::vector<std::vector<double>> theirs = SoxDat(wav.path());
+  ASSERT_EQ(theirs.size(), size_t(7717));  // 0.7 s
+  ASSERT_EQ(ours.size(), theirs.size() * size_t(played_channels));
+  int nonzero = 0;
+  for (size_t i = 0; i < theirs.size(); ++i) {
+    ASSERT_EQ(theirs[i].size(), size_t(c.channels));
+    for (int ch = 0; ch < played_channels; ++ch) {
+      const double want = std::clamp(theirs[i][size_t(ch)] * 32768.0, -32768.0, 32767.0);
+      const int16_t got = ours[i * size_t(played_channels) + size_t(ch)];
+      ASSERT_NEAR(got, want, 0.5 + 1e-3) << "frame " << i << " channel " << ch;
+      nonzero += got != 0;
+    }
+  }
+  EXPECT_GT(nonzero, int(theirs.size()) / 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, WaveSoxWide, ::testing::ValuesIn(kWide),
+                         [](const ::testing::TestParamInfo<SoxWide>& i) { return std::string(i.param.name); });

@@ -1,4 +1,4 @@
-// FAX decoder: derived geometry, window lists and sync position, and signal-level round trips
+// FAX decoder: derived geometry and window lists, and signal-level round trips
 // through the transmitter (FM with noise, AM with the sync burst, a sample clock off by 0.05 %).
 #include <gtest/gtest.h>
 
@@ -134,15 +134,6 @@ TEST(FaxDecoder, RefusesImpossibleSettings) {
   CFaxTransmitter t;
   EXPECT_EQ(t.Init(11025, 500, 120, 0), 0);
   EXPECT_EQ(t.Init(11025, 576, 0, 0), 0);
-}
-
-TEST(FaxDecoder, SyncPositionWraps) {
-  CFaxDecoder d;
-  ASSERT_EQ(d.Init(11025, 1024, 64, 0), 1);
-  d.SetSyncPos(1810 * 3 + 7);  // linePos 7: the next 1803 pixels end the line
-  d.SetSyncPos(-1810 * 2 - 7);
-  d.SetSyncPos(-1);  // wraps to 1809
-  SUCCEED();
 }
 
 struct FmCase {

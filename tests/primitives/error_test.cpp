@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "error_recorder.h"
 #include "spl/primitives/nsp.h"
 
@@ -46,10 +48,29 @@ TEST(PrimitiveErrors, SetHandlerReturnsPreviousAndNullRestoresDefault) {
   EXPECT_EQ(SetPrimitiveErrorHandler(nullptr), &DefaultPrimitiveErrorHandler);
 }
 
-TEST(PrimitiveErrorsDeathTest, DefaultHandlerEndsTheProcessInModeZero) {
-  ASSERT_EQ(GetPrimitiveErrorMode(), 0);
-  float v[1] = {0};
-  EXPECT_EXIT(nspsbZero(v, 0), ::testing::ExitedWithCode(1), "nspsbZero: n<=0");
+std::string g_reported;
+int g_fatal = -1;
+void Reporter(const char* message, int fatal) {
+  g_reported = message;
+  g_fatal = fatal;
+}
+
+TEST(PrimitiveErrors, DefaultHandlerReportsThroughTheReporterAndReturns) {
+  ASSERT_EQ(GetPrimitiveErrorMode(), NSP_ERR_MODE_LEAF);
+  float v[1] = {3};
+  nspsbZero(v, 0);  // no reporter: only recorded, and the process goes on
+  EXPECT_EQ(GetPrimitiveErrorStatus(), NSP_STS_BAD_ARG);
+  EXPECT_EQ(SetPrimitiveErrorReporter(Reporter), nullptr);
+  nspsbZero(v, 0);
+  EXPECT_NE(g_reported.find("nspsbZero: n<=0 (Bad argument, status -5)"), std::string::npos)
+      << g_reported;
+  EXPECT_EQ(g_fatal, 1);
+  const int previous = SetPrimitiveErrorMode(NSP_ERR_MODE_PARENT);
+  nspsbZero(v, 0);
+  EXPECT_EQ(g_fatal, 0);
+  SetPrimitiveErrorMode(previous);
+  EXPECT_EQ(SetPrimitiveErrorReporter(nullptr), &Reporter);
+  EXPECT_EQ(v[0], 3.0f);
 }
 
 TEST(PrimitiveErrors, OtherModesReturnFromTheDefaultHandler) {

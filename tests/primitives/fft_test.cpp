@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <complex>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "error_recorder.h"
@@ -285,6 +286,30 @@ TEST_F(FftTest, TableFlagsBuildAndReleaseWithoutTransforming) {
   nspcrFft(re.data(), im.data(), 4, NSP_FORWARD);
   EXPECT_FLOAT_EQ(re[0], 16.0f);
   EXPECT_NEAR(re[1], 0.0f, 1e-6);
+}
+
+// Transforms on two threads build the tables of each order at the same moment; each must get
+// whole tables, and none may be freed under the other.
+TEST_F(FftTest, TwoThreadsBuildingTheSameTablesBothTransformRight) {
+  std::vector<float> unused(2);
+  nspcrFft(unused.data(), unused.data(), 1, NSP_FREE);
+  auto impulses = [](int* wrong) {
+    for (int order = 1; order <= kMaxTestOrder; ++order) {
+      const size_t n = size_t{1} << order;
+      std::vector<float> re(n, 0.0f), im(n, 0.0f);
+      re[0] = 1.0f;  // an impulse: every bin is 1
+      nspcrFft(re.data(), im.data(), order, NSP_FORWARD);
+      for (size_t k = 0; k < n; ++k)
+        if (std::fabs(re[k] - 1.0f) > Bound(order) || std::fabs(im[k]) > Bound(order)) ++*wrong;
+    }
+  };
+  int wrong_a = 0, wrong_b = 0;
+  std::thread a(impulses, &wrong_a), b(impulses, &wrong_b);
+  a.join();
+  b.join();
+  EXPECT_EQ(wrong_a, 0);
+  EXPECT_EQ(wrong_b, 0);
+  EXPECT_EQ(errors_.Count(), 0u);
 }
 
 }  // namespace

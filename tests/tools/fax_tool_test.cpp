@@ -1,12 +1,16 @@
 // kestrel transmit fax / decode fax: a chart sent, noise added, received back into BMP files
 // named by the picture's UTC start; the states on standard error, cut-off recordings, module
 // switching by the 675 Hz start tone, the AM demodulators and refused input.
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <utime.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <cmath>
 #include <ctime>
 #include <filesystem>
@@ -137,6 +141,25 @@ void SetModified(const std::string& path, time_t t) {
   utime(path.c_str(), &u);
 }
 
+// While it lives, files the tools write stop growing at `bytes`, as on a disk that fills up
+// (the write fails with EFBIG instead of ENOSPC; the signal for it is ignored).
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &old_);
+    const rlimit low{bytes, old_.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &low);
+    signal(SIGXFSZ, SIG_IGN);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    signal(SIGXFSZ, SIG_DFL);
+  }
+
+ private:
+  rlimit old_{};
+};
+
 class FaxTool : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -193,6 +216,57 @@ TEST_F(FaxTool, ChartThroughNoiseIntoANamedPicture) {
   ASSERT_EQ(r.status, 0);
   ASSERT_EQ(Pictures(r.out).size(), 1u);
   EXPECT_EQ(Pictures(r.out)[0], out_ + "/FAX_2025-03-04_08-15_2.BMP");
+}
+
+// A disk too small for the picture keeps its first lines as a shorter readable picture, the
+// lines the full one has, and nothing half written.
+TEST_F(FaxTool, FullDiskKeepsTheFirstLines) {
+  const std::string wav = dir_.path() + "/fax.wav";
+  Send("--lpm 240", wav);
+  auto r = sigtest::RunTool("decode fax --out " + out_ + " " + wav, false);
+  ASSERT_EQ(r.status, 0) << r.out;
+  ASSERT_EQ(Pictures(r.out).size(), 1u) << r.out;
+  int w = 0, h = 0;
+  const std::vector<uint8_t> whole = LoadLuminance(Pictures(r.out)[0], w, h);
+  ASSERT_EQ(w, 1810);
+  const std::string small = dir_.path() + "/small";
+  std::filesystem::create_directory(small);
+  constexpr int kLimit = 100000, kHeader = 1078, kRowBytes = 1812;
+  {
+    FileSizeLimit disk(kLimit);
+    r = sigtest::RunTool("decode fax --out " + small + " " + wav);
+  }
+  EXPECT_EQ(r.status, 1) << r.out;
+  const std::vector<std::string> files = Pictures(r.out);
+  ASSERT_EQ(files.size(), 1u) << r.out;
+  const int fit = (kLimit - kHeader) / kRowBytes;
+  EXPECT_NE(r.out.find(files[0] + ": " + std::to_string(fit) + " of " + std::to_string(h) +
+                       " lines kept ("),
+            std::string::npos)
+      << r.out;
+  int sw = 0, sh = 0;
+  const std::vector<uint8_t> part = LoadLuminance(files[0], sw, sh);
+  EXPECT_EQ(sw, w);
+  ASSERT_EQ(sh, fit);
+  EXPECT_TRUE(std::equal(part.begin(), part.end(), whole.begin()));
+  int entries = 0;
+  for (const auto& e : std::filesystem::directory_iterator(small)) ++entries, (void)e;
+  EXPECT_EQ(entries, 1);
+
+  // A disk without room leaves nothing, and says why once.
+  {
+    FileSizeLimit disk(0);
+    r = sigtest::RunTool("decode fax --out " + small + " " + wav);
+  }
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_TRUE(Pictures(r.out).empty()) << r.out;
+  const std::string reason = strerror(EFBIG);
+  const size_t said = r.out.find(reason);
+  EXPECT_NE(said, std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find(reason, said + 1), std::string::npos) << r.out;
+  entries = 0;
+  for (const auto& e : std::filesystem::directory_iterator(small)) ++entries, (void)e;
+  EXPECT_EQ(entries, 1);
 }
 
 TEST_F(FaxTool, StatesOnStandardErrorInOrder) {

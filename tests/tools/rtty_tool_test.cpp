@@ -18,6 +18,8 @@ TEST(RttyTool, TransmittedFilesDecodeBackInEveryMode) {
   } rows[] = {
       {"transmit rtty", "decode rtty"},
       {"transmit rtty --baud 75 --mark 2125 --space 1275", "decode rtty --baud 75 --mark 1275 --space 2125 --invert"},
+      // Leading zeros are decimal, not octal.
+      {"transmit rtty --baud 050 --mark 01275 --space 01445", "decode rtty --baud 50 --mark 1275 --space 1445"},
       {"transmit sitor", "decode sitor"},
       {"transmit navtex", "decode navtex"},
   };
@@ -71,8 +73,9 @@ TEST(RttyTool, EightBitAndStereoFiles) {
   sigtest::ToolResult r = sigtest::RunTool("decode rtty " + stereo, false);
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("RYRY HELLO"), std::string::npos) << r.out;
-  r = sigtest::RunTool("decode rtty " + byte);
-  EXPECT_EQ(r.status, 2) << r.out;
+  r = sigtest::RunTool("decode rtty " + byte, false);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("RYRY HELLO"), std::string::npos) << r.out;
 }
 
 }  // namespace

@@ -2,9 +2,13 @@
 // the mode read from the VIS or set, pictures cut short saved as far as they came, and clear
 // errors for bad arguments and files.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <utime.h>
 
+#include <cerrno>
 #include <cmath>
+#include <csignal>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <string>
@@ -130,6 +134,23 @@ TEST(SstvTool, TwoPicturesByTheirVisNamedByStartTime) {
   ASSERT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("SSTV_2026-03-04_05-06_2.JPG Martin 1"), std::string::npos) << r.out;
   EXPECT_EQ(Files(out).size(), 4u);
+
+  // On a full disk (files stop growing at 2000 bytes, less than a picture) nothing is left,
+  // no empty or cut file, and the reason is told once for both pictures.
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  const rlimit full{2000, old.rlim_max};
+  setrlimit(RLIMIT_FSIZE, &full);
+  signal(SIGXFSZ, SIG_IGN);
+  r = sigtest::RunTool("decode sstv --out " + out + " " + wav);
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, SIG_DFL);
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_EQ(Files(out).size(), 4u);
+  const std::string reason = strerror(EFBIG);
+  const size_t said = r.out.find(reason);
+  EXPECT_NE(said, std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find(reason, said + 1), std::string::npos) << r.out;
 }
 
 TEST(SstvTool, FixedModeAndStateReports) {

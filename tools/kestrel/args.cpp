@@ -43,7 +43,8 @@ int CArgs::GetInt(const std::string& name, long fallback, long lo, long hi, long
   const std::string& text = values_[name];
   char* end = nullptr;
   errno = 0;
-  long v = strtol(text.c_str(), &end, 0);
+  // Base 10 whatever the leading zeros: "050" baud is 50.
+  long v = strtol(text.c_str(), &end, 10);
   if (text.empty() || *end || errno || v < lo || v > hi) {
     error_ = name + " wants a whole number from " + std::to_string(lo) + " to " +
              std::to_string(hi) + ", not \"" + text + "\"";

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/views/picture_capture.h"
 #include "spl/audio/audio_block.h"
 #include "spl/decoders/fax_decoder.h"
 #include "spl/decoders/fax_transmitter.h"
@@ -117,9 +118,10 @@ class CFaxFileDecoder : public CFaxDecoder {
     }
   }
 
-  // Saves a picture still open at the end of the file. 1, or 0 when a file failed.
+  // Saves a picture still open at the end of the file (not after a failed one: its reason
+  // was told once). 1, or 0 when a file failed.
   int Finish() {
-    Close(0);
+    if (!failed_) Close(0);
     return !failed_;
   }
   int Saved() const { return saved_; }
@@ -212,50 +214,38 @@ class CFaxFileDecoder : public CFaxDecoder {
     if (!Save(picture_)) failed_ = true;
   }
 
+  // FAX_YYYY-MM-DD_HH-MM.BMP of the UTC time the picture began; one of the same minute (or
+  // one already in the folder) is saved as "_2", "_3" ...
   std::string FileName(double startSeconds) const {
     const time_t t = file_start_ + time_t(startSeconds);
     struct tm u {};
     gmtime_r(&t, &u);
     char name[64];
-    snprintf(name, sizeof name, "FAX_%04d-%02d-%02d_%02d-%02d", u.tm_year + 1900, u.tm_mon + 1,
-             u.tm_mday, u.tm_hour, u.tm_min);
-    // Pictures of the same minute (or one already in the folder) get "_2", "_3" ...
-    struct stat st {};
-    std::string path = dir_ + "/" + name + ".BMP";
-    for (int n = 2; stat(path.c_str(), &st) == 0; ++n)
-      path = dir_ + "/" + name + "_" + std::to_string(n) + ".BMP";
-    return path;
+    snprintf(name, sizeof name, "FAX_%04d-%02d-%02d_%02d-%02d.BMP", u.tm_year + 1900,
+             u.tm_mon + 1, u.tm_mday, u.tm_hour, u.tm_min);
+    return dir_ + "/" + name;
   }
 
+  // A picture the disk takes only in part keeps its first lines; the run then ends, as later
+  // pictures would not fit either.
   int Save(const Picture& p) {
     const int h = p.Height();
-    CDibSection dib;
-    HBITMAP bmp = dib.Create(p.width, h, 8);
-    if (!bmp) return Report("cannot make the picture", dib.Error());
-    RGBQUAD gray[256];
-    for (int i = 0; i < 256; ++i) {
-      const uint8_t g = uint8_t(255 - i);  // the decoder's palette: 0 white ... 255 black
-      gray[i] = RGBQUAD{g, g, g, 0};
+    std::string path, error;
+    int rows = 0;
+    if (!SaveFaxPicture(FileName(p.start_seconds), p.rows.data(), p.width, h, path, rows, error)) {
+      fprintf(stderr, "kestrel: decode fax: %s\n", error.c_str());
+      return 0;
     }
-    dib.SetPalette(bmp, gray, 256);
-    uint8_t* pixels = dib.AdrH(bmp);
-    const int bpl = dib.BPL(bmp);
-    for (int y = 0; y < h; ++y)  // rows are stored bottom-up
-      std::copy(p.rows.begin() + size_t(y) * p.width, p.rows.begin() + size_t(y + 1) * p.width,
-                pixels + size_t(h - 1 - y) * bpl);
-    const std::string path = FileName(p.start_seconds);
-    const int ok = dib.SaveFile(path.c_str(), bmp);
-    DeleteObject(bmp);
-    if (!ok) return Report(path + ": cannot write the picture", dib.Error());
     printf("%s\n", path.c_str());
     fflush(stdout);
     ++saved_;
+    if (rows < h) {
+      const size_t colon = error.rfind(": ");
+      fprintf(stderr, "kestrel: decode fax: %s: %d of %d lines kept (%s)\n", path.c_str(), rows,
+              h, colon == std::string::npos ? error.c_str() : error.c_str() + colon + 2);
+      return 0;
+    }
     return 1;
-  }
-
-  int Report(const std::string& what, int code) {
-    ::Fail("decode fax", what + " (" + CDibSection::ErrorText(code) + ")");
-    return 0;
   }
 
   int demod_, user_ioc_, rpm_;
@@ -313,6 +303,8 @@ int RunDecodeFax(int argc, char** argv) {
   struct stat st {};
   if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
     return Fail(subject, dir + ": no such folder");
+  std::string unwritable;
+  if (!PictureFolderWritable(dir, unwritable)) return Fail(subject, unwritable);
   const std::string path = a.Positional()[0];
   CWavBlockReader probe;
   if (!probe.Open(path, kStationBlock)) return Fail(subject, path + ": " + probe.Error());
@@ -337,7 +329,7 @@ int RunDecodeFax(int argc, char** argv) {
     if (decoder.Failed()) break;
   }
   if (!reader.Error().empty()) return Fail(subject, path + ": " + reader.Error());
-  if (!decoder.Finish()) return kExitUsage;
+  if (!decoder.Finish()) return kExitFailure;
   if (decoder.Saved() == 0) {
     fprintf(stderr, "kestrel: decode fax: %s: no picture received\n", path.c_str());
     return kExitFailure;

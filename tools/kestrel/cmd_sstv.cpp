@@ -3,12 +3,13 @@
 // it up (1024-sample blocks at 11025 Hz, the same durations at other rates).
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
-#include <filesystem>
 #include <string>
 
+#include "app/views/picture_capture.h"
 #include "spl/decoders/sstv_decoder.h"
 #include "tools/kestrel/args.h"
 #include "tools/kestrel/command.h"
@@ -20,7 +21,6 @@ constexpr double kStationRate = 11025.0;
 constexpr int kStationBlock = 1024;
 constexpr int kStationTaps = 64;
 constexpr int kMinRate = 6000;  // the 1000 ... 2500 Hz band-pass must fit below half the rate
-constexpr int kJpegQuality = 75;
 constexpr const char* kSubject = "decode sstv";
 
 // The tool's mode names; "auto" leaves the choice to the VIS code.
@@ -77,13 +77,16 @@ class CSavingSstvDecoder : public CSstvDecoder {
     char stem[64];
     snprintf(stem, sizeof stem, "SSTV_%04d-%02d-%02d_%02d-%02d", t.tm_year + 1900, t.tm_mon + 1,
              t.tm_mday, t.tm_hour, t.tm_min);
-    std::string path = dir_ + "/" + stem + ".JPG";
-    for (int k = 2; std::filesystem::exists(path); ++k)
-      path = dir_ + "/" + stem + "_" + std::to_string(k) + ".JPG";
     const SstvMode* m = SstvModeByNumber(GetMode());
-    const std::string vis = fixed_ ? std::string("mode set") : "VIS " + std::to_string(GetLastVIS());
-    if (!SaveJpeg(path.c_str(), GetPicture(), kJpegQuality)) {
-      fprintf(stderr, "kestrel: %s: %s\n", path.c_str(), ErrorText(Error()));
+    const std::string vis =
+        fixed_ ? std::string("mode set") : "VIS " + std::to_string(GetLastVIS());
+    std::string path, error;
+    if (!SaveSstvPictureAs(dir_ + "/" + stem + ".JPG", GetPicture(), path, error)) {
+      // A full disk fails every later picture alike: its reason is told once.
+      const size_t colon = error.rfind(": ");
+      const std::string reason = colon == std::string::npos ? error : error.substr(colon);
+      if (reason != last_reason_) fprintf(stderr, "kestrel: %s: %s\n", kSubject, error.c_str());
+      last_reason_ = reason;
       ++failed;
       return;
     }
@@ -98,6 +101,7 @@ class CSavingSstvDecoder : public CSstvDecoder {
   time_t start_;
   int rate_;
   bool fixed_;
+  std::string last_reason_;
   unsigned long reported_ = 0;
   long long samples_ = 0, picture_start_ = 0;
 };
@@ -144,10 +148,8 @@ int RunDecodeSstv(int argc, char** argv) {
   if (rate < kMinRate)
     return Fail(kSubject, std::to_string(rate) + " Hz sampling is too low for SSTV (at least " +
                               std::to_string(kMinRate) + " Hz)");
-  std::error_code ec;
-  std::filesystem::create_directories(dir, ec);
-  if (!std::filesystem::is_directory(dir))
-    return Fail(kSubject, "cannot make the folder " + dir);
+  std::string unwritable;
+  if (!PictureFolderWritable(dir, unwritable)) return Fail(kSubject, unwritable);
   const int block = Scaled(kStationBlock, rate);
   CWavBlockReader reader;
   if (!reader.Open(path, block)) return Fail(path, reader.Error());

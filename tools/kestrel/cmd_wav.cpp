@@ -18,7 +18,8 @@ const char* kUsage =
     "usage: kestrel wav info FILE\n"
     "info prints the format (tag and name, channels, rate, bits, block align), the length in\n"
     "samples and seconds and the peak level in dBFS. Damaged or unsupported files are\n"
-    "reported as \"kestrel: FILE: reason\" with exit status 2.\n";
+    "reported as \"kestrel: FILE: reason\" with exit status 2; a file cut off inside its data\n"
+    "is described as far as it goes, after \"kestrel: FILE: truncated: N of M bytes of data\".\n";
 
 int Info(const std::string& path) {
   CWavePlayer player;
@@ -28,8 +29,12 @@ int Info(const std::string& path) {
     const size_t colon = why.find(": ");
     return Fail(path, colon == std::string::npos ? why : why.substr(colon + 2));
   }
+  if (player.Truncated())
+    fprintf(stderr, "kestrel: %s: truncated: %d of %lld bytes of data\n", path.c_str(),
+            player.DataSize(), player.DeclaredDataSize());
   const WAVEFORMATEX* w = player.FileFormat();
   const CodecDriver* d = CodecFindDriver(w->wFormatTag);
+  const char* name = d ? d->name : w->wFormatTag == WAVE_FORMAT_IEEE_FLOAT ? "IEEE float" : "?";
   AudioBlock* block = nullptr;
   if (!NewAudioBlock(&block, kBlockSamples)) return Fail(path, "out of memory");
   long long samples = 0;
@@ -39,11 +44,15 @@ int Info(const std::string& path) {
     peak = std::max(peak, block->peak);
   }
   FreeAudioBlock(block);
-  long long frames = samples / w->nChannels;
+  long long frames = samples / player.PcmFormat()->nChannels;
   // A codec's last block may be padded; the "fact" chunk then has the true length.
   if (player.FactFrames() >= 0 && player.FactFrames() < frames) frames = player.FactFrames();
   printf("file:        %s\n", path.c_str());
-  printf("format:      0x%04X %s\n", unsigned(w->wFormatTag), d ? d->name : "?");
+  if (player.FileTag() == WAVE_FORMAT_EXTENSIBLE)
+    printf("format:      0x%04X extensible, 0x%04X %s\n", unsigned(player.FileTag()),
+           unsigned(w->wFormatTag), name);
+  else
+    printf("format:      0x%04X %s\n", unsigned(w->wFormatTag), name);
   printf("channels:    %d\n", int(w->nChannels));
   printf("rate:        %u Hz\n", unsigned(w->nSamplesPerSec));
   printf("bits:        %d\n", int(w->wBitsPerSample));

@@ -1,13 +1,21 @@
 // kestrel: the signal library without a display: wave files, sound devices, decoders,
 // transmitters, receiver control and satellite prediction from the command line.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
+#include "spl/primitives/nsperror.h"
 #include "tools/kestrel/command.h"
 
 int Fail(const std::string& subject, const std::string& reason) {
   fprintf(stderr, "kestrel: %s: %s\n", subject.c_str(), reason.c_str());
   return kExitUsage;
+}
+
+// A misused primitive is a fault of the tool's own input checks: say so and stop.
+static void ReportPrimitiveFault(const char* message, int fatal) {
+  fprintf(stderr, "kestrel: %s\n", message);
+  if (fatal) exit(kExitUsage);
 }
 
 static void Usage(FILE* out) {
@@ -17,6 +25,7 @@ static void Usage(FILE* out) {
 }
 
 int main(int argc, char** argv) {
+  SetPrimitiveErrorReporter(ReportPrimitiveFault);
   if (argc < 2) {
     Usage(stderr);
     return kExitUsage;

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <vector>
 
-
 namespace {
-constexpr int kPcmTag = 1;
 constexpr int kPcmBits = 16;
 constexpr float kMaxSample = 32767.0f;
 constexpr float kMinSample = -32768.0f;
@@ -34,21 +34,20 @@ int CWavBlockReader::Open(const std::string& path, int block_size) {
     return 0;
   }
   const int data = file_.Open(path.c_str(), wfx);
-  const int tag = wfx->wFormatTag, bits = wfx->wBitsPerSample, channels = wfx->nChannels;
   rate_ = int(wfx->nSamplesPerSec);
+  const int known = WaveSampleLayoutOf(wfx, &layout_);
   free(wfx);
   if (!file_.IsOpen()) {
     error_ = file_.LastError();
     if (error_.empty()) error_ = "cannot open the file";
     return 0;
   }
-  if (tag != kPcmTag || bits != kPcmBits || channels < 1 || channels > 2) {
-    error_ = "not a 16-bit PCM mono or stereo wave file";
+  if (!known) {
+    error_ = "not a PCM or floating-point wave file";
     file_.Close();
     return 0;
   }
-  channels_ = channels;
-  frames_ = left_ = data / (2 * channels_);
+  frames_ = left_ = data / (layout_.bytes * layout_.channels);
   if (frames_ == 0) {
     error_ = "the file holds no samples";
     file_.Close();
@@ -60,21 +59,28 @@ int CWavBlockReader::Open(const std::string& path, int block_size) {
     file_.Close();
     return 0;
   }
+  // Commands open a file twice (a probe for its rate, then the reading): one notice a file.
+  static std::set<std::string> noticed;
+  if (file_.Truncated() && noticed.insert(path).second)
+    fprintf(stderr, "kestrel: %s: truncated: %d of %lld bytes of data\n", path.c_str(), data,
+            file_.DeclaredDataSize());
   return 1;
 }
 
 AudioBlock* CWavBlockReader::Next(bool pad) {
   if (!block_ || left_ <= 0) return nullptr;
   const int frames = int(std::min<long long>(left_, block_size_));
-  std::vector<int16_t> raw(size_t(frames) * size_t(channels_));
-  const int got = file_.Read(raw.data(), int(raw.size() * sizeof(int16_t)));
-  const int whole = got / int(sizeof(int16_t)) / channels_;
+  const int frame_bytes = layout_.bytes * layout_.channels;
+  raw_.resize(size_t(frames) * size_t(frame_bytes));
+  const int whole = file_.Read(raw_.data(), int(raw_.size())) / frame_bytes;
   if (whole <= 0) {
     left_ = 0;
     return nullptr;
   }
   left_ = whole < frames ? 0 : left_ - frames;  // a short read is the file's real end
-  for (int i = 0; i < whole; ++i) block_->data[i] = raw[size_t(i) * size_t(channels_)];
+  narrowed_.resize(size_t(whole));
+  WaveNarrowFrames(raw_.data(), whole, layout_, 1, narrowed_.data());
+  for (int i = 0; i < whole; ++i) block_->data[i] = narrowed_[size_t(i)];
   int count = whole;
   if (pad) {
     std::fill(block_->data + whole, block_->data + block_size_, 0.0f);

@@ -1,7 +1,8 @@
-// Wave files for the decode and transmit modes: a reader that hands a 16-bit PCM file out in
-// sound-card-sized blocks at the file's own rate, and a writer of mono 16-bit PCM blocks.
+// Wave files for the decode and transmit modes: a reader that hands a PCM or float file out in
+// sound-card-sized 16-bit blocks at the file's own rate, and a writer of mono 16-bit PCM blocks.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "spl/audio/audio_block.h"
 #include "spl/audio/wave_file.h"
@@ -13,9 +14,11 @@ class CWavBlockReader {
   CWavBlockReader& operator=(const CWavBlockReader&) = delete;
   ~CWavBlockReader();
 
-  // Opens a 16-bit PCM file (mono, or stereo of which the left channel is used) to be read in
-  // blocks of block_size samples. 0 with Error() set for a file that is missing, damaged, not
-  // 16-bit PCM, or holds no samples.
+  // Opens a PCM file of 8 to 32 bits or a 32-bit float file, plain or extensible, of which the
+  // first channel is used, to be read in blocks of block_size samples narrowed to 16 bits. 0
+  // with Error() set for a file that is missing, damaged, of a codec, or holds no samples. A
+  // file cut off inside its data is read as far as it goes, with Truncated() set and the
+  // notice "kestrel: PATH: truncated: N of M bytes of data" on standard error, once a file.
   int Open(const std::string& path, int block_size);
   // The next block (measured, tick 0), owned by the reader and valid until the next call; the
   // last one may be short, and with pad it is filled up with silence to the block size instead.
@@ -23,12 +26,16 @@ class CWavBlockReader {
   AudioBlock* Next(bool pad = false);
   int Rate() const { return rate_; }
   long long Frames() const { return frames_; }
+  int Truncated() const { return file_.Truncated(); }
   const std::string& Error() const { return error_; }
 
  private:
   CWaveFile file_;
   AudioBlock* block_ = nullptr;
-  int rate_ = 0, channels_ = 0, block_size_ = 0;
+  WaveSampleLayout layout_;
+  std::vector<uint8_t> raw_;
+  std::vector<int16_t> narrowed_;
+  int rate_ = 0, block_size_ = 0;
   long long frames_ = 0, left_ = 0;
   std::string error_;
 };
