@@ -202,6 +202,7 @@ class CStationCore : private CStationEvents {
   int SquelchLevel(const AudioBlock* b);
   void Draw(int kind, const AudioBlock* b, int wParam = 0);
   void ShowState(int code);
+  void StoreAndSend(int offset, int value, int (CRadio::*send)(int));
   void ShowFrequency();
   void ShowMode();
   void AudioSquelchLamps(int open);

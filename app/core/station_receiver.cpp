@@ -40,6 +40,13 @@ void CStationCore::SetFrequency(double kHz) {
   ui_->ReceiverChanged();
 }
 
+// Every receiver value: kept in the settings, sent while connected, shown again.
+void CStationCore::StoreAndSend(int offset, int value, int (CRadio::*send)(int)) {
+  settings_.SetInt(offset, value);
+  if (connected_) (radio_.*send)(value);
+  ui_->ReceiverChanged();
+}
+
 void CStationCore::SetMode(int modeBit) {
   settings_.SetInt(kCfgMode, modeBit);
   if (connected_) radio_.Radio_SetMode(modeBit);
@@ -47,29 +54,13 @@ void CStationCore::SetMode(int modeBit) {
   ui_->ReceiverChanged();
 }
 
-void CStationCore::SetAgc(int on) {
-  settings_.SetInt(kCfgAgc, on);
-  if (connected_) radio_.Radio_SetAGC(on);
-  ui_->ReceiverChanged();
-}
+void CStationCore::SetAgc(int on) { StoreAndSend(kCfgAgc, on, &CRadio::Radio_SetAGC); }
 
-void CStationCore::SetNoiseBlanker(int on) {
-  settings_.SetInt(kCfgNoiseBlanker, on);
-  if (connected_) radio_.Radio_SetNB(on);
-  ui_->ReceiverChanged();
-}
+void CStationCore::SetNoiseBlanker(int on) { StoreAndSend(kCfgNoiseBlanker, on, &CRadio::Radio_SetNB); }
 
-void CStationCore::SetAttenuator(int on) {
-  settings_.SetInt(kCfgAttenuator, on);
-  if (connected_) radio_.Radio_SetAtt(on);
-  ui_->ReceiverChanged();
-}
+void CStationCore::SetAttenuator(int on) { StoreAndSend(kCfgAttenuator, on, &CRadio::Radio_SetAtt); }
 
-void CStationCore::SetIfWidth(int kHz) {
-  settings_.SetInt(kCfgIfWidth, kHz);
-  if (connected_) radio_.Radio_SetZFWidth(kHz);
-  ui_->ReceiverChanged();
-}
+void CStationCore::SetIfWidth(int kHz) { StoreAndSend(kCfgIfWidth, kHz, &CRadio::Radio_SetZFWidth); }
 
 void CStationCore::SetStep(int step) {
   settings_.SetInt(kCfgStep, step);
@@ -78,16 +69,12 @@ void CStationCore::SetStep(int step) {
 
 void CStationCore::SetSquelch(int level) {
   if (!(radio_.CapabilityMask & kCapSquelch)) return SetSquelchThreshold(level);
-  settings_.SetInt(kCfgSquelch, level);
-  if (connected_) radio_.Radio_SetSquelch(level);
-  ui_->ReceiverChanged();
+  StoreAndSend(kCfgSquelch, level, &CRadio::Radio_SetSquelch);
 }
 
 void CStationCore::SetVolume(int level) {
   if (!(radio_.CapabilityMask & kCapVolume)) return SetSoftVolume(level);
-  settings_.SetInt(kCfgVolume, level);
-  if (connected_) radio_.Radio_SetVolume(level);
-  ui_->ReceiverChanged();
+  StoreAndSend(kCfgVolume, level, &CRadio::Radio_SetVolume);
 }
 
 void CStationCore::SetSquelchThreshold(int level) {
