@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/core/safe_file.h"
+#include "spl/dsp/audio_squelch.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ const IntDefault kIntDefaults[] = {
     {kCfgFileListening, 0}, {kCfgListenRepeat, 0}, {kCfgFilteredListen, 0},
     {kCfgEqualizerPosition, -1}, {kCfgPlaybackVolume, 100}, {kCfgRecordVolume, 100},
     {kCfgAudioPage, 0}, {kCfgScanning, 0}, {kCfgScanStopOnSignal, 0},
-    {kCfgSquelchThreshold, 40}, {kCfgScanEventSource, 0},
+    {kCfgSquelchThreshold, kDefaultSquelchLevel}, {kCfgScanEventSource, 0},
     {kCfgScanDwellBlocks, 0}, {kCfgScanRecordCount, 0},
     {kCfgSampleRate, 11025}, {kCfgBlockSize, 1024}, {kCfgFilterLength, 64},
     {kCfgTextRequestLeft, 0}, {kCfgTextRequestTop, 0}, {kCfgTextRequestRight, 0},

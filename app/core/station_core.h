@@ -55,7 +55,6 @@ constexpr int kTextLimit = 0x40000;  // characters the receive view keeps
 // The decoders' fixed set-up at the reference rate: CW, PSK31 (carrier 1000 Hz).
 constexpr int kCwTaps = 128;
 constexpr int kPsk31Taps = 128;
-constexpr int kSquelchMeasure = 1024;  // samples the audio squelch measures per block
 constexpr int kUnchangedVolume = 100;                // percent
 constexpr float kPeakToPercent = 0.0030517578125f;  // a block's peak -> percent of full scale
 // Scales block by percent (kUnchangedVolume leaves it) and measures it.

@@ -4,6 +4,10 @@
 
 #include "spl/audio/audio_block.h"
 
+// Samples the station measures per block (at most), and the level at which it opens by default.
+constexpr int kSquelchMeasure = 1024;
+constexpr int kDefaultSquelchLevel = 40;
+
 class CAudioSquelch {
  public:
   CAudioSquelch() = default;

@@ -87,9 +87,23 @@ AudioBlock* CWavBlockReader::Next(bool pad) {
     count = block_size_;
   }
   block_->count = count;
+  if (squelch_level_ > 0 && CAudioSquelch::Level(squelch_.GetSpecDiff(block_)) < squelch_level_)
+    std::fill(block_->data, block_->data + count, 0.0f);
   MeasureAudioBlock(block_);
   block_->tick = 0;
   return block_;
+}
+
+int CWavBlockReader::SetSquelch(int level) {
+  if (!block_) return 0;
+  squelch_level_ = 0;
+  if (level <= 0) return 1;
+  // The measure wants a power of two, and no more samples than the station measures.
+  int n = 4;
+  while (n * 2 <= std::min(block_size_, kSquelchMeasure)) n *= 2;
+  if (!squelch_.Init(rate_, n)) return 0;
+  squelch_level_ = level;
+  return 1;
 }
 
 CWavWriter::~CWavWriter() {

@@ -6,6 +6,7 @@
 
 #include "spl/audio/audio_block.h"
 #include "spl/audio/wave_file.h"
+#include "spl/dsp/audio_squelch.h"
 
 class CWavBlockReader {
  public:
@@ -24,6 +25,9 @@ class CWavBlockReader {
   // last one may be short, and with pad it is filled up with silence to the block size instead.
   // Null at the end of the file.
   AudioBlock* Next(bool pad = false);
+  // Blocks whose audio squelch level (0 ... 255) lies below level come out as silence, as the
+  // station mutes them; 0 lets every block through. 1, or 0 before Open.
+  int SetSquelch(int level);
   int Rate() const { return rate_; }
   long long Frames() const { return frames_; }
   int Truncated() const { return file_.Truncated(); }
@@ -32,6 +36,8 @@ class CWavBlockReader {
  private:
   CWaveFile file_;
   AudioBlock* block_ = nullptr;
+  CAudioSquelch squelch_;
+  int squelch_level_ = 0;
   WaveSampleLayout layout_;
   std::vector<uint8_t> raw_;
   std::vector<int16_t> narrowed_;
