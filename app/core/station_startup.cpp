@@ -7,6 +7,7 @@
 #include "app/core/sim_station.h"
 #include "app/core/station_core.h"
 #include "app/core/station_paths.h"
+#include "app/lists/frq_csv.h"
 #include "spl/audio/sound_device.h"
 #include "spl/decoders/rtty_config.h"
 
@@ -91,6 +92,8 @@ int CStationCore::Init(const std::string& baseFolder, CStationUi* ui, CPageWindo
   LoadSettings(true);
   std::string why;
   if (!MakeStationFolders(settings_, &why)) return Message(why), 0;
+  // The first start fills the frequency list from the starter list shipped with the station.
+  if (!EnsureFrqDatabase(settings_.GetPath(kCfgDataFolder), DefaultFrqStarterPath(), &why)) Message(why);
   DeleteLockFiles(base_);
   capture_events_ = std::make_unique<CCaptureEvents>(*this);
   text_capture_.Init(settings_.GetPath(kCfgTextFolder), capture_events_.get());

@@ -8,6 +8,7 @@ int RunMixer(int argc, char** argv);
 int RunPicture(int argc, char** argv);
 int RunPlay(int argc, char** argv);
 int RunRecord(int argc, char** argv);
+int RunRecords(int argc, char** argv);
 int RunRig(int argc, char** argv);
 int RunSynop(int argc, char** argv);
 int RunSquelch(int argc, char** argv);
@@ -15,6 +16,7 @@ int RunSpectrogram(int argc, char** argv);
 int RunStation(int argc, char** argv);
 int RunSpectrum(int argc, char** argv);
 int RunFilterCurve(int argc, char** argv);
+int RunFrqlist(int argc, char** argv);
 int RunSat(int argc, char** argv);
 int RunScan(int argc, char** argv);
 int RunSettings(int argc, char** argv);
@@ -25,11 +27,13 @@ const ToolCommand kToolCommands[] = {
     {"decode", "decode a wave file (or text) and print what it carries", RunDecode},
     {"demo", "run the audio loop end to end on a built-in signal", RunDemo},
     {"equalize", "run the equalizer over a wave file (a curve file or gain ranges)", RunEqualize},
+    {"frqlist", "the station's frequency list (FrqData.mdb): list, show, import and export CSV, apply", RunFrqlist},
     {"locator", "Maidenhead locator to latitude and longitude and back", RunLocator},
     {"mixer", "show, save and restore the sound card mixer of a capture device", RunMixer},
     {"picture", "look into BMP and JPEG files, convert between them and pixel depths", RunPicture},
     {"play", "play a wave file on a sound device", RunPlay},
     {"record", "record a sound device (or a file) into a wave file, any codec", RunRecord},
+    {"records", "timer, channel and satellite list files (.tim .scl .sbl): show, add, toggle, delete", RunRecords},
     {"rig", "receiver types, tune a receiver, watch its S-meter, simulate one", RunRig},
     {"sat", "satellite positions and passes from two-line element sets", RunSat},
     {"scan", "scan a frequency range with a receiver, hold on signals, save the report", RunScan},
