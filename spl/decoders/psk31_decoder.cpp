@@ -2,65 +2,36 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
 
 #include "spl/audio/block_steps.h"
 #include "spl/decoders/decoder_windows.h"
-#include "spl/decoders/psk31_symbol_state.h"
-#include "spl/dsp/pll_state.h"
+#include "spl/decoders/qpsk_code.h"
 #include "spl/decoders/varicode.h"
 
 namespace {
 
-// Filter lengths and the loop's history are those of the station's 11025 Hz; other rates
-// scale the filter lengths so that the filters keep their shape.
+// The display band-pass: 256 taps at the station's 11025 Hz, in proportion at other rates.
 constexpr double kReferenceRate = 11025.0;
 constexpr int kBandPassOrder = 256;
-constexpr int kLowPassOrder = 64;
 constexpr float kBandHalfWidth = 32.0f;  // Hz either side of the carrier
-constexpr float kLowPassCutoff = 60.0f;  // Hz
 constexpr unsigned long kFilterWindow = kFilterWindowHann;
 constexpr double kSymbolSeconds = 0.032;  // 31.25 Bd
-constexpr double kLoopGain = 100.0;       // Hz per unit of loop error
-constexpr double kBpskArmFactor = 0.03;
-constexpr double kQpskArmFactor = 0.025;
-constexpr int kBpskLock = 20;  // symbols a confirmed boundary keeps the decoder printing
-constexpr int kQpskLock = 30;
-constexpr int kTimingShare = 10;  // a tenth of the timing error is corrected per symbol
-// Display ranges of the loop output (degrees).
-constexpr float kBpskLoopMin = -185.0f, kBpskLoopMax = 180.0f, kBpskLoopPeak = 185.0f;
-constexpr float kQpskLoopMax = 400.0f;
-constexpr float kQpskPhaseMax = 360.0f;
-constexpr float kQpskEdge = 89.0f;  // a quantised phase step larger than this is a boundary
 constexpr int kMinRate = 1000, kMaxRate = 384000;
 constexpr uint32_t kCharacterGap = 3;  // the two 0 bits that close every character
+constexpr int kQpskPhases = 4;
+constexpr double kQuarterTurn = M_PI / 2.0;
+constexpr float kDegreesPerRadian = float(180.0 / M_PI);
+constexpr float kBpskDisplayMin = -180.0f, kBpskDisplayMax = 180.0f;
+constexpr float kQpskDisplayMax = 360.0f;
+constexpr int kMaxQuality = 100;
+// From this quality on the receiver holds its carrier against the search, whatever the squelch.
+constexpr int kHeldQuality = 40;
+constexpr long kLookBackSymbols = 64;  // two seconds
+constexpr double kQpskQualityShare = 1.0 / 48.0;  // per symbol
+// The trellis bends its decisions towards noise: noise alone agrees with them about this much.
+constexpr double kQpskChanceAgreement = 0.6;
 
 int Scaled(int taps, int rate) { return std::max(2, int(std::lround(taps * (rate / kReferenceRate)))); }
-
-int QuantisedPhase(float v) {
-  if (v > 45.0f && v < 135.0f) return 90;
-  if (v > 225.0f && v < 315.0f) return 270;
-  if (v > 135.0f && v < 225.0f) return 180;
-  return 0;
-}
-
-void MeasureAgainstZero(AudioBlock* b) {
-  float lo = 0.0f, hi = 0.0f;
-  for (int i = 0; i < b->count; ++i) {
-    lo = std::min(lo, b->data[i]);
-    hi = std::max(hi, b->data[i]);
-  }
-  b->min = lo;
-  b->max = hi;
-  b->peak = std::max(-lo, hi);
-}
-
-void SetHeader(AudioBlock* b, float lo, float hi, float peak) {
-  b->min = lo;
-  b->max = hi;
-  b->peak = peak;
-}
 
 }  // namespace
 
@@ -68,12 +39,9 @@ CPSK31Decoder::~CPSK31Decoder() { Release(); }
 
 void CPSK31Decoder::Release() {
   FreeAudioBlock(band_);
-  FreeAudioBlock(loop_out_);
+  FreeAudioBlock(demodulated_);
   FreeAudioBlock(staging_);
-  band_ = loop_out_ = staging_ = nullptr;
-  free(symbols_);
-  symbols_ = nullptr;
-  symbol_capacity_ = 0;
+  band_ = demodulated_ = staging_ = nullptr;
   viterbi_.reset();
 }
 
@@ -82,50 +50,57 @@ int CPSK31Decoder::Init(int carrier, int sampleRate, int blockSize, int taps) {
       carrier - kBandHalfWidth <= 0.0f || 2.0f * (carrier + kBandHalfWidth) >= float(sampleRate))
     return 0;
   Release();
-  // The loop and symbol-phase state is shared by the process: a new decoder starts afresh,
-  // never from what an earlier one left behind.
-  ResetPllProcessState();
-  ResetQpsk31SymbolState();
   carrier_ = carrier;
   rate_ = sampleRate;
   block_ = blockSize;
   taps_ = taps;
-  previous_ = 0.0f;
   register_ = 0;
   lock_ = 0;
-  fill_ = 0;
-  before_ = 0;
+  step_degrees_ = 0.0f;
+  std::fill(std::begin(steps_), std::end(steps_), std::complex<float>{});
+  step_count_ = step_pos_ = 0;
+  decided_ = 0;
+  qpsk_quality_ = kQpskChanceAgreement;  // quality 0, as close to opening as noise gets
+  held_count_ = 0;
+  symbols_ = 0;
   symbol_ = int(rate_ * kSymbolSeconds + 0.5);
-  if (!NewAudioBlock(&band_, block_) || !NewAudioBlock(&loop_out_, block_) ||
+  if (!NewAudioBlock(&band_, block_) || !NewAudioBlock(&demodulated_, block_) ||
       !NewAudioBlock(&staging_, block_))
     return 0;
-  symbol_capacity_ = 2 * std::max(block_, symbol_);
-  symbols_ = static_cast<float*>(calloc(size_t(symbol_capacity_), sizeof(float)));
-  if (!symbols_) return 0;
   viterbi_ = std::make_unique<CViterbiDecoderQPSK>();
   if (!band_pass_.Init(rate_, block_, Scaled(kBandPassOrder, rate_)) ||
       !band_pass_.CreateBP(float(carrier) - kBandHalfWidth, float(carrier) + kBandHalfWidth,
                            kFilterWindow))
     return 0;
-  // The loop starts on the carrier and keeps one block of history, which its QPSK decisions
-  // read one block late.
-  if (!loop_.Init(rate_, carrier_, kLoopGain, block_)) return 0;
-  loop_.SetTPFactor(kBpskArmFactor);
-  if (!low_pass_.Init(rate_, block_, Scaled(kLowPassOrder, rate_)) ||
-      !low_pass_.CreateTP(kLowPassCutoff, kFilterWindow))
-    return 0;
+  if (!demodulator_.Init(carrier_, rate_)) return 0;
+  demodulator_.SetOrder(bpsk_ ? 2 : kQpskPhases);
   return 1;
 }
 
 void CPSK31Decoder::SetBPSKModeActive(int bpsk) {
-  bpsk_ = bpsk;
-  loop_.SetBPSKMode(bpsk);
+  bpsk_ = bpsk ? 1 : 0;
+  demodulator_.SetOrder(bpsk_ ? 2 : kQpskPhases);
 }
 
 int CPSK31Decoder::SetReverseMode(int reverse) {
   const int old = reverse_;
   reverse_ = reverse ? 1 : 0;
   return old;
+}
+
+void CPSK31Decoder::SetQualityThreshold(int q) { threshold_ = std::clamp(q, 0, kMaxQuality); }
+
+int CPSK31Decoder::CodedQuality() const {
+  const double q = (qpsk_quality_ - kQpskChanceAgreement) / (1.0 - kQpskChanceAgreement);
+  return std::clamp(int(std::lround(kMaxQuality * q)), 0, kMaxQuality);
+}
+
+int CPSK31Decoder::GetQuality() const {
+  // QPSK: the phase scatter rises quickly on a strong signal; agreement with the decoded bits
+  // tells a weak one from noise.
+  const int scatter =
+      std::clamp(int(std::lround(kMaxQuality * demodulator_.GetQuality())), 0, kMaxQuality);
+  return bpsk_ ? scatter : std::max(scatter, CodedQuality());
 }
 
 int CPSK31Decoder::Connect(HWND wnd, int channel) { return windows_.Connect(wnd, channel); }
@@ -139,139 +114,95 @@ void CPSK31Decoder::Decode(const AudioBlock* in) {
 
 void CPSK31Decoder::DecodeStep(const AudioBlock* in) {
   // The work blocks take the length of this step, so a short block leaves no stale samples.
-  band_->count = loop_out_->count = in->count;
+  band_->count = demodulated_->count = in->count;
   band_pass_.Filter(in, band_, 1);
   windows_.Post(band_, kPsk31BandPassChannel);
-  if (bpsk_)
-    DecodeBpsk();
-  else
-    DecodeQpsk();
+  for (int i = 0; i < in->count; ++i) {
+    if (demodulator_.Push(in->data[i])) TakeSymbol();
+    demodulated_->data[i] = step_degrees_;
+  }
+  demodulated_->min = bpsk_ ? kBpskDisplayMin : 0.0f;
+  demodulated_->max = demodulated_->peak = bpsk_ ? kBpskDisplayMax : kQpskDisplayMax;
+  windows_.Post(demodulated_, kPsk31DemodulatedChannel);
 }
 
-void CPSK31Decoder::AppendSymbols(const AudioBlock* b) {
-  // The buffer holds less than one symbol between blocks and two blocks' worth in all.
-  const int n = std::min(b->count, symbol_capacity_ - fill_);
-  memcpy(symbols_ + fill_, b->data, size_t(n) * sizeof(float));
-  fill_ += n;
+void CPSK31Decoder::TakeSymbol() {
+  std::complex<float> d = demodulator_.Difference();
+  ++symbols_;
+  // QPSK: a loop a quarter of the symbol rate off still shows a clean fourth power, but the
+  // decoded bits no longer agree with the steps: only that agreement holds the carrier.
+  demodulator_.SetHeld((bpsk_ ? GetQuality() : CodedQuality()) >= kHeldQuality);
+  UpdateSquelch();
+  if (bpsk_) {
+    step_degrees_ = std::arg(d) * kDegreesPerRadian;
+    TakeBit(d.real() > 0.0f ? 1 : 0);  // no reversal: a 1 bit
+    return;
+  }
+  if (reverse_) d = std::conj(d);  // the other sideband turns the other way
+  float degrees = std::arg(d) * kDegreesPerRadian;
+  step_degrees_ = degrees < 0.0f ? degrees + kQpskDisplayMax : degrees;
+  // Soft decisions: the distance of the step from each keying phase, on the scale of the
+  // recent steps: |d| - Re(d conj(phase)), never negative; a constant shared by the four costs
+  // leaves the trellis decisions alone.
+  const double scale = demodulator_.DifferenceScale(), size = std::abs(d);
+  double cost[kQpskPhases];
+  for (int s = 0; s < kQpskPhases; ++s) {
+    const std::complex<double> ref = std::polar(1.0, s * kQuarterTurn);
+    cost[s] = (size - (std::complex<double>(d) * std::conj(ref)).real()) / scale;
+  }
+  steps_[step_pos_] = d;
+  step_pos_ = (step_pos_ + 1) % kStepHistory;
+  step_count_ = std::min(step_count_ + 1, kStepHistory);
+  if (!viterbi_->AddSoftValues(cost)) return;
+  const int bit = viterbi_->GetLastBit();
+  RateQpskBit(bit);
+  UpdateSquelch();
+  TakeBit(bit);
 }
 
-void CPSK31Decoder::Consume(int n) {
-  n = std::clamp(n, 0, fill_);
-  memmove(symbols_, symbols_ + n, size_t(fill_ - n) * sizeof(float));
-  fill_ -= n;
+void CPSK31Decoder::RateQpskBit(int bit) {
+  // The bit left the trellis the decision depth after the symbol that carried it; the symbol
+  // follows from it and the four bits before. A real signal agrees with its own decisions
+  // (about 1); noise agrees only as far as the trellis bent the decisions towards it.
+  decided_ = (decided_ << 1) | uint32_t(bit & 1);
+  const int back = viterbi_->GetDepth();
+  if (step_count_ < back) return;
+  int state = 0;  // bit 3 the newest earlier bit, bit 0 the oldest
+  for (int i = 0; i < kQpskWindowBits - 1; ++i)
+    if (decided_ & (1u << (i + 1))) state |= 1 << (kQpskWindowBits - 2 - i);
+  const int expected = QpskExpectedSymbol(state, bit);
+  const std::complex<float> d = steps_[(step_pos_ - back + kStepHistory) % kStepHistory];
+  const float size = std::abs(d);
+  if (!(size > 0.0f)) return;
+  const double agreement = (d * std::polar(1.0f, -float(expected * kQuarterTurn))).real() / size;
+  qpsk_quality_ += kQpskQualityShare * (agreement - qpsk_quality_);
 }
 
-void CPSK31Decoder::Frame() {
-  if (lock_ == 0 || register_ == 0 || (register_ & kCharacterGap) != 0) return;
+void CPSK31Decoder::TakeBit(int bit) {
+  register_ = (register_ << 1) | uint32_t(bit & 1);
+  if (register_ == 0 || (register_ & kCharacterGap) != 0) return;
+  // The squelch holds back whole characters; the framing goes on underneath.
   const int ch = VaricodeLookupBits(register_ >> 2);
-  if (ch >= 0) Char(ch);
   register_ = 0;
+  if (ch < 0) return;
+  if (lock_) {
+    Char(ch);
+    return;
+  }
+  if (held_count_ == kHeldChars) {
+    std::copy(held_ + 1, held_ + kHeldChars, held_);
+    --held_count_;
+  }
+  held_[held_count_++] = {ch, symbols_};
 }
 
-void CPSK31Decoder::DecodeBpsk() {
-  const int n = symbol_;
-  MeasureAgainstZero(band_);
-  SetHeader(loop_out_, kBpskLoopMin, kBpskLoopMax, kBpskLoopPeak);
-  loop_.DoCostasLoop(band_, loop_out_, 0, n);
-  low_pass_.Filter(loop_out_, band_, 1);
-  AppendSymbols(band_);
-  while (fill_ >= n) {
-    double sum = 0.0;
-    for (int i = 0; i < n; ++i) sum += symbols_[i];
-    const float value = float(sum / n / n);  // only its sign matters
-    const bool same = (value > 0.0f) == (previous_ > 0.0f);
-    register_ = (register_ << 1) | (same ? 1u : 0u);
-    previous_ = value;
-    Frame();
-    Consume(BpskTiming());
+void CPSK31Decoder::UpdateSquelch() {
+  const int open = threshold_ == 0 || GetQuality() >= threshold_ ? 1 : 0;
+  if (open && !lock_) {
+    // Opening: what was framed in the look-back time came from this signal.
+    for (int i = 0; i < held_count_; ++i)
+      if (symbols_ - held_[i].symbol <= kLookBackSymbols) Char(held_[i].ch);
+    held_count_ = 0;
   }
-  MeasureAudioBlock(band_);
-  windows_.Post(band_, kPsk31DemodulatedChannel);
-}
-
-int CPSK31Decoder::BpskTiming() {
-  const int n = symbol_, t = symbol_ / kTimingShare;
-  if (fill_ <= n + t) return n;
-  for (int i = n - t; i < n + t; ++i) {
-    const float a = symbols_[i], b = symbols_[i + 1];
-    if ((a <= 0.0f && b > 0.0f) || (a > 0.0f && b <= 0.0f)) {
-      lock_ = kBpskLock;
-      return n - (n - i) / kTimingShare;
-    }
-  }
-  if (lock_ > 0) {
-    --lock_;
-    return n;
-  }
-  return t;  // unlocked: the clock slides by a tenth of a symbol
-}
-
-int CPSK31Decoder::MapQpskSymbol(float m) {
-  int& real_phase = GetQpsk31SymbolState().last_real_phase;
-  int symbol = -1;
-  if (m > 45.0f && m < 135.0f) {
-    symbol = 1;
-  } else if (m > 225.0f && m < 315.0f) {
-    symbol = 3;
-  } else if (m < 45.0f) {
-    symbol = real_phase == 180 ? 2 : 0;
-    real_phase = 0;
-  } else if (m > 135.0f && m < 225.0f) {
-    symbol = real_phase != 180 ? 2 : 0;
-    real_phase = 180;
-  }
-  if (reverse_ && (symbol == 1 || symbol == 3)) symbol = 4 - symbol;
-  return symbol;
-}
-
-void CPSK31Decoder::DecodeQpsk() {
-  const int n = symbol_, t = symbol_ / kTimingShare;
-  Qpsk31SymbolState& state = GetQpsk31SymbolState();
-  loop_.SetTPFactor(kQpskArmFactor);
-  MeasureAudioBlock(band_);
-  SetHeader(loop_out_, 0.0f, kQpskLoopMax, kQpskLoopMax);
-  loop_.DoCostasLoop(band_, loop_out_, state.phase_offset, n);
-  low_pass_.Filter(loop_out_, band_, 1);
-  const float gain = low_pass_.GetSkalFak();
-  if (gain > 0.0f)
-    for (int i = 0; i < band_->count; ++i) band_->data[i] /= gain;
-  SetHeader(band_, 0.0f, kQpskPhaseMax, kQpskPhaseMax);
-  before_ = fill_;
-  AppendSymbols(band_);
-  while (fill_ >= n) {
-    double sum = 0.0;
-    for (int i = 0; i < n; ++i) sum += symbols_[i];
-    const float m = float(sum / n);
-    const int symbol = MapQpskSymbol(m);
-    if (symbol >= 0 && viterbi_->AddNewValue(symbol))
-      register_ = (register_ << 1) | uint32_t(viterbi_->GetLastBit());
-    previous_ = m;
-    Frame();
-    Consume(QpskTiming(before_));
-  }
-  windows_.Post(band_, kPsk31DemodulatedChannel);
-  // The offset handed to the loop with the next block.
-  unsigned offset = unsigned(state.phase_offset);
-  while (offset < unsigned(block_)) offset += unsigned(n);
-  offset %= unsigned(block_);
-  state.phase_offset = std::max(0, int(offset) - t);
-}
-
-int CPSK31Decoder::QpskTiming(int before) {
-  const int n = symbol_, t = symbol_ / kTimingShare;
-  if (fill_ <= n + t) return n;
-  Qpsk31SymbolState& state = GetQpsk31SymbolState();
-  state.phase_offset = n - before;
-  for (int i = n - t; i < n + t; ++i) {
-    if (std::abs(QuantisedPhase(symbols_[i]) - QuantisedPhase(symbols_[i + 1])) > kQpskEdge) {
-      lock_ = kQpskLock;
-      return n - (n - i) / kTimingShare;
-    }
-  }
-  if (lock_ > 0) --lock_;
-  if (lock_ <= 0) {
-    state.phase_offset = 0;
-    return t;
-  }
-  return n;
+  lock_ = open;
 }

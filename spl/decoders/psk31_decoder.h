@@ -1,8 +1,11 @@
 // CPSK31Decoder: PSK31 keyboard-to-keyboard text at 31.25 symbols per second, as BPSK31
 // (differential binary phase keying) or QPSK31 (four phases carrying a rate-1/2 convolutional
-// code, decoded by CViterbiDecoderQPSK). A Costas loop locks to the carrier; this class does
-// symbol timing, bit decisions and Varicode framing and hands each character to Char.
+// code, decoded by CViterbiDecoderQPSK). CPsk31Demodulator finds and follows the carrier near the
+// set tone and delivers the phase step of each symbol; this class turns the steps into bits
+// (BPSK: the sign; QPSK: soft decisions into the Viterbi decoder), frames the Varicode and hands
+// each character to Char while the signal quality is above the squelch threshold.
 #pragma once
+#include <complex>
 #include <cstdint>
 #include <memory>
 
@@ -11,11 +14,13 @@
 #include "spl/decoders/decoder_windows.h"
 #include "spl/decoders/viterbi_decoder_qpsk.h"
 #include "spl/dsp/filter.h"
-#include "spl/dsp/pll.h"
+#include "spl/decoders/psk31_demodulator.h"
 
 // Signal kinds posted to the connected windows.
 constexpr int kPsk31BandPassChannel = 7;     // carrier band-pass output
-constexpr int kPsk31DemodulatedChannel = 8;  // demodulated signal (BPSK) or symbol phase (QPSK)
+constexpr int kPsk31DemodulatedChannel = 8;  // phase step of the last symbol (degrees)
+// Squelch: quality (0 ... 100) below which nothing is printed; noise alone stays under it.
+constexpr int kPsk31DefaultQualityThreshold = 50;
 
 class CPSK31Decoder {
  public:
@@ -27,9 +32,10 @@ class CPSK31Decoder {
   virtual ~CPSK31Decoder();
 
   // carrier (Hz) with its +-32 Hz band inside 0 ... rate / 2; sampleRate 1000 ... 384000 Hz;
-  // blockSize >= 1 (samples per Decode step); taps is stored only (the filters have 256 and 64
-  // taps at 11025 Hz, in proportion at other rates). 1, or 0 (object unchanged) for bad values,
-  // 0 after a failed allocation.
+  // blockSize >= 1 (samples per Decode step); taps is stored only. All receiver state starts
+  // afresh (the carrier search, loops, symbol clock, Viterbi decoder; the mode, sideband and
+  // squelch settings stay). 1, or 0 (object unchanged) for bad values, 0 after a failed
+  // allocation.
   int Init(int carrier, int sampleRate, int blockSize, int taps);
   // 1 BPSK31, 0 QPSK31; takes effect at the next block.
   void SetBPSKModeActive(int bpsk);
@@ -41,45 +47,68 @@ class CPSK31Decoder {
   // Processes one block of any length (in steps of at most the block size).
   void Decode(const AudioBlock* in);
 
+  // Squelch threshold 0 ... 100 (0: always print); others are clamped.
+  void SetQualityThreshold(int q);
+  int GetQualityThreshold() const { return threshold_; }
+  // 0 ... 100: how tightly the recent symbols sit on the keying phases.
+  int GetQuality() const;
+
   int GetSamplesPerSymbol() const { return symbol_; }
+  // 1 while the squelch is open, 0 while it holds the text back (the characters of the last
+  // two seconds are printed when it opens).
   int GetLockCounter() const { return lock_; }
   uint32_t GetBitRegister() const { return register_; }
-  double GetCarrierFrequency() const { return carrier_; }
-  // The Costas loop's oscillator frequency (Hz).
-  double GetLoopFrequency() const { return loop_.GetActualFrequency(); }
+  // The carrier found and followed (Hz); the set tone until a signal is found.
+  double GetCarrierFrequency() const { return demodulator_.GetCarrierFrequency(); }
+  // The set tone (Hz): the first argument of Init.
+  double GetSetTone() const { return carrier_; }
+  // Same as GetCarrierFrequency (the loop runs at the found carrier).
+  double GetLoopFrequency() const { return demodulator_.GetCarrierFrequency(); }
 
  private:
   void Release();
   void DecodeStep(const AudioBlock* in);
-  void DecodeBpsk();
-  void DecodeQpsk();
-  void AppendSymbols(const AudioBlock* b);
-  void Consume(int n);
-  void Frame();
-  int BpskTiming();
-  int QpskTiming(int before);
-  int MapQpskSymbol(float m);
+  void TakeSymbol();
+  void TakeBit(int bit);
+  void RateQpskBit(int bit);
+  void UpdateSquelch();
+  // QPSK: agreement of the decoded bits with the phase steps, 0 ... 100.
+  int CodedQuality() const;
 
   int rate_ = 11025;
   int block_ = 1024;
   int taps_ = 128;
   double carrier_ = 1000.0;
   CDecoderWindows windows_{kPsk31BandPassChannel, kPsk31DemodulatedChannel};
-  int symbol_ = 353;  // samples per symbol
-  float* symbols_ = nullptr;  // symbol buffer of symbol_capacity_ samples
-  int symbol_capacity_ = 0;
-  int fill_ = 0;
-  float previous_ = 0.0f;
+  int symbol_ = 353;  // samples per symbol at the input rate
   uint32_t register_ = 0;
   int lock_ = 0;
-  int before_ = 0;  // samples in the symbol buffer before the current block (QPSK)
+  int threshold_ = kPsk31DefaultQualityThreshold;
+  float step_degrees_ = 0.0f;  // the last symbol's phase step, for the display
+  // QPSK quality: each decided bit, coded again, against the phase step it was decided from.
+  static constexpr int kStepHistory = 32;  // more than the Viterbi decision depth
+  std::complex<float> steps_[kStepHistory] = {};
+  int step_pos_ = 0;    // where the next step goes
+  int step_count_ = 0;  // steps held, up to kStepHistory
+  uint32_t decided_ = 0;  // the decided bits, the newest in bit 0
+  double qpsk_quality_ = 0.0;
+  // Characters framed while the squelch was shut, with the symbol count at their end: the
+  // quality needs a second or two to rise on a weak signal, and when it opens the characters
+  // of that time are printed after all.
+  struct HeldChar {
+    int ch;
+    long symbol;
+  };
+  static constexpr int kHeldChars = 16;
+  HeldChar held_[kHeldChars] = {};
+  int held_count_ = 0;
+  long symbols_ = 0;  // symbols since Init
   CFilter band_pass_;
-  CFilter low_pass_;
   AudioBlock* band_ = nullptr;
-  AudioBlock* loop_out_ = nullptr;
+  AudioBlock* demodulated_ = nullptr;
   AudioBlock* staging_ = nullptr;  // one step of an input longer than the block size
   std::unique_ptr<CViterbiDecoderQPSK> viterbi_;
-  CPLL loop_;
+  CPsk31Demodulator demodulator_;
   int bpsk_ = 1;
   int reverse_ = 0;
 };

@@ -1,6 +1,7 @@
-// The BPSK31 keying state that every CPSK31Transmitter shares: the sign of the shaping sine,
-// the current and previous bit, the phase within the symbol and the carrier polarity.
-// Process-wide, so only one BPSK31 transmitter may render at a time.
+// The BPSK31 keying state of a CPSK31Transmitter: the sign of the shaping sine, the current and
+// previous bit, the phase within the symbol and the carrier polarity. Each transmitter holds its
+// own; the process-wide instance below is no longer read by the transmitter and stays for
+// callers that still save and reset it.
 #pragma once
 #include <cstdint>
 

@@ -1,6 +1,7 @@
-// The QPSK31 symbol-phase state that every CPSK31Decoder shares: the symbol-phase offset handed
-// to the Costas loop and the last real-axis phase seen by the symbol mapper. Process-wide, so
-// only one QPSK31 decoder may run at a time (the station runs one).
+// The QPSK31 symbol-phase values of the earlier, Costas-loop receiver: the symbol-phase offset
+// and the last real-axis phase of its symbol mapper. CPSK31Decoder no longer reads or writes
+// them (its receiver keeps all state in the instance); they stay for callers that still reset
+// them before a stream.
 #pragma once
 
 struct Qpsk31SymbolState {

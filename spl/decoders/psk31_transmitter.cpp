@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "spl/decoders/psk31_keying_state.h"
 #include "spl/decoders/varicode.h"
 
 namespace {
@@ -27,7 +26,7 @@ int CPSK31Transmitter::Init(int carrier, int sampleRate, int blockSize) {
     return 0;
   bits_.clear();
   Release();
-  ResetPsk31KeyingState();  // shared by the process: a new transmission starts afresh
+  keying_ = Psk31KeyingState{};  // a new transmission starts afresh
   carrier_ = carrier;
   rate_ = sampleRate;
   block_ = blockSize;
@@ -54,7 +53,7 @@ unsigned long CPSK31Transmitter::CreateAudio(AudioBlock* out) {
   carrier_gen_.Generate(out, 0, out->count);
   shaping_gen_.Generate(shaping_, 0, out->count);
   for (int i = 0; i < out->count; ++i) rectified_->data[i] = std::fabs(shaping_->data[i]);
-  Psk31KeyingState& k = GetPsk31KeyingState();
+  Psk31KeyingState& k = keying_;
   const float step = shaping_gen_.GetStep();
   for (int i = 0; i < out->count; ++i) {
     const float s = shaping_->data[i];

@@ -1,11 +1,12 @@
 // CPSK31Transmitter: turns text into BPSK31 audio. Transmit queues a character's Varicode bits
 // and its two closing 0 bits; CreateAudio renders block after block: a 0 bit fades to zero and
 // reverses the carrier, a 1 bit keeps it. With nothing queued it sends reversals (the idle).
-// The keying state is process-wide (psk31_keying_state.h): one transmitter renders at a time.
+// Each transmitter keeps its own keying state, so several may render side by side.
 #pragma once
 #include <deque>
 
 #include "spl/audio/audio_block.h"
+#include "spl/decoders/psk31_keying_state.h"
 #include "spl/dsp/tone_gen.h"
 
 class CPSK31Transmitter {
@@ -37,4 +38,5 @@ class CPSK31Transmitter {
   AudioBlock* shaping_ = nullptr;
   AudioBlock* rectified_ = nullptr;
   std::deque<unsigned char> bits_;
+  Psk31KeyingState keying_;
 };

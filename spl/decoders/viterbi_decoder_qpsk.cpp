@@ -10,6 +10,7 @@ constexpr double kMetricCeiling = 1000.0;
 constexpr double kNoMetric = 1e99;   // start of the minimum search of a step
 constexpr double kNoBest = 1e9;      // start of the best-path search
 constexpr int kSymbolMask = 3;
+constexpr double kMaxSoftCost = 16.0;  // one symbol never outweighs a few others
 
 // e0(s), e1(s) for every state s, from the encoder's rule.
 void ExpectedTable(double* table) {
@@ -58,6 +59,12 @@ void CViterbiPath::TakeSymbol(int r) {
   next_[1] = state_ / 2 + kQpskStates / 2;  // the new bit enters at the top of the state
 }
 
+void CViterbiPath::TakeCosts(const double* cost) {
+  for (int b = 0; b < 2; ++b) branch_[b] = cost[int(expected_[2 * state_ + b]) & kSymbolMask];
+  next_[0] = state_ / 2;
+  next_[1] = state_ / 2 + kQpskStates / 2;
+}
+
 CViterbiDecoderQPSK::CViterbiDecoderQPSK() {
   double table[2 * kQpskStates];
   ExpectedTable(table);
@@ -99,6 +106,23 @@ int CViterbiDecoderQPSK::AddNewValue(double symbol) {
     p.SubtractMetric(lowest);
     p.TakeSymbol(r);
   }
+  return Step();
+}
+
+int CViterbiDecoderQPSK::AddSoftValues(const double cost[4]) {
+  double c[kSymbolMask + 1];
+  for (int s = 0; s <= kSymbolMask; ++s)
+    c[s] = std::isfinite(cost[s]) ? std::clamp(cost[s], 0.0, kMaxSoftCost) : kMaxSoftCost;
+  double lowest = kNoMetric;
+  for (const CViterbiPath& p : paths_) lowest = std::min(lowest, p.GetMetric());
+  for (CViterbiPath& p : paths_) {
+    p.SubtractMetric(lowest);
+    p.TakeCosts(c);
+  }
+  return Step();
+}
+
+int CViterbiDecoderQPSK::Step() {
   // Each new state has two predecessors, 2k and 2k + 1 (k its lower three bits); the smaller
   // metric survives, the even predecessor on a tie.
   CViterbiPath next[kQpskStates];

@@ -1,6 +1,7 @@
 // CViterbiDecoderQPSK: the Viterbi decoder of QPSK31's rate-1/2, constraint-length-5 code.
 // Sixteen survivor paths keep their metric and the last `depth` decided bits; each received
-// symbol (0 ... 3) is one trellis step with Hamming-distance branch metrics.
+// symbol (0 ... 3) is one trellis step with Hamming-distance branch metrics; soft decisions
+// (a cost for each of the four symbols) take the place of those metrics.
 #pragma once
 #include <string>
 
@@ -32,6 +33,8 @@ class CViterbiPath {
   int LoadExpected(const double* table, int count);
   // Branch metrics and successor states for the received symbol r (0 ... 3).
   void TakeSymbol(int r);
+  // Branch metrics from a cost per received symbol value (4 values) and successor states.
+  void TakeCosts(const double* cost);
   double GetBranchMetric(int bit) const { return branch_[bit & 1]; }
   int GetSuccessor(int bit) const { return next_[bit & 1]; }
 
@@ -59,12 +62,16 @@ class CViterbiDecoderQPSK {
   // Non-zero once a full decision depth has been received (from the depth-th call on).
   virtual int AddNewValue(double symbol);
   virtual ~CViterbiDecoderQPSK() = default;
+  // One trellis step from soft decisions: cost[s] (>= 0, smaller is likelier) of each symbol
+  // s = 0 ... 3. Returns as AddNewValue.
+  int AddSoftValues(const double cost[4]);
 
   int GetDepth() const { return depth_; }
   int GetValueCount() const { return values_; }
 
  private:
   int Best() const;
+  int Step();
 
   CViterbiPath paths_[kQpskStates];
   int count_ = 1;

@@ -26,6 +26,7 @@ constexpr double kLeadSeconds = 1.0;   // idle before the text, for the decoder 
 constexpr double kTailSeconds = 1.5;   // idle after it: the last character and the trellis out
 constexpr int kLineFeed = 10, kCarriageReturn = 13, kTab = 9;
 constexpr int kFirstLatin1 = 160;
+constexpr long kMaxQuality = 100;
 
 enum class Psk { kBpsk, kQpsk };
 
@@ -38,15 +39,19 @@ struct PskMode {
 
 constexpr PskMode kModes[] = {
     {Psk::kBpsk, "bpsk31",
-     "usage: kestrel decode bpsk31 [--tone HZ] FILE.wav\n"
-     "Decodes BPSK31 on a carrier of HZ (default 1000) and prints the characters as they come.\n",
+     "usage: kestrel decode bpsk31 [--tone HZ] [--quality N] FILE.wav\n"
+     "Decodes BPSK31 near a carrier of HZ (default 1000; a signal up to 20 Hz off is found and\n"
+     "followed) and prints the characters as they come. --quality N (0 ... 100, default 50)\n"
+     "holds back text while the signal quality is below N; 0 prints everything.\n",
      "usage: kestrel transmit bpsk31 [--tone HZ] [--rate HZ] --text TEXT -o OUT.wav\n"
      "Sends TEXT (bytes 0 ... 255 in Varicode) as BPSK31 on HZ (default 1000) into a mono\n"
      "16-bit wave file at --rate (default 11025) Hz, with a second of idle before and after.\n"},
     {Psk::kQpsk, "qpsk31",
-     "usage: kestrel decode qpsk31 [--tone HZ] [--reverse] FILE.wav\n"
-     "Decodes QPSK31 on a carrier of HZ (default 1000) and prints the characters as they come;\n"
-     "--reverse reads a signal sent on the other sideband (90 and 270 degree turns exchanged).\n",
+     "usage: kestrel decode qpsk31 [--tone HZ] [--quality N] [--reverse] FILE.wav\n"
+     "Decodes QPSK31 near a carrier of HZ (default 1000; a signal up to 20 Hz off is found and\n"
+     "followed) and prints the characters as they come. --quality N (0 ... 100, default 50)\n"
+     "holds back text while the signal quality is below N; 0 prints everything. --reverse\n"
+     "reads a signal sent on the other sideband (90 and 270 degree turns exchanged).\n",
      "usage: kestrel transmit qpsk31 [--tone HZ] [--rate HZ] [--reverse] --text TEXT -o OUT.wav\n"
      "Sends TEXT as QPSK31 (Varicode through the rate-1/2 convolutional code) on HZ (default\n"
      "1000) into a mono 16-bit wave file at --rate (default 11025) Hz; --reverse sends the\n"
@@ -73,15 +78,17 @@ class CPrintingPskDecoder : public CPSK31Decoder {
 
 int Decode(const PskMode& mode, int argc, char** argv) {
   const std::string subject = std::string("decode ") + mode.name;
-  CArgs args({"--tone"}, mode.kind == Psk::kQpsk ? std::set<std::string>{"--reverse"}
+  CArgs args({"--tone", "--quality"}, mode.kind == Psk::kQpsk ? std::set<std::string>{"--reverse"}
                                                   : std::set<std::string>{});
   if (!args.Parse(argc, argv)) return Fail(subject, args.Error());
   if (args.WantsHelp()) {
     fputs(mode.decode_usage, stdout);
     return kExitOk;
   }
-  long tone = 0;
-  if (!args.GetInt("--tone", kDefaultTone, 1, 1000000, tone)) return Fail(subject, args.Error());
+  long tone = 0, quality = 0;
+  if (!args.GetInt("--tone", kDefaultTone, 1, 1000000, tone) ||
+      !args.GetInt("--quality", kPsk31DefaultQualityThreshold, 0, kMaxQuality, quality))
+    return Fail(subject, args.Error());
   if (args.Positional().size() != 1) {
     fputs(mode.decode_usage, stderr);
     return Fail(subject, "one wave file wanted");
@@ -100,6 +107,7 @@ int Decode(const PskMode& mode, int argc, char** argv) {
     return Fail(subject, "CPSK31Decoder::Init error (rate " + std::to_string(rate) + " Hz)");
   decoder.SetBPSKModeActive(mode.kind == Psk::kBpsk ? 1 : 0);
   decoder.SetReverseMode(args.Has("--reverse") ? 1 : 0);
+  decoder.SetQualityThreshold(int(quality));
   while (AudioBlock* b = reader.Next(true)) {
     decoder.Decode(b);
     fflush(stdout);
