@@ -10,39 +10,79 @@
 
 namespace {
 
-// The sample counts below are those of the station's 11025 Hz; other rates scale them.
-constexpr double kReferenceRate = 11025.0;
-constexpr int kHysteresisSamples = 100;  // about 9 ms on the other side of the threshold
-constexpr int kStartDot = 500;
-constexpr int kStartDash = 1500;
-constexpr float kEnvelopeCutoff = 20.0f;  // Hz
-constexpr float kThresholdFollow = 0.9090909f;  // 1 / 1.1
-constexpr float kThresholdDecay = 0.99502486f;  // 1 / 1.005
-constexpr float kHalf = 0.5f;
-// Gap rules in dots: more than 2 closes a character, more than 5 a word, a silence of more
-// than 8 decodes the pending character.
-constexpr int kCharGapDots = 2;
-constexpr int kWordGapDots = 5;
-constexpr int kSilenceDots = 8;
-constexpr int kDashDots = 2;  // a mark longer than two dots is a dash
 constexpr int kMinRate = 1000, kMaxRate = 384000;
 constexpr int kMinOrder = 2, kMaxOrder = 4096;
 constexpr int kMinBandwidth = 2;
 constexpr int kMinWpm = 5, kMaxWpm = 60;
+constexpr int kStartWpm = 25;  // without a hint: the middle of the usual speeds
 constexpr double kUnitSecondsAtOneWpm = 1.2;  // "PARIS": 50 units a word
-// A mark longer than four units at the slowest speed is no element: it enters the estimates
-// only that long, so a steady carrier cannot push them beyond any later keying.
-constexpr double kLongestMarkUnits = 4.0;
+constexpr double kTicksPerSecond = 1000.0;    // the envelope is followed about every millisecond
+constexpr double kTwoPi = 6.283185307179586;
 
-int Scaled(int samples, int rate) {
-  return std::max(1, int(std::lround(samples * (rate / kReferenceRate))));
-}
+// Detector: the complex average over this many units; one unit would be the matched filter of
+// a dot, less keeps the dips between shortened hand-keyed elements deep enough.
+constexpr double kBoxcarUnits = 0.6;
+constexpr int kMinBoxcar = 2;
+// Levels: the peak rises within half a unit, sinks within two units of key-down (one for a
+// strong signal: fading) and toward the floor within 1.5 s of key-up (long gaps keep the
+// threshold); the floor follows settled key-up within two units when it rises, within half a
+// unit when it falls or jumps.
+constexpr double kPeakRiseUnits = 0.5;
+constexpr double kPeakFallUnits = 2.0;
+constexpr double kPeakFallStrongUnits = 1.0;  // with the peak kFadingRatio above the floor
+constexpr double kPeakGapSeconds = 1.5;
+constexpr double kFloorUnits = 2.0;
+constexpr double kFloorFallUnits = 0.5;
+constexpr double kFloorJump = 4.0;
+constexpr double kFloorStaleSeconds = 2.0;  // then it follows the envelope whatever the state
+// Decision: threshold halfway between floor and peak, a tenth of the span either side.
+constexpr double kThresholdSpan = 0.5;
+constexpr double kHysteresisSpan = 0.1;
+// With the peak this far above the floor the signal is strong: key-up envelope above
+// kFadedSpan of the way up is a mark sunk below the threshold in a fade, and the peak follows
+// it down.
+constexpr double kFadingRatio = 14.0;  // 23 dB
+constexpr double kFadedSpan = 0.2;
+// A change of state needs this share of a unit on the other side of the threshold.
+constexpr double kDebounceUnits = 0.3;
+constexpr int kMinDebounce = 2;
+constexpr double kDashUnits = 2.0;         // a mark longer than two units is a dash
+constexpr double kLongestMarkUnits = 7.0;  // longer marks are no element (a carrier, a tune-up)
+
+// Quality: decibels of a mark's level above the noise floor, three points a decibel.
+constexpr double kQualityPerDb = 3.0;
+constexpr int kMaxQuality = 100;
+constexpr double kQualitySmoothing = 0.25;  // share of each new mark in the reported quality
+// Marks this far above the floor stand out of the noise: they teach the timing. Noise alone
+// makes marks of about 10 dB, seldom more than 14.
+constexpr double kStrongMarkDb = 13.0;
+constexpr double kTeachBelowDb = 6.0;  // ... unless far below the recent marks
+// Below this recent level the marks are taken for noise and held back.
+constexpr double kAbsentDb = 12.0;
+// Marks are held back until this many of the latest kConfirmWindow are strong, so the first
+// characters of a transmission are read with the sender's own timing; a key-up of
+// kReleaseGapSeconds (longer than any word gap) releases them too. Marks kPruneBelowDb below
+// the released ones' median are noise in front of the transmission.
+constexpr int kConfidentMarks = 6;
+constexpr int kConfirmWindow = 8;
+constexpr double kPruneBelowDb = 6.0;
+// At least this many strong marks, and three quarters of all, make a released transmission.
+constexpr int kMinReleasedStrong = 2;
+constexpr int kStrongShareNum = 3, kStrongShareDen = 4;
+constexpr double kReleaseGapSeconds = 2.0;
+// Above this the floor is mostly rounding (digital silence): marks count as this far above it.
+constexpr double kMaxMarkDb = 40.0;
+// After this much key-up the next transmission may come at another speed.
+constexpr double kIdleSeconds = 3.0;
+constexpr size_t kMaxHeld = 512;
+constexpr float kFloorGuard = 1e-12f;
 
 bool ValidFilter(int rate, int tone, int bandwidth) {
   const int half = bandwidth / 2;
-  return bandwidth >= kMinBandwidth && tone - half > 0 && 2 * (tone + half) < rate &&
-         2 * kEnvelopeCutoff < rate;
+  return bandwidth >= kMinBandwidth && tone - half > 0 && 2 * (tone + half) < rate;
 }
+
+double UnitTicks(double wpm, double tick_rate) { return kUnitSecondsAtOneWpm / wpm * tick_rate; }
 
 }  // namespace
 
@@ -64,28 +104,47 @@ int CCwDecoder::Init(int sampleRate, int blockSize, int taps, int windowFlags) {
   block_ = blockSize;
   taps_ = taps;
   window_ = windowFlags;
-  key_state_ = 0;
-  hysteresis_ = 0;
-  mark_ = gap_ = 0;
-  hysteresis_limit_ = Scaled(kHysteresisSamples, rate_);
-  if (speed_hint_ > 0) {
-    dot_ = std::max(1, int(std::lround(rate_ * kUnitSecondsAtOneWpm / speed_hint_)));
-    dash_ = 3 * dot_;
-  } else {
-    dash_ = Scaled(kStartDash, rate_);
-    dot_ = Scaled(kStartDot, rate_);
-  }
-  length_limit_ = int(std::lround(kLongestMarkUnits * rate_ * kUnitSecondsAtOneWpm / kMinWpm));
-  threshold_ = half_mean_ = 0.0f;
-  register_ = 0;  // matches no table entry: the first look-up prints nothing
+  tick_samples_ = std::max(1, int(std::lround(rate_ / kTicksPerSecond)));
+  tick_rate_ = double(rate_) / tick_samples_;
+  const double max_unit = UnitTicks(kMinWpm, tick_rate_);
+  timing_.Reset(UnitTicks(kMaxWpm, tick_rate_), max_unit,
+                UnitTicks(speed_hint_ > 0 ? speed_hint_ : kStartWpm, tick_rate_));
+  const size_t ring = size_t(std::ceil(kBoxcarUnits * max_unit)) + 2;
+  ring_i_.assign(ring, 0.0);
+  ring_q_.assign(ring, 0.0);
+  ring_pos_ = 0;
+  boxcar_ = 0;
+  sum_i_ = sum_q_ = 0.0;
+  SetBoxcar();
+  phase_ = 0.0;
+  phase_step_ = kTwoPi * tone_ / rate_;
+  acc_i_ = acc_q_ = 0.0;
+  tick_fill_ = 0;
+  envelope_value_ = 0.0f;
+  peak_ = floor_ = 0.0;
+  ring_e_.assign(ring, 0.0f);
+  ring_e_pos_ = 0;
+  warm_up_ = 0;
+  floor_age_ = 0;
+  threshold_ = 0.0f;
+  key_state_ = 1;
+  run_ = pending_ = 0;
+  pending_sum_ = mark_sum_ = 0.0;
+  mark_level_db_ = 0.0;
+  held_.clear();
+  holding_ = true;
+  last_mark_strong_ = false;
+  register_ = kMorseEmptyRegister;
+  elements_ = 0;
+  char_db_sum_ = 0.0;
+  word_open_ = false;
   if (!NewAudioBlock(&band_, block_) || !NewAudioBlock(&envelope_, block_) ||
       !NewAudioBlock(&staging_, block_))
     return 0;
-  if (!band_pass_.Init(rate_, block_, taps_) || !low_pass_.Init(rate_, block_, taps_)) return 0;
+  if (!band_pass_.Init(rate_, block_, taps_)) return 0;
   const int half = bandwidth_ / 2;
   const unsigned long window = static_cast<unsigned long>(windowFlags);
   if (!band_pass_.CreateBP(float(tone_ - half), float(tone_ + half), window)) return 0;
-  if (!low_pass_.CreateTP(kEnvelopeCutoff, window)) return 0;
   return 1;
 }
 
@@ -102,83 +161,329 @@ int CCwDecoder::SetSpeedHint(int wpm) {
   return 1;
 }
 
+int CCwDecoder::SetQualityThreshold(int q) {
+  if (q < 0 || q > kMaxQuality) return 0;
+  quality_threshold_ = q;
+  return 1;
+}
+
+int CCwDecoder::GetQuality() const {
+  return std::clamp(int(std::lround(mark_level_db_ * kQualityPerDb)), 0, kMaxQuality);
+}
+
+int CCwDecoder::GetDotEstimate() const {
+  return std::max(1, int(std::lround(timing_.Unit() * tick_samples_)));
+}
+
+int CCwDecoder::GetDashEstimate() const {
+  return std::max(1, int(std::lround(3.0 * timing_.Unit() * tick_samples_)));
+}
+
 int CCwDecoder::Connect(HWND wnd, int channel) { return windows_.Connect(wnd, channel); }
 
 int CCwDecoder::DisConnect(HWND wnd, int channel) { return windows_.DisConnect(wnd, channel); }
 
 void CCwDecoder::Decode(const AudioBlock* in) {
   if (!in || !band_ || in->count <= 0) return;
-  FeedInSteps(in, block_, staging_, [this](const AudioBlock* step) { DecodeStep(step); });
+  FeedInSteps(in, block_, staging_, [this](const AudioBlock* step) { DecodeStep(step, true); });
 }
 
-void CCwDecoder::DecodeStep(const AudioBlock* in) {
+void CCwDecoder::DecodeStep(const AudioBlock* in, bool post) {
   // The work blocks take the length of this step, so a short block leaves no stale samples.
   band_->count = envelope_->count = in->count;
   band_pass_.Filter(in, band_, 0);
-  windows_.Post(band_, kCwBandPassChannel);
-  for (int i = 0; i < band_->count; ++i) band_->data[i] = std::fabs(band_->data[i]);
-  low_pass_.Filter(band_, envelope_, 1);
-  double sum = 0.0;
-  for (int i = 0; i < envelope_->count; ++i) sum += envelope_->data[i];
-  half_mean_ = kHalf * float(sum / envelope_->count);
-  if (half_mean_ > threshold_ * kThresholdFollow)
-    threshold_ = half_mean_;
-  else
-    threshold_ *= kThresholdDecay;
-  RunKeying(envelope_);
-  windows_.Post(envelope_, kCwEnvelopeChannel);
+  if (post) windows_.Post(band_, kCwBandPassChannel);
+  for (int k = 0; k < band_->count; ++k) {
+    const double x = band_->data[k];
+    acc_i_ += x * std::cos(phase_);
+    acc_q_ -= x * std::sin(phase_);
+    phase_ += phase_step_;
+    if (phase_ >= kTwoPi) phase_ -= kTwoPi;
+    if (++tick_fill_ >= tick_samples_) {
+      Tick(acc_i_ / tick_samples_, acc_q_ / tick_samples_);
+      acc_i_ = acc_q_ = 0.0;
+      tick_fill_ = 0;
+    }
+    envelope_->data[k] = envelope_value_;
+  }
+  MeasureAudioBlock(envelope_);
+  if (post) windows_.Post(envelope_, kCwEnvelopeChannel);
 }
 
-void CCwDecoder::RunKeying(const AudioBlock* envelope) {
-  const float threshold = threshold_;
-  for (int i = 0; i < envelope->count; ++i) {
-    const bool above = envelope->data[i] >= threshold;
+void CCwDecoder::SetBoxcar() {
+  const int size = int(ring_i_.size());
+  const int want =
+      std::clamp(int(std::lround(kBoxcarUnits * timing_.Unit())), kMinBoxcar, size - 1);
+  if (want == boxcar_) return;
+  boxcar_ = want;
+  RebuildSums();
+}
+
+void CCwDecoder::RebuildSums() {
+  const int size = int(ring_i_.size());
+  sum_i_ = sum_q_ = 0.0;
+  for (int k = 1; k <= boxcar_; ++k) {
+    const int at = (ring_pos_ - k + size) % size;
+    sum_i_ += ring_i_[size_t(at)];
+    sum_q_ += ring_q_[size_t(at)];
+  }
+}
+
+void CCwDecoder::Tick(double i, double q) {
+  const int size = int(ring_i_.size());
+  const size_t leaving = size_t((ring_pos_ - boxcar_ + size) % size);
+  sum_i_ += i - ring_i_[leaving];
+  sum_q_ += q - ring_q_[leaving];
+  ring_i_[size_t(ring_pos_)] = i;
+  ring_q_[size_t(ring_pos_)] = q;
+  if (++ring_pos_ == size) {
+    ring_pos_ = 0;
+    // The running sums are rebuilt once a round so rounding errors cannot pile up.
+    RebuildSums();
+  }
+  const double e = std::hypot(sum_i_, sum_q_) / boxcar_;
+  envelope_value_ = float(e);
+
+  const double unit = timing_.Unit();
+  const bool strong = peak_ > kFadingRatio * floor_;
+  if (e > peak_)
+    peak_ += (e - peak_) / std::max(1.0, kPeakRiseUnits * unit);
+  else if (key_state_ == 0 || (strong && e > floor_ + kFadedSpan * (peak_ - floor_)))
+    // Also marks fading below the threshold; a strong signal is followed faster.
+    peak_ += (e - peak_) / ((strong ? kPeakFallStrongUnits : kPeakFallUnits) * unit);
+  else
+    peak_ += (floor_ - peak_) / (kPeakGapSeconds * tick_rate_);
+  // The floor learns from key-up only a boxcar away from both ends of the gap: the envelope of
+  // the marks either side reaches that far.
+  ring_e_[size_t(ring_e_pos_)] = float(e);
+  ring_e_pos_ = (ring_e_pos_ + 1) % int(ring_e_.size());
+  const double settled = ring_e_[size_t((ring_e_pos_ + int(ring_e_.size()) - 1 - boxcar_) %
+                                        int(ring_e_.size()))];
+  if (warm_up_ >= 0) {
+    // Once the boxcar is full, its first values set floor and peak before any decision.
+    if (++warm_up_ > boxcar_) {
+      floor_ += (e - floor_) / (warm_up_ - boxcar_);
+      peak_ = floor_;
+    }
+    if (warm_up_ >= 2 * boxcar_) warm_up_ = -1;
+    return;
+  }
+  if (key_state_ == 1 && run_ - pending_ > 2 * boxcar_) {
+    // Down fast; up fast only after a jump (noise out of digital silence), else slowly.
+    if (settled < floor_ || settled > kFloorJump * floor_)
+      floor_ += (settled - floor_) / std::max(1.0, kFloorFallUnits * unit);
+    else
+      floor_ += (settled - floor_) / (kFloorUnits * unit);
+    floor_age_ = 0;
+  } else if (++floor_age_ > kFloorStaleSeconds * tick_rate_) {
+    // No clean key-up for long (noise rising out of digital silence keeps the key down).
+    floor_ += (e - floor_) / (kFloorStaleSeconds * tick_rate_);
+  }
+  const double span = std::max(0.0, peak_ - floor_);
+  threshold_ = float(floor_ + kThresholdSpan * span);
+
+  if (run_ < INT_MAX / 2) ++run_;
+  if (key_state_ == 0) mark_sum_ += e;
+  const bool across = key_state_ == 0 ? e < threshold_ - kHysteresisSpan * span
+                                      : e > threshold_ + kHysteresisSpan * span;
+  if (across) {
+    ++pending_;
+    pending_sum_ += e;
+  } else {
+    pending_ = 0;
+    pending_sum_ = 0.0;
+  }
+  const int debounce = std::max(kMinDebounce, int(std::lround(kDebounceUnits * unit)));
+  if (pending_ >= debounce) {
+    // The new state began where the envelope first crossed.
+    const int ended = std::max(1, run_ - pending_);
     if (key_state_ == 0) {
-      if (above) {
-        if (mark_ < INT_MAX) ++mark_;
-      } else if (++hysteresis_ >= hysteresis_limit_) {
-        EndMark();
-      }
-    } else if (!above) {
-      if (gap_ < INT_MAX) ++gap_;
-      if (int64_t(gap_) > int64_t(kSilenceDots) * dot_ && register_ != kMorseEmptyRegister) {
-        LookUp();
-        Char(' ');
-        register_ = kMorseEmptyRegister;
-      }
-    } else if (--hysteresis_ <= 0) {
+      key_state_ = 1;
+      EndPeriod(ended);
+    } else {
       key_state_ = 0;
-      mark_ = 0;
+      EndPeriod(ended);
+      mark_sum_ = pending_sum_;
+    }
+    run_ = pending_;
+    pending_ = 0;
+    pending_sum_ = 0.0;
+  } else if (key_state_ == 1) {
+    CheckOpenGap();
+  }
+}
+
+double CCwDecoder::QualityDb(double level) const {
+  return 20.0 * std::log10(std::max(double(kFloorGuard), level) /
+                           std::max(double(kFloorGuard), floor_));
+}
+
+void CCwDecoder::EndPeriod(int ticks) {
+  // key_state_ is already the new state: a mark ended when it is key up now.
+  Event e{key_state_ == 1, ticks, 0.0f};
+  const double unit = timing_.Unit();
+  if (e.mark) {
+    e.quality_db = float(std::min(kMaxMarkDb, QualityDb((mark_sum_ - pending_sum_) / ticks)));
+    mark_level_db_ += kQualitySmoothing * (e.quality_db - mark_level_db_);
+  }
+  if (!holding_) {
+    if (e.mark) {
+      // Marks near the level of the transmission teach the timing, noise blips do not.
+      last_mark_strong_ = e.quality_db >= mark_level_db_ - kTeachBelowDb &&
+                          e.quality_db >= kStrongMarkDb && ticks <= kLongestMarkUnits * unit;
+      if (last_mark_strong_) {
+        timing_.AddMark(ticks);
+        timing_.Update();
+        SetBoxcar();
+      }
+    } else if (last_mark_strong_) {
+      timing_.AddGap(ticks);
+    }
+    Handle(e);
+    // Marks sunk to the noise: what follows waits until a transmission stands out again.
+    if (e.mark && mark_level_db_ < kAbsentDb) holding_ = true;
+    return;
+  }
+  if (held_.size() >= kMaxHeld) held_.erase(held_.begin(), held_.begin() + long(kMaxHeld / 2));
+  held_.push_back(e);
+  if (!e.mark) return;
+  // Released when most of the latest marks stand well above the noise.
+  int marks = 0, strong = 0;
+  for (auto it = held_.rbegin(); it != held_.rend() && marks < kConfirmWindow; ++it)
+    if (it->mark) {
+      ++marks;
+      strong += it->quality_db >= kStrongMarkDb;
+    }
+  if (strong >= kConfidentMarks) ReleaseHeld();
+}
+
+void CCwDecoder::ReleaseHeld() {
+  holding_ = false;
+  size_t start = 0;
+  if (quality_threshold_ > 0) {
+    // The transmission starts after the last mark that is well below its marks' typical level:
+    // noise before it must not join its first character.
+    std::vector<float> levels;
+    for (const Event& e : held_)
+      if (e.mark && e.quality_db >= kStrongMarkDb) levels.push_back(e.quality_db);
+    if (levels.empty()) {
+      held_.clear();
+      return;
+    }
+    std::nth_element(levels.begin(), levels.begin() + long(levels.size() / 2), levels.end());
+    const float floor_db =
+        std::min(levels[levels.size() / 2] - float(kPruneBelowDb), float(kStrongMarkDb));
+    start = held_.size();
+    int marks = 0, strong = 0;
+    for (size_t k = held_.size(); k-- > 0;) {
+      if (!held_[k].mark) continue;
+      if (held_[k].quality_db < floor_db) break;
+      start = k;
+      ++marks;
+      strong += held_[k].quality_db >= kStrongMarkDb;
+    }
+    // What is left must look like keying, not like a few blips of noise.
+    if (strong < kMinReleasedStrong || strong * kStrongShareDen < marks * kStrongShareNum) {
+      held_.clear();
+      return;
+    }
+    if (start > 0) {  // elements gathered from the noise before do not belong to it either
+      register_ = kMorseEmptyRegister;
+      elements_ = 0;
+      char_db_sum_ = 0.0;
     }
   }
-}
-
-void CCwDecoder::EndMark() {
-  const int m = std::min(mark_, length_limit_);
-  const int g = gap_;
-  // Integer divisions truncating toward zero; the bounded mark keeps the sums in range.
-  if (m > kDashDots * dot_) dash_ = (m + 2 * dash_) / 3;
-  const int t = (2 * dash_) / 3;
-  if (m < t) dot_ = (m + 2 * dot_) / 3;
-  if (g < t) dot_ = (g + 2 * dot_) / 3;
-  dot_ = std::max(dot_, 1);
-  // A silence of more than eight dots has closed the word already: no second space.
-  const bool pending = register_ != kMorseEmptyRegister;
-  if (pending && int64_t(g) > int64_t(kWordGapDots) * dot_) {
-    LookUp();
-    Char(' ');
-    register_ = kMorseEmptyRegister;
-  } else if (pending && int64_t(g) > int64_t(kCharGapDots) * dot_) {
-    LookUp();
-    register_ = kMorseEmptyRegister;
+  // The timing is learnt afresh from what is released.
+  timing_.Forget();
+  bool after_mark = false;
+  for (size_t k = start; k < held_.size(); ++k) {
+    const Event& e = held_[k];
+    if (e.mark) {
+      after_mark = e.ticks <= kLongestMarkUnits * timing_.Unit();
+      if (after_mark) timing_.AddMark(e.ticks);
+    } else if (after_mark) {
+      timing_.AddGap(e.ticks);
+    }
   }
-  register_ = (register_ << 8) | (m > kDashDots * dot_ ? kMorseDash : kMorseDot);
-  key_state_ = 1;
-  gap_ = 1;
+  timing_.Update();
+  SetBoxcar();
+  last_mark_strong_ = after_mark;
+  for (size_t k = start; k < held_.size(); ++k) Handle(held_[k]);
+  held_.clear();
 }
 
-void CCwDecoder::LookUp() {
+void CCwDecoder::Handle(const Event& e) {
+  const double unit = timing_.Unit();
+  if (e.mark) {
+    if (e.ticks > kLongestMarkUnits * unit) {
+      register_ = kMorseEmptyRegister;
+      elements_ = 0;
+      char_db_sum_ = 0.0;
+      return;
+    }
+    register_ = (register_ << 8) | (e.ticks > kDashUnits * unit ? kMorseDash : kMorseDot);
+    ++elements_;
+    char_db_sum_ += e.quality_db;
+    return;
+  }
+  if (e.ticks >= timing_.LetterGap()) EmitCharacter();
+  if (e.ticks >= timing_.WordGap()) EmitSpace();
+}
+
+void CCwDecoder::CheckOpenGap() {
+  const int gap = run_ - pending_;
+  if (holding_) {
+    if (!held_.empty() && gap >= kReleaseGapSeconds * tick_rate_) ReleaseHeld();
+    if (holding_) return;
+  }
+  if (gap >= timing_.LetterGap()) EmitCharacter();
+  if (gap >= timing_.WordGap()) EmitSpace();
+  if (gap >= kIdleSeconds * tick_rate_) {
+    holding_ = true;
+    timing_.Forget();
+  }
+}
+
+void CCwDecoder::EmitCharacter() {
+  if (elements_ == 0) return;
+  const double db = char_db_sum_ / elements_;
+  const int quality = std::clamp(int(std::lround(db * kQualityPerDb)), 0, kMaxQuality);
   const char* text = MorseLookup(register_);
-  if (!text) return;
+  register_ = kMorseEmptyRegister;
+  elements_ = 0;
+  char_db_sum_ = 0.0;
+  if (!text || (quality_threshold_ > 0 && quality < quality_threshold_)) return;
   for (const char* p = text; *p; ++p) Char(static_cast<unsigned char>(*p));
+  word_open_ = true;
+}
+
+void CCwDecoder::EmitSpace() {
+  if (!word_open_) return;
+  word_open_ = false;
+  Char(' ');
+}
+
+void CCwDecoder::Flush() {
+  if (!band_) return;
+  // Silence through the band-pass and the detector ends the last mark where it really ended.
+  const int ticks = boxcar_ + 2 * std::max(kMinDebounce, int(std::lround(kDebounceUnits *
+                                                                         timing_.Unit()))) + 2;
+  long drain = long(taps_) + long(ticks) * tick_samples_;
+  while (drain > 0) {
+    staging_->count = int(std::min<long>(drain, block_));
+    std::fill(staging_->data, staging_->data + staging_->count, 0.0f);
+    DecodeStep(staging_, false);  // no audio for the windows
+    drain -= staging_->count;
+  }
+  if (key_state_ == 0) {
+    pending_sum_ = 0.0;
+    key_state_ = 1;
+    EndPeriod(std::max(1, run_));
+    run_ = pending_ = 0;
+  }
+  if (holding_) ReleaseHeld();
+  EmitCharacter();
+  EmitSpace();
+  holding_ = true;
+  timing_.Forget();
 }

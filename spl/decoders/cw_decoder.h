@@ -1,17 +1,26 @@
 // CCwDecoder: reads on-off keyed Morse telegraphy from audio blocks. It band-passes the tone,
-// follows its envelope against an adaptive threshold, times key-down and key-up periods, keeps
-// running dot and dash estimates and hands each decoded character to the virtual Char.
+// mixes it to zero frequency and averages it over about a dot (the narrowest detector the
+// keying speed allows), sets its key-down / key-up decision between separately tracked signal
+// peak and noise floor, measures key-down and key-up lengths, learns the sender's unit and
+// spacing from them (no speed needs to be given) and hands each decoded character to the
+// virtual Char. A quality squelch keeps characters made of noise from being printed.
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "spl/audio/audio_block.h"
 #include "spl/audio/sound_device.h"
+#include "spl/decoders/cw_timing.h"
 #include "spl/decoders/decoder_windows.h"
 #include "spl/dsp/filter.h"
 
 // Signal kinds posted to the connected windows.
 constexpr int kCwBandPassChannel = 5;  // tone band-pass output
 constexpr int kCwEnvelopeChannel = 6;  // envelope
+
+// Quality threshold in force after construction: noise alone prints (almost) nothing, signals
+// a few decibels above the copy limit pass.
+constexpr int kCwDefaultQuality = 36;
 
 class CCwDecoder {
  public:
@@ -22,59 +31,111 @@ class CCwDecoder {
   virtual void Char(int ch) {}
   virtual ~CCwDecoder();
 
-  // sampleRate: 1000 ... 384000 Hz; blockSize >= 1 (samples per Decode step); taps: filter
+  // sampleRate: 1000 ... 384000 Hz; blockSize >= 1 (samples per Decode step); taps: band-pass
   // order, 2 ... 4096; windowFlags: kFilterWindow... bits. The tone band must lie inside
   // 0 ... rate / 2. Resets the timing estimates. 1, or 0 (object unchanged) for bad values,
   // 0 after a failed allocation.
   int Init(int sampleRate, int blockSize, int taps, int windowFlags);
   // tone (Hz) and band-pass width (Hz, >= 2); re-runs Init with the stored arguments.
   int SetFilter(int tone, int bandwidth);
-  // Expected keying speed: 0 (no hint: the estimates start at 500 and 1500 samples at 11025 Hz)
-  // or 5 ... 60 words per minute; takes effect at the next Init. 1 or 0.
+  // Expected keying speed: 0 (none: the decoder finds it, 5 ... 60 words per minute) or 5 ... 60
+  // words per minute as the starting point; takes effect at the next Init. 1 or 0.
   int SetSpeedHint(int wpm);
   // kCwBandPassChannel or kCwEnvelopeChannel; 0 for another channel or a duplicate / absence.
   int Connect(HWND wnd, int channel);
   int DisConnect(HWND wnd, int channel);
   // Processes one block of any length (in steps of at most the block size).
   void Decode(const AudioBlock* in);
+  // End of input or of listening: drains the filters and prints what is still pending (the last
+  // character and its word space). Decoding may go on afterwards as after a long silence.
+  void Flush();
+
+  // 0 ... 100: how far the key-down level of recent marks stands above the noise floor
+  // (about 3 per decibel above 0 dB).
+  int GetQuality() const;
+  // Characters whose marks stand less than q (0 ... 100, 0 = off) above the noise floor are
+  // not printed. 1, or 0 for a value out of range.
+  int SetQualityThreshold(int q);
+  int GetQualityThreshold() const { return quality_threshold_; }
 
   int GetTone() const { return tone_; }
   int GetBandwidth() const { return bandwidth_; }
-  int GetDotEstimate() const { return dot_; }
-  int GetDashEstimate() const { return dash_; }
+  // The learnt dot and dash lengths in samples.
+  int GetDotEstimate() const;
+  int GetDashEstimate() const;
   float GetThreshold() const { return threshold_; }
   int GetKeyState() const { return key_state_; }
 
  private:
+  // A measured key-down (mark) or key-up (gap) period in ticks; marks carry their level.
+  struct Event {
+    bool mark;
+    int ticks;
+    float quality_db;
+  };
+
   void Release();
-  void DecodeStep(const AudioBlock* in);
-  void RunKeying(const AudioBlock* envelope);
-  void EndMark();
-  void LookUp();
+  void DecodeStep(const AudioBlock* in, bool post);
+  void Tick(double i, double q);
+  void SetBoxcar();
+  void RebuildSums();
+  void EndPeriod(int ticks);
+  void Handle(const Event& e);
+  void ReleaseHeld();
+  void CheckOpenGap();
+  void EmitCharacter();
+  void EmitSpace();
+  double QualityDb(double level) const;
 
   int rate_ = 11025;
   int block_ = 1024;
   int taps_ = 128;
   int window_ = 0;
-  int key_state_ = 0;  // 0 key down (tone), 1 key up (gap)
-  int hysteresis_ = 0;
-  int mark_ = 0;
-  int gap_ = 0;
   int tone_ = 1200;
   int bandwidth_ = 30;
-  int dash_ = 1500;
-  int dot_ = 500;
-  float threshold_ = 0.0f;
-  float half_mean_ = 0.0f;
-  uint64_t register_ = 0;
+  int speed_hint_ = 0;
+  int quality_threshold_ = kCwDefaultQuality;
+
+  // Front end: band-pass, mixer, integrate-and-dump to ticks of about a millisecond, then a
+  // running complex sum over the boxcar length (ticks).
   AudioBlock* band_ = nullptr;
   AudioBlock* envelope_ = nullptr;
   AudioBlock* staging_ = nullptr;  // one step of an input longer than the block size
   CDecoderWindows windows_{kCwBandPassChannel, kCwEnvelopeChannel};
   CFilter band_pass_;
-  CFilter low_pass_;
-  // Derived from the rate at Init: the samples of the sample counts fixed at 11025 Hz.
-  int hysteresis_limit_ = 100;
-  int length_limit_ = 0;
-  int speed_hint_ = 0;
+  double phase_ = 0.0, phase_step_ = 0.0;
+  double acc_i_ = 0.0, acc_q_ = 0.0;
+  int tick_samples_ = 11;
+  int tick_fill_ = 0;
+  double tick_rate_ = 1000.0;
+  std::vector<double> ring_i_, ring_q_;
+  int ring_pos_ = 0;
+  int boxcar_ = 40;
+  double sum_i_ = 0.0, sum_q_ = 0.0;
+  float envelope_value_ = 0.0f;
+
+  // Decision: levels follow fading, the threshold sits between them with hysteresis, a change
+  // of state needs a few ticks on the other side and is dated back to where it began.
+  double peak_ = 0.0, floor_ = 0.0;
+  std::vector<float> ring_e_;  // recent envelope, for the floor
+  int ring_e_pos_ = 0;
+  int floor_age_ = 0;  // ticks since the floor last learnt from clean key-up
+  int warm_up_ = 0;  // ticks seen since Init while setting the levels, -1 when done
+  float threshold_ = 0.0f;
+  int key_state_ = 1;  // 0 key down (tone), 1 key up (gap)
+  int run_ = 0;        // ticks of the current period
+  int pending_ = 0;    // ticks on the other side of the threshold
+  double pending_sum_ = 0.0;
+  double mark_sum_ = 0.0;  // envelope summed over the current mark
+  double mark_level_db_ = 0.0;  // recent marks above the floor, smoothed
+
+  // Timing and characters.
+  CCwTiming timing_;
+  std::vector<Event> held_;  // kept until the speed is known
+  bool holding_ = true;
+  bool last_mark_strong_ = false;
+  uint64_t register_ = 0;
+  int elements_ = 0;
+  double char_db_sum_ = 0.0;
+  bool word_open_ = false;  // a character was printed since the last space
 };

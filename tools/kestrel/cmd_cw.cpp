@@ -22,6 +22,7 @@ constexpr int kStationTaps = 128;
 constexpr int kDefaultTone = 1000;
 constexpr int kDefaultWpm = 20;
 constexpr int kMinWpm = 5, kMaxWpm = 60;
+constexpr int kMinQuality = 0, kMaxQuality = 100;
 constexpr int kMinTone = 100;
 constexpr int kBandwidth = 30;    // the decoder's tone band-pass
 constexpr int kDefaultRate = 11025;
@@ -29,10 +30,12 @@ constexpr int kMinRate = 4000, kMaxRate = 192000;
 constexpr double kLeadSeconds = 0.5, kTailSeconds = 1.0;
 
 const char* kDecodeUsage =
-    "usage: kestrel decode cw [--tone HZ] [--wpm N] FILE.wav\n"
+    "usage: kestrel decode cw [--tone HZ] [--wpm N] [--quality N] FILE.wav\n"
     "Decodes Morse keyed on a tone of HZ (default 1000) and prints the characters as they come.\n"
     "--wpm gives the expected speed (5 ... 60 words per minute) as the decoder's starting point;\n"
-    "without it the decoder starts near 26 words per minute and follows the signal either way.\n";
+    "without it the decoder finds the speed (5 ... 60) itself and follows the signal either way.\n"
+    "--quality N (0 ... 100, 0 = off) drops characters whose marks stand less than N / 3 dB\n"
+    "above the noise; the default keeps noise alone from printing.\n";
 
 const char* kTransmitUsage =
     "usage: kestrel transmit cw [--tone HZ] [--wpm N] [--rate HZ] --text TEXT -o OUT.wav\n"
@@ -52,15 +55,16 @@ class CPrintingCwDecoder : public CCwDecoder {
 }  // namespace
 
 int RunDecodeCw(int argc, char** argv) {
-  CArgs args({"--tone", "--wpm"}, {});
+  CArgs args({"--tone", "--wpm", "--quality"}, {});
   if (!args.Parse(argc, argv)) return Fail("decode cw", args.Error());
   if (args.WantsHelp()) {
     fputs(kDecodeUsage, stdout);
     return kExitOk;
   }
-  long tone = 0, wpm = 0;
+  long tone = 0, wpm = 0, quality = 0;
   if (!args.GetInt("--tone", kDefaultTone, 1, 1000000, tone) ||
-      !args.GetInt("--wpm", 0, kMinWpm, kMaxWpm, wpm))
+      !args.GetInt("--wpm", 0, kMinWpm, kMaxWpm, wpm) ||
+      !args.GetInt("--quality", kCwDefaultQuality, kMinQuality, kMaxQuality, quality))
     return Fail("decode cw", args.Error());
   if (args.Positional().size() != 1) {
     fputs(kDecodeUsage, stderr);
@@ -76,13 +80,15 @@ int RunDecodeCw(int argc, char** argv) {
   CWavBlockReader reader;
   if (!reader.Open(path, block)) return Fail(path, reader.Error());
   CPrintingCwDecoder decoder;
-  if (!decoder.SetSpeedHint(int(wpm)) || !decoder.SetFilter(int(tone), kBandwidth) ||
+  if (!decoder.SetSpeedHint(int(wpm)) || !decoder.SetQualityThreshold(int(quality)) ||
+      !decoder.SetFilter(int(tone), kBandwidth) ||
       !decoder.Init(rate, block, ScaledToRate(kStationTaps, rate), 0))
     return Fail("decode cw", "CCwDecoder::Init error (rate " + std::to_string(rate) + " Hz)");
   while (AudioBlock* b = reader.Next(true)) {
     decoder.Decode(b);
     fflush(stdout);
   }
+  decoder.Flush();  // the last character of a recording that stops right after it
   if (decoder.printed == 0) {
     fprintf(stderr, "kestrel: %s: no Morse decoded\n", path.c_str());
     return kExitFailure;
