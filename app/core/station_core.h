@@ -23,6 +23,7 @@
 #include "app/core/station_decoders.h"
 #include "app/core/station_ui.h"
 #include "app/lists/frq_record.h"
+#include "app/lists/time_scanner.h"
 #include "app/views/picture_capture.h"
 #include "app/views/text_capture.h"
 #include "spl/audio/wave_player.h"
@@ -66,7 +67,7 @@ constexpr int kFaxDefaultBurst1 = 832, kFaxDefaultBurst2 = 39;
 constexpr int kSoftVolumeScale = 270;
 int SoftVolumeControlValue(int min, int max, int volume);
 
-class CStationCore : private CStationEvents {
+class CStationCore : private CStationEvents, private CTimerTarget {
  public:
   CStationCore();
   ~CStationCore() override;
@@ -116,6 +117,9 @@ class CStationCore : private CStationEvents {
   void SetStep(int step);
   void SetSquelch(int level);
   void SetVolume(int level);
+  // The RTTY baud rate of the settings, fractional rates included, and its setter.
+  double RttyBaud() const;
+  void SetRttyBaud(double baud);
   void SetSquelchThreshold(int level);
   void SetSoftVolume(int level);
   void ReceiverOff();
@@ -131,6 +135,17 @@ class CStationCore : private CStationEvents {
   }
   // A record for this frequency from the current settings (decoder, tones, receiver).
   CFrqRecord RecordFromSettings(double kHz) const;
+  // A user's choice of a frequency-list row: applied, unless the timer schedule has an
+  // entry applied (then refused with a message, 0).
+  int SelectRecord(const CFrqRecord& record);
+
+  // The timer schedule (station_timer.cpp): started on a timer list, it applies each entry
+  // at its start and closes the entry's products at its stop. The caller checks it
+  // periodically (any period: the check works from the core's clock) and shows what it did.
+  int StartTimer(const std::string& path);  // 1, or 0 (ui told why)
+  void StopTimer();
+  TimerCheck CheckTimer();
+  const CTimeScanner& Timer() const { return timer_; }
 
   // Recorder and players.
   int StartRecording();  // into the audio folder; 1 or 0 (ui told why)
@@ -182,6 +197,9 @@ class CStationCore : private CStationEvents {
   void OnSstvState(unsigned long state) override;
   void OnSMeter(int value) override;
   void OnSquelch(int open) override;
+  // CTimerTarget: the schedule's own apply (no guard) and the end of an entry.
+  int ApplyTimerRecord(const CFrqRecord& record) override;
+  void CloseTimerProducts() override;
 
   class CCaptureEvents;
   int SetUpText(int code);
@@ -199,6 +217,8 @@ class CStationCore : private CStationEvents {
   int FileListenStep(AudioBlock* into, bool display);
   void Equalize(AudioBlock* b);
   int SquelchLevel(const AudioBlock* b);
+  int TextDecoderQuality() const;
+  std::string TextDecoderTuning() const;
   void Draw(int kind, const AudioBlock* b, int wParam = 0);
   void ShowState(int code);
   void StoreAndSend(int offset, int value, int (CRadio::*send)(int));
@@ -244,6 +264,7 @@ class CStationCore : private CStationEvents {
   CTextCapture text_capture_;
   CFaxPictureCapture fax_capture_;
   std::unique_ptr<CCaptureEvents> capture_events_;
+  CTimeScanner timer_;
 
   // Work blocks.
   AudioBlock* silence_ = nullptr;

@@ -21,6 +21,7 @@
 #include "app/lists/frq_columns.h"
 #include "app/lists/frq_csv.h"
 #include "app/lists/frq_database.h"
+#include "app/lists/frq_list_file.h"
 #include "app/lists/frq_tables.h"
 #include "tools/kestrel/args.h"
 #include "tools/kestrel/command.h"
@@ -202,45 +203,11 @@ const char* kRecordsUsage =
     "A file that is not a whole number of records, or whose entries hold values no record can\n"
     "hold, is refused and left as it is.\n";
 
-constexpr uint32_t kEntryChecked = 0x80000000u;  // "[Flags]" bit 31
-constexpr int kMinutesPerDay = 1440;
-constexpr int kLastTimerMinute = 2 * kMinutesPerDay - 1;  // windows end on the next day at the latest
-
-// The record with its texts made UTF-8 (older programs wrote other character sets).
-CFrqRecord CleanTexts(const CFrqRecord& in) {
-  CFrqRecord r = in;
-  const FrqColumn* cols = FrqColumns();
-  for (int c = 0; c < kFrqColumnCount; ++c)
-    if (cols[c].type == kColText) FrqSetText(r, cols[c], FrqGetText(in, cols[c]));
-  return r;
-}
-
-bool IsTimerList(const std::string& path) {
-  const size_t dot = path.rfind('.');
-  if (dot == std::string::npos) return false;
-  std::string ext = path.substr(dot + 1);
-  for (char& c : ext)
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-  return ext == "tim";
-}
-
-// Reads a list file and checks every entry as the frequency list checks its rows (texts, which
-// older programs wrote in other character sets, only shown cleaned). 1, or 0 after saying why.
+// Reads a list file and checks every entry as the frequency list checks its rows. 1, or 0
+// after saying why.
 int ReadEntries(const std::string& path, std::vector<CFrqRecord>& out) {
   std::string why;
-  if (!ReadFrqRecordFile(path, out, &why)) return Fail("records", why), 0;
-  const bool timer = IsTimerList(path);
-  for (size_t i = 0; i < out.size(); ++i) {
-    const CFrqRecord& r = out[i];
-    // The entry is written back as it was; only the copy checked has its texts cleaned.
-    CFrqRecord checked = CleanTexts(r);
-    if (!CheckFrqRecord(checked, 0, nullptr, &why))
-      return Fail(path, "entry " + std::to_string(i + 1) + ": " + why + " (not a list of this station?)"), 0;
-    const int start = r.extension[0], stop = r.extension[1];
-    if (timer && (start < 0 || stop < start || stop > kLastTimerMinute))
-      return Fail(path, "entry " + std::to_string(i + 1) + ": timer window " + std::to_string(start) + ".." +
-                            std::to_string(stop) + " minutes is not within two days"), 0;
-  }
+  if (!ReadFrqListFile(path, IsTimerListPath(path), out, &why)) return Fail("records", why), 0;
   return 1;
 }
 
@@ -248,13 +215,6 @@ int WriteEntries(const std::string& path, const std::vector<CFrqRecord>& entries
   std::string why;
   if (!WriteFrqRecordFile(path, entries, &why)) return Fail("records", why);
   return kExitOk;
-}
-
-std::string TimeText(int minutes) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%s%02d:%02d", minutes >= kMinutesPerDay ? "+ " : "  ",
-                (minutes % kMinutesPerDay) / 60, minutes % 60);
-  return buf;
 }
 
 // "HH:MM" with hours 0..47 into minutes; -1 when it is not.
@@ -276,13 +236,13 @@ int EntryNumber(const std::string& text, size_t count, size_t& index) {
 }
 
 void ShowEntries(const std::string& path, const std::vector<CFrqRecord>& entries) {
-  const bool timer = IsTimerList(path);
+  const bool timer = IsTimerListPath(path);
   printf("No.  On  %s%12s  %-31s  %-30s  %-4s  %s\n", timer ? "Start    End      " : "", "RX-Frq.(KHz)", "Name",
          "Decoder", "Mode", "CallSign");
   for (size_t i = 0; i < entries.size(); ++i) {
-    const CFrqRecord r = CleanTexts(entries[i]);
-    const std::string window = timer ? TimeText(r.extension[0]) + "  " + TimeText(r.extension[1]) + "  " : "";
-    printf("%03zu  %s   %s%12.3f  %-31s  %-30s  %-4s  %s\n", i + 1, uint32_t(r.flags) & kEntryChecked ? "x" : "-",
+    const CFrqRecord r = FrqRecordCleanTexts(entries[i]);
+    const std::string window = timer ? TimerMinuteText(r.extension[0]) + "  " + TimerMinuteText(r.extension[1]) + "  " : "";
+    printf("%03zu  %s   %s%12.3f  %-31s  %-30s  %-4s  %s\n", i + 1, uint32_t(r.flags) & kListEntryChecked ? "x" : "-",
            window.c_str(), r.rxFrq, r.name, FrqDecoderText(r.decoder, -1, nullptr).c_str(),
            ModeText(r.modulation).c_str(), r.callSign);
   }
@@ -373,7 +333,7 @@ int RunRecords(int argc, char** argv) {
     size_t at = 0;
     if (!EntryNumber(pos[2], entries.size(), at)) return kExitUsage;
     if (verb == "toggle")
-      entries[at].flags = int32_t(uint32_t(entries[at].flags) ^ kEntryChecked);
+      entries[at].flags = int32_t(uint32_t(entries[at].flags) ^ kListEntryChecked);
     else
       entries.erase(entries.begin() + long(at));
     return WriteEntries(file, entries);
@@ -397,7 +357,7 @@ int RunRecords(int argc, char** argv) {
   std::vector<std::string> notes;
   if (!list.Get(id, r, &notes)) return Fail("records", list.Error());
   PrintNotes(notes);
-  r.flags = int32_t(kEntryChecked);
+  r.flags = int32_t(kListEntryChecked);
   r.extension[0] = start;
   r.extension[1] = stop;
   entries.insert(entries.begin() + long(at), r);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "app/lists/frq_list_file.h"
+#include "app/lists/sat_timer_list.h"
 #include "spl/sat/sat_passes.h"
 #include "spl/sat/track_sat.h"
 #include "tools/kestrel/args.h"
@@ -18,16 +20,24 @@ namespace {
 constexpr double kMinutesPerDegree = 60.0;
 constexpr long kMaxHeightM = 100000;
 constexpr double kMaxHours = 24.0 * 31;
+constexpr double kTimerListHours = 24.0;
 
 const char* kSatUsage =
     "usage: kestrel sat predict --tle FILE --observer LOCATOR|LAT,LON [--height M]\n"
     "                           [--min-el DEG] [--time UTC] [--sat NAME|NUMBER]\n"
     "       kestrel sat passes  --tle FILE --observer LOCATOR|LAT,LON [--height M]\n"
     "                           [--min-el DEG] [--time UTC] [--hours N] [--sat NAME|NUMBER]\n"
+    "       kestrel sat timerlist --sbl FILE.sbl --tle FILE --observer LOCATOR|LAT,LON\n"
+    "                           [--height M] [--min-el DEG] [--time UTC] [--hours N] -o OUT.tim\n"
     "  LAT,LON in degrees, north and east positive; a locator stands for its square's centre.\n"
     "  UTC as 2026-12-01T12:00:00 (or with a blank, seconds optional); default: now.\n"
     "  predict prints position, height, elevation and azimuth; passes prints start, end and\n"
-    "  peak elevation of every pass in the next --hours (default 24).\n";
+    "  peak elevation of every pass in the next --hours (default 24).\n"
+    "  timerlist turns the checked entries of a satellite basis list (their SatID is the\n"
+    "  catalogue number) into a timer list: one entry per pass starting from an hour before\n"
+    "  --time up to --hours (at most 24) after it, ordered by start; window minutes count from\n"
+    "  00:00 UTC of the day of --time (1440 and more: the next day), the day to start the\n"
+    "  timer list on.\n";
 
 const char* kLocatorUsage =
     "usage: kestrel locator LOCATOR | LAT,LON\n"
@@ -108,10 +118,38 @@ bool Matches(const SatElem& s, const std::string& want) {
   return Upper(s.name) == Upper(want);
 }
 
+int TimerList(CArgs& args, CTrackSat& track, const std::vector<SatElem>& sats, const Observer& obs, double now,
+              double hours) {
+  if (!args.Has("--hours")) hours = kTimerListHours;
+  if (hours > kTimerListHours) return Fail("sat", "timerlist covers at most 24 hours");
+  std::vector<CFrqRecord> basis, timers;
+  std::string why;
+  if (!ReadFrqListFile(args.Get("--sbl"), 0, basis, &why)) return Fail("sat", why);
+  SatTimerStats stats;
+  const time_t at = time_t(std::floor(now));
+  if (!MakeSatTimerList(track, sats, basis, obs, at, int(std::lround(hours * 60.0)), timers, &stats, &why))
+    return Fail("sat", why);
+  if (stats.unknown)
+    fprintf(stderr, "kestrel: sat: %d checked entr%s of %s name%s no satellite of the element file\n", stats.unknown,
+            stats.unknown == 1 ? "y" : "ies", args.Get("--sbl").c_str(), stats.unknown == 1 ? "s" : "");
+  if (!stats.satellites) return Fail("sat", "no checked entry with a known satellite in " + args.Get("--sbl"));
+  if (timers.empty()) return Fail("sat", "no satellite passes within the time range");
+  if (!WriteFrqRecordFile(args.Get("-o"), timers, &why)) return Fail("sat", why);
+  printf("%zu pass(es) of %d satellite(s) from %s UTC, minutes from 00:00 of that day\n", timers.size(),
+         stats.satellites, TimeText(now).c_str());
+  for (const CFrqRecord& r : timers)
+    printf("  %s  %s  %.3f kHz  %s\n", TimerMinuteText(r.extension[0]).c_str(), TimerMinuteText(r.extension[1]).c_str(),
+           r.rxFrq, r.name);
+  return kExitOk;
+}
+
 int Sat(CArgs& args) {
   const auto& words = args.Positional();
-  if (words.size() != 1 || (words[0] != "predict" && words[0] != "passes"))
-    return Fail("sat", "say predict or passes (see kestrel sat --help)");
+  if (words.size() != 1 || (words[0] != "predict" && words[0] != "passes" && words[0] != "timerlist"))
+    return Fail("sat", "say predict, passes or timerlist (see kestrel sat --help)");
+  const bool timerlist = words[0] == "timerlist";
+  if (timerlist && !(args.Has("--sbl") && args.Has("-o"))) return Fail("sat", "timerlist needs --sbl FILE and -o OUT.tim");
+  if (!timerlist && (args.Has("--sbl") || args.Has("-o"))) return Fail("sat", "--sbl and -o belong to timerlist");
   const bool passes = words[0] == "passes";
   if (!args.Has("--tle")) return Fail("sat", "--tle FILE is required");
   if (!args.Has("--observer")) return Fail("sat", "--observer LOCATOR|LAT,LON is required");
@@ -137,6 +175,7 @@ int Sat(CArgs& args) {
   if (!track.ReadNASA(file.c_str(), sats, &notes)) return Fail(file, "cannot open the element file");
   for (const std::string& n : notes) fprintf(stderr, "kestrel: %s: %s\n", file.c_str(), n.c_str());
   if (sats.empty()) return Fail(file, "no valid element sets");
+  if (timerlist) return TimerList(args, track, sats, obs, now, hours);
   const std::string want = args.Get("--sat");
   int shown = 0, failed = 0;
   char locator[8];
@@ -177,7 +216,7 @@ int Sat(CArgs& args) {
 }  // namespace
 
 int RunSat(int argc, char** argv) {
-  CArgs args({"--tle", "--observer", "--height", "--min-el", "--time", "--sat", "--hours"}, {});
+  CArgs args({"--tle", "--observer", "--height", "--min-el", "--time", "--sat", "--hours", "--sbl", "-o"}, {});
   if (!args.Parse(argc, argv)) return Fail("sat", args.Error());
   if (args.WantsHelp()) return fputs(kSatUsage, stdout), kExitOk;
   return Sat(args);

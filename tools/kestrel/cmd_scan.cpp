@@ -13,11 +13,13 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/lists/frq_list_file.h"
 #include "spl/audio/scan_recorder.h"
 #include "spl/audio/sound_device.h"
 #include "spl/dsp/audio_squelch.h"
@@ -47,7 +49,8 @@ volatile std::sig_atomic_t g_stop = 0;
 void OnInterrupt(int) { g_stop = 1; }
 
 const char* kUsage =
-    "usage: kestrel scan --type N --port COMn|PATH --from KHZ --to KHZ --step HZ [--dwell MS]\n"
+    "usage: kestrel scan --type N --port COMn|PATH (--from KHZ --to KHZ --step HZ | --channels FILE.scl)\n"
+    "                    [--dwell MS]\n"
     "                    [--hold MS] [--record MS --out FILE.wav] [--report FILE.scl]\n"
     "                    [--sweeps N] [--device NAME] [--fast] [--event smeter|audio]\n"
     "                    [--rsql 0-255] [--threshold 0-255] [--no-hold]\n"
@@ -58,7 +61,11 @@ const char* kUsage =
     "  (default 1000 ms; 0: while the signal lasts) or --record ms, recorded to --out.\n"
     "  Audio comes from --device (a sound device, \"null\", \"wav:FILE\"); without it the\n"
     "  scanner hears silence made in real time, or as fast as the receiver answers with\n"
-    "  --fast (block times then run on a virtual clock). --sweeps: lines to scan (default 1).\n";
+    "  --fast (block times then run on a virtual clock). --sweeps: lines to scan (default 1).\n"
+    "  --channels: scan the checked entries of a channel list (428-byte frequency records) in\n"
+    "  list order, each tuned to its dial frequency with its mode and IF width. A file that is\n"
+    "  not such a list (a scanner report, say, which shares the extension) is refused; the\n"
+    "  report must not replace the channel list.\n";
 
 // A receiver whose S-meter reports can be waited for.
 class CSyncRadio : public CRadio {
@@ -125,7 +132,26 @@ struct ScanJob {
   bool fast = false, quiet = false;
   ScanSettings settings;
   bool eventGiven = false;
+  // A channel scan: dial frequencies (kHz), mode bits and IF widths (kHz), by column.
+  std::vector<float> channels;
+  std::vector<int> modes, widths;
 };
+
+// The channel table of a channel list: its checked entries in list order, each tuned as
+// applying the record would tune it. 0 after saying why.
+int ReadChannels(const std::string& path, ScanJob& job) {
+  std::vector<CFrqRecord> entries;
+  std::string why;
+  if (!ReadFrqListFile(path, 0, entries, &why)) return Fail("scan", why), 0;
+  for (const CFrqRecord& r : entries) {
+    if (!(uint32_t(r.flags) & kListEntryChecked)) continue;
+    job.channels.push_back(float(FrqDialFrequency(r)));
+    job.modes.push_back(r.modulation >= 0 && r.modulation < kModeCount ? 1 << r.modulation : 0);
+    job.widths.push_back(IfWidthKHz(r.ifIndex));
+  }
+  if (job.channels.empty()) return Fail("scan", path + ": no checked channel"), 0;
+  return 1;
+}
 
 struct ScanResult {
   std::vector<ScanEvent> events;
@@ -163,6 +189,10 @@ int RunScanJob(ScanJob job, ScanResult& result) {
   if (virtual_time)
     scanner.SetClock([&] { return int32_t(started + fed * kBlock / kRate); });
   scan.SetSettings(job.settings);
+  if (!job.channels.empty()) {
+    scanner.SetChannels(job.channels);
+    scan.SetChannelModes(job.modes, job.widths);
+  }
 
   CScanRecorder recorder;
   std::string record_dir;
@@ -191,7 +221,11 @@ int RunScanJob(ScanJob job, ScanResult& result) {
     finish_recording();
     return Fail("scan", scan.Error());
   }
-  if (!job.quiet)
+  if (!job.quiet && !job.channels.empty())
+    printf("scan: %zu channels from %.3f kHz, dwell %d block(s) of %d ms, signal from %s\n", job.channels.size(),
+           double(job.channels[0]), scan.DwellBlocks(), kBlock * 1000 / kRate,
+           job.settings.eventFromReceiver ? "the S-meter" : "the audio");
+  else if (!job.quiet)
     printf("scan: %.3f-%.3f kHz in %.0f Hz steps, %d columns, dwell %d block(s) of %d ms, "
            "signal from %s\n",
            scanner.Start(), scanner.Stop(), job.stepHz, scanner.GetXSize(), scan.DwellBlocks(),
@@ -272,7 +306,7 @@ void PrintSignals(const ScanResult& r) {
 }  // namespace
 
 int RunScan(int argc, char** argv) {
-  CArgs args({"--type", "--port", "--from", "--to", "--step", "--dwell", "--hold", "--record",
+  CArgs args({"--type", "--port", "--from", "--to", "--step", "--channels", "--dwell", "--hold", "--record",
               "--out", "--report", "--sweeps", "--device", "--event", "--rsql", "--threshold"},
              {"--fast", "--no-hold", "--quiet"});
   if (!args.Parse(argc, argv)) return Fail("scan", args.Error());
@@ -283,12 +317,23 @@ int RunScan(int argc, char** argv) {
   long type, dwell, hold, record, sweeps, rsql, threshold;
   if (!args.Has("--type")) return Fail("scan", "--type is required (see kestrel rig types)");
   if (!args.Has("--port")) return Fail("scan", "--port is required (COMn or a device path)");
-  for (const char* needed : {"--from", "--to", "--step"})
-    if (!args.Has(needed)) return Fail("scan", std::string(needed) + " is required");
+  const bool channels = args.Has("--channels");
+  for (const char* needed : {"--from", "--to", "--step"}) {
+    if (!channels && !args.Has(needed)) return Fail("scan", std::string(needed) + " is required");
+    if (channels && args.Has(needed)) return Fail("scan", std::string(needed) + " and --channels exclude each other");
+  }
+  if (channels) {
+    if (!ReadChannels(args.Get("--channels"), job)) return kExitUsage;
+    std::error_code ec;
+    if (args.Has("--report") && std::filesystem::equivalent(args.Get("--report"), args.Get("--channels"), ec))
+      return Fail("scan", "the report would replace the channel list: keep reports in a folder of their own");
+    job.fromKHz = *std::min_element(job.channels.begin(), job.channels.end());
+    job.toKHz = *std::max_element(job.channels.begin(), job.channels.end());
+  }
   if (!args.GetInt("--type", 0, kReceiverTypeFirst, kReceiverTypeLast, type) ||
-      !args.GetDouble("--from", 0, 0, kMaxKHz, job.fromKHz) ||
-      !args.GetDouble("--to", 0, 0, kMaxKHz, job.toKHz) ||
-      !args.GetDouble("--step", 0, -kMaxKHz, kMaxKHz * 1000, job.stepHz) ||
+      !args.GetDouble("--from", job.fromKHz, 0, kMaxKHz, job.fromKHz) ||
+      !args.GetDouble("--to", job.toKHz, 0, kMaxKHz, job.toKHz) ||
+      !args.GetDouble("--step", channels ? 1000 : 0, -kMaxKHz, kMaxKHz * 1000, job.stepHz) ||
       !args.GetInt("--dwell", 100, 0, kMaxMs, dwell) ||
       !args.GetInt("--hold", kDefaultHoldMs, 0, kMaxMs, hold) ||
       !args.GetInt("--record", 0, 0, kMaxMs, record) ||

@@ -20,6 +20,7 @@ int RunFrqlist(int argc, char** argv);
 int RunSat(int argc, char** argv);
 int RunScan(int argc, char** argv);
 int RunSettings(int argc, char** argv);
+int RunTimer(int argc, char** argv);
 int RunTransmit(int argc, char** argv);
 int RunWav(int argc, char** argv);
 
@@ -44,6 +45,7 @@ const ToolCommand kToolCommands[] = {
     {"squelch", "the audio squelch measure and level of every block of a wave file", RunSquelch},
     {"station", "run the station without a display: receiver, audio, decoders, saved messages", RunStation},
     {"synop", "SYNOP station store: look up a station, import a station list", RunSynop},
+    {"timer", "run a timer list (.tim) on the station under a clock driven by the audio", RunTimer},
     {"transmit", "turn text or a picture into the audio of a mode, as a wave file", RunTransmit},
     {"wav", "wave file format, length and peak level", RunWav},
 };
