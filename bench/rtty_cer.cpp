@@ -1,23 +1,49 @@
-// Character error rate of the RTTY decoder against SNR (3 kHz bandwidth) for 50 Bd / 425 Hz
-// Baudot and for SITOR-B, beside minimodem's on the same wave files when it is installed.
+// Character error rate of the RTTY decoder against SNR (white noise, 3 kHz bandwidth): Baudot
+// at 45.45, 50 and 75 Bd with 170 to 850 Hz shift at 8000, 11025 and 48000 Hz, SITOR-B and
+// NAVTEX at 100 Bd, two-path fading, and noise alone; the matched receiver (with its default
+// squelch), the plain receiver for one row, and minimodem on the same wave files when it is
+// installed. Signals come from the tests' own keyer (random start phase, exact fractional baud)
+// and, for some rows, from CRttyTransmitter. "1 % at" interpolates where the error rate
+// crosses 1 % (log scale between the measured points).
+//   rtty_cer [quick]   quick: fewer rows, for a first look
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <vector>
 
 // The test helpers name the tool binary, which the benchmarks never run.
 #ifndef KESTREL_TOOL
 #define KESTREL_TOOL "kestrel"
 #endif
+#include "tests/common/fsk_signal.h"
 #include "tests/common/rtty_signal.h"
 #include "tests/common/signal_test_util.h"
 
 namespace {
 
-const char* kText =
-    "ZCZC FA01 GALE WARNING 123 SOUTH WESTERLY 8 TO 9 VEERING NORTH WESTERLY LATER "
-    "SEA STATE ROUGH OR VERY ROUGH VISIBILITY MODERATE OR POOR NNNN ";
-constexpr double kSnrs[] = {10, 3, 0, -3, -6};
+const char* kMessage =
+    "ZCZC WA42 GALE WARNING 0615 UTC SW 8 TO 9 VEERING NW LATER SEA ROUGH 1015 HPA FALLING "
+    "VIS MODERATE OR POOR IN RAIN 52.3N 004.1E NNNN ";
 constexpr int kRepeats = 3;
+constexpr double kSnrs[] = {3, 0, -3, -4.5, -6, -7.5, -9};
+constexpr double kLevel = 1000.0;  // 16-bit scale: room for the noise at -9 dB in 48 kHz
+constexpr double kNoiseSeconds = 60.0;
+
+enum Source { kOwnKeyer, kTransmitter };
+
+struct Row {
+  const char* name;
+  int rate;
+  double baud;
+  int one, zero;  // tones of binary 1 and 0
+  int mode;
+  Source source;
+  int receiver;
+  bool minimodem;
+  bool fading;
+};
 
 std::string Run(const std::string& cmd) {
   std::string out;
@@ -29,46 +55,213 @@ std::string Run(const std::string& cmd) {
   return out;
 }
 
+std::string Flat(const std::string& s) {
+  std::string line;
+  for (char c : s)
+    if (c != '\r' && c != '\n') line += c;
+  return line;
+}
+
+std::string MinimodemCommand(const Row& r, const std::string& wav) {
+  char cmd[512];
+  // minimodem's own carrier search is left off: the tones are given exactly.
+  snprintf(cmd, sizeof cmd,
+           "minimodem --rx --baudot -q --stopbits 1.5 --mark %d --space %d -f %s %g 2>/dev/null",
+           r.one, r.zero, wav.c_str(), r.baud);
+  return cmd;
+}
+
+rttysig::Link LinkOf(const Row& r) {
+  rttysig::Link l;
+  l.rate = r.rate;
+  l.mode = r.mode;
+  l.tx_baud = float(r.baud);
+  l.rx_baud = r.baud;
+  l.mark = r.one;
+  l.space = r.zero;
+  l.receiver = r.receiver;
+  return l;
+}
+
+// The clean signal and, for the fading rows, its analytic form.
+std::vector<std::complex<double>> Analytic(const Row& r, const std::string& text, uint64_t seed) {
+  fsksig::Keyer k;
+  k.rate = r.rate;
+  k.baud = r.baud;
+  k.one_hz = r.one;
+  k.zero_hz = r.zero;
+  k.amplitude = kLevel;
+  k.seed = seed;
+  return fsksig::KeyAnalytic(k, r.mode == kRttySitorB ? fsksig::Sitor(text) : fsksig::Baudot(text));
+}
+
+double OnePercentPoint(const std::vector<double>& cer) {
+  const double target = 0.01;
+  for (size_t i = 0; i + 1 < cer.size(); ++i) {
+    if (cer[i] <= target && cer[i + 1] > target) {
+      const double a = std::log10(std::max(cer[i], 1e-4)), b = std::log10(cer[i + 1]);
+      const double t = (std::log10(target) - a) / (b - a);
+      return kSnrs[i] + t * (kSnrs[i + 1] - kSnrs[i]);
+    }
+  }
+  if (!cer.empty() && cer.back() <= target) return -100.0;  // below the lowest SNR measured
+  return 100.0;
+}
+
+std::string Point(double db) {
+  char b[32];
+  if (db <= -100.0) snprintf(b, sizeof b, "< %+.1f", kSnrs[std::size(kSnrs) - 1]);
+  else if (db >= 100.0) snprintf(b, sizeof b, "> %+.1f", kSnrs[0]);
+  else snprintf(b, sizeof b, "%+.1f", db);
+  return b;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const bool quick = argc > 1 && strcmp(argv[1], "quick") == 0;
   const bool have_minimodem = system("minimodem --version >/dev/null 2>&1") == 0;
   sigtest::TempDir dir;
-  struct Row {
-    const char* name;
-    rttysig::Link link;
-    std::string minimodem;
-  } rows[] = {
-      {"RTTY 50 Bd 425 Hz", {11025, kRttyAsync, 50, 50, 1275, 1700},
-       "minimodem --rx --baudot -q --mark 1275 --space 1700 -f %s 50"},
-      {"SITOR-B 100 Bd 170 Hz", {11025, kRttySitorB, 100, 100, 1275, 1445}, ""},
+  const int M = kRttyReceiverMatched, P = kRttyReceiverPlain;
+  std::vector<Row> rows = {
+      {"45.45 Bd 170 Hz", 11025, 45.45, 1275, 1445, kRttyAsync, kOwnKeyer, M, true, false},
+      {"50 Bd 425 Hz", 11025, 50, 1275, 1700, kRttyAsync, kOwnKeyer, M, true, false},
+      {"75 Bd 170 Hz", 11025, 75, 1275, 1445, kRttyAsync, kOwnKeyer, M, true, false},
+      {"SITOR-B 100 Bd 170 Hz", 11025, 100, 1275, 1445, kRttySitorB, kOwnKeyer, M, false, false},
   };
+  if (!quick) {
+    rows = {};
+    for (int rate : {8000, 11025, 48000}) {
+      rows.push_back({"45.45 Bd 170 Hz", rate, 45.45, 1275, 1445, kRttyAsync, kOwnKeyer, M, true, false});
+      rows.push_back({"50 Bd 425 Hz", rate, 50, 1275, 1700, kRttyAsync, kOwnKeyer, M, true, false});
+      rows.push_back({"50 Bd 450 Hz", rate, 50, 1275, 1725, kRttyAsync, kOwnKeyer, M, true, false});
+      rows.push_back({"50 Bd 850 Hz", rate, 50, 1275, 2125, kRttyAsync, kOwnKeyer, M, true, false});
+      rows.push_back({"75 Bd 170 Hz", rate, 75, 1275, 1445, kRttyAsync, kOwnKeyer, M, true, false});
+    }
+    rows.push_back({"50 Bd 425 Hz, transmitter", 11025, 50, 1275, 1700, kRttyAsync, kTransmitter, M, true, false});
+    rows.push_back({"45.45 Bd 170 Hz, transmitter", 11025, 45.45, 1275, 1445, kRttyAsync, kTransmitter, M, true, false});
+    rows.push_back({"50 Bd 425 Hz, plain receiver", 11025, 50, 1275, 1700, kRttyAsync, kOwnKeyer, P, false, false});
+    rows.push_back({"SITOR-B 100 Bd 170 Hz", 11025, 100, 1275, 1445, kRttySitorB, kOwnKeyer, M, false, false});
+    rows.push_back({"SITOR-B 100 Bd 170 Hz", 48000, 100, 1275, 1445, kRttySitorB, kOwnKeyer, M, false, false});
+    rows.push_back({"NAVTEX 100 Bd", 8000, 100, kNavtexHighTone, kNavtexLowTone, kRttySitorB, kOwnKeyer, M, false, false});
+    rows.push_back({"SITOR-B, transmitter", 11025, 100, 1275, 1445, kRttySitorB, kTransmitter, M, false, false});
+    rows.push_back({"SITOR-B, plain receiver", 11025, 100, 1275, 1445, kRttySitorB, kOwnKeyer, P, false, false});
+  }
   std::string text;
-  for (int i = 0; i < kRepeats; ++i) text += kText;
-  printf("| mode | SNR (dB) | CER ours | CER minimodem |\n|---|---:|---:|---:|\n");
+  for (int i = 0; i < kRepeats; ++i) text += kMessage;
+
+  printf("Character error rate against SNR in 3 kHz (white noise); %zu characters per point.\n\n",
+         text.size());
+  printf("| mode | rate | decoder |");
+  for (double s : kSnrs) printf(" %+.1f |", s);
+  printf(" 1 %% at |\n|---|---:|---|");
+  for (size_t i = 0; i <= std::size(kSnrs); ++i) printf("---:|");
+  printf("\n");
+  uint64_t seed = 100;
   for (const Row& r : rows) {
-    const std::vector<float> clean = rttysig::Render(r.link, text);
-    uint64_t seed = 11;
+    const rttysig::Link link = LinkOf(r);
+    std::vector<float> clean;
+    if (r.source == kTransmitter) {
+      clean = rttysig::Render(link, text, 1.0, float(kLevel / 32767.0));  // a fraction of full scale
+    } else {
+      clean = fsksig::Real(Analytic(r, text, seed));
+    }
+    const double power = sigtest::MeanSquare(clean);
+    std::vector<double> ours, theirs;
+    const bool mm = have_minimodem && r.minimodem;
     for (double snr : kSnrs) {
       std::vector<float> s = clean;
-      sigtest::AddNoise(s, r.link.rate, snr, seed++);
-      const double ours = rttysig::CharErrorRate(text, rttysig::DecodeText(r.link, s));
-      std::string mm = "n/a";
-      if (have_minimodem && !r.minimodem.empty()) {
+      sigtest::AddNoise(s, r.rate, snr, ++seed, power);
+      FILE* pipe = nullptr;
+      if (mm) {
         const std::string wav = dir.File("x.wav");
-        sigtest::WriteMonoWav(wav, r.link.rate, s);
-        char cmd[512];
-        snprintf(cmd, sizeof cmd, r.minimodem.c_str(), wav.c_str());
-        std::string got = Run(std::string(cmd) + " 2>/dev/null");
-        // minimodem prints carriage returns and line feeds of its own; the text has none.
-        std::string line;
-        for (char c : got) if (c != '\r' && c != '\n') line += c;
-        char b[32];
-        snprintf(b, sizeof b, "%.3f", rttysig::CharErrorRate(text, line));
-        mm = b;
+        sigtest::WriteMonoWav(wav, r.rate, s);
+        pipe = popen(MinimodemCommand(r, wav).c_str(), "r");  // runs while we decode
       }
-      printf("| %s | %+.0f | %.3f | %s |\n", r.name, snr, ours, mm.c_str());
+      ours.push_back(rttysig::CharErrorRate(text, Flat(rttysig::DecodeText(link, s))));
+      if (pipe) {
+        std::string got;
+        char buf[4096];
+        for (size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) got.append(buf, n);
+        pclose(pipe);
+        theirs.push_back(rttysig::CharErrorRate(text, Flat(got)));
+      }
     }
+    auto line = [&](const char* who, const std::vector<double>& cer) {
+      printf("| %s | %d | %s |", r.name, r.rate, who);
+      for (double c : cer) printf(" %.3f |", c);
+      printf(" %s |\n", Point(OnePercentPoint(cer)).c_str());
+    };
+    line(r.receiver == M ? "ours" : "ours (plain)", ours);
+    if (mm) line("minimodem", theirs);
+    fflush(stdout);
+  }
+
+  // Two-path fading: paths 1 ms apart, 0.5 Hz Doppler spread, at +6 dB and a few other SNRs.
+  const double kFadingSnrs[] = {12, 9, 6, 3};
+  printf("\nTwo-path fading (1 ms, 0.5 Hz Doppler spread), character error rate:\n\n");
+  printf("| mode | rate | decoder |");
+  for (double s : kFadingSnrs) printf(" %+.0f dB |", s);
+  printf("\n|---|---:|---|---:|---:|---:|---:|\n");
+  const Row fading_rows[] = {
+      {"50 Bd 425 Hz", 11025, 50, 1275, 1700, kRttyAsync, kOwnKeyer, M, true, true},
+      {"45.45 Bd 170 Hz", 11025, 45.45, 1275, 1445, kRttyAsync, kOwnKeyer, M, true, true},
+      {"50 Bd 850 Hz", 11025, 50, 1275, 2125, kRttyAsync, kOwnKeyer, M, true, true},
+      {"SITOR-B 100 Bd 170 Hz", 11025, 100, 1275, 1445, kRttySitorB, kOwnKeyer, M, false, true},
+  };
+  for (const Row& r : fading_rows) {
+    if (quick && r.mode == kRttySitorB) continue;
+    std::vector<double> ours, theirs;
+    const bool mm = have_minimodem && r.minimodem;
+    for (double snr : kFadingSnrs) {
+      const auto a = Analytic(r, text, ++seed);
+      const double power = sigtest::MeanSquare(fsksig::Real(a));
+      std::vector<float> s = fsksig::TwoPathFading(a, r.rate, 0.001, 0.5, ++seed);
+      sigtest::AddNoise(s, r.rate, snr, ++seed, power);
+      ours.push_back(rttysig::CharErrorRate(text, Flat(rttysig::DecodeText(LinkOf(r), s))));
+      if (mm) {
+        const std::string wav = dir.File("f.wav");
+        sigtest::WriteMonoWav(wav, r.rate, s);
+        theirs.push_back(rttysig::CharErrorRate(text, Flat(Run(MinimodemCommand(r, wav)))));
+      }
+    }
+    printf("| %s | %d | ours |", r.name, r.rate);
+    for (double c : ours) printf(" %.3f |", c);
+    printf("\n");
+    if (mm) {
+      printf("| %s | %d | minimodem |", r.name, r.rate);
+      for (double c : theirs) printf(" %.3f |", c);
+      printf("\n");
+    }
+    fflush(stdout);
+  }
+
+  // Noise alone: characters printed in a minute, with the squelch at its default and off.
+  printf("\nNoise alone for %.0f s, characters printed:\n\n", kNoiseSeconds);
+  printf("| mode | rate | ours, default squelch | ours, squelch off | minimodem |\n");
+  printf("|---|---:|---:|---:|---:|\n");
+  const Row noise_rows[] = {
+      {"45.45 Bd 170 Hz", 11025, 45.45, 1275, 1445, kRttyAsync, kOwnKeyer, M, true, false},
+      {"50 Bd 425 Hz", 8000, 50, 1275, 1700, kRttyAsync, kOwnKeyer, M, true, false},
+      {"75 Bd 170 Hz", 48000, 75, 1275, 1445, kRttyAsync, kOwnKeyer, M, true, false},
+      {"SITOR-B 100 Bd 170 Hz", 11025, 100, 1275, 1445, kRttySitorB, kOwnKeyer, M, false, false},
+  };
+  for (const Row& r : noise_rows) {
+    if (quick && r.rate == 48000) continue;
+    std::vector<float> s(size_t(kNoiseSeconds * r.rate), 0.0f);
+    sigtest::AddNoise(s, r.rate, 0.0, ++seed, kLevel * kLevel / 2.0);
+    rttysig::Link l = LinkOf(r);
+    const size_t on = rttysig::DecodeText(l, s).size();
+    l.quality = 0;
+    const size_t off = rttysig::DecodeText(l, s).size();
+    std::string mm = "n/a";
+    if (have_minimodem && r.minimodem) {
+      const std::string wav = dir.File("n.wav");
+      sigtest::WriteMonoWav(wav, r.rate, s);
+      mm = std::to_string(Flat(Run(MinimodemCommand(r, wav))).size());
+    }
+    printf("| %s | %d | %zu | %zu | %s |\n", r.name, r.rate, on, off, mm.c_str());
+    fflush(stdout);
   }
   return 0;
 }

@@ -22,10 +22,10 @@ ShiftSetup SetupForShift(int shift) {
 }
 }  // namespace
 
-const char* RttySettingsError(int rate, int block, int tone1, int tone2, int baud) {
+const char* RttySettingsError(int rate, int block, int tone1, int tone2, double baud) {
   if (rate <= 0) return "the sample rate must be positive";
   if (block <= 0) return "the block size must be positive";
-  if (baud <= 0) return "the baud rate must be positive";
+  if (!(baud > 0.0)) return "the baud rate must be positive";
   if (rate / baud < kRttyMinSamplesPerBit) return "baud rate too high for the sample rate (fewer than 8 samples per bit)";
   if (tone1 <= 0 || tone2 <= 0) return "tones must be above 0 Hz";
   if (tone1 == tone2) return "mark and space must differ";
@@ -39,9 +39,10 @@ const char* RttySettingsError(int rate, int block, int tone1, int tone2, int bau
 }
 
 int ConfigureRttyDecoder(CRttyDecoder& decoder, int rate, int block, int taps, int tone1,
-                         int tone2, int mode, int baud, int inverted) {
+                         int tone2, int mode, double baud, int inverted, int receiver) {
   const ShiftSetup s = SetupForShift(std::abs(tone1 - tone2));
   decoder.SetBaud(baud);
+  decoder.SetReceiver(receiver);
   decoder.SetInvert(inverted ? 0 : 1);
   decoder.SetMode(mode);
   // The first Init stores rate, block and filter length; SetFilter designs for the new tones.

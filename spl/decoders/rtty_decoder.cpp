@@ -71,6 +71,10 @@ int CRttyDecoder::Init(int sampleRate, int blockSize, int taps) {
       !lowpass_filter_.CreateTP(float(lowpass_), window_))
     return 0;
   count_ = 0;
+  lock_ = 0;
+  shift_ = 1;  // a signal tuned in mid-stream is far more often in letters
+  rx_dirty_ = true;
+  rx_ready_ = false;
   return 1;
 }
 
@@ -131,7 +135,9 @@ void CRttyDecoder::DecodePiece(const AudioBlock* src, int n) {
   for (int i = 0; i < n; ++i)
     diff_block_->data[i] = std::fabs(mark_block_->data[i]) - std::fabs(space_block_->data[i]);
   lowpass_filter_.Filter(diff_block_, demod_block_, 1);
-  if (mode_ >= kRttyAsync && mode_ <= kRttySitorB && FrameFits()) {
+  if (receiver_ == kRttyReceiverMatched) {
+    DecodeMatched(src, n);
+  } else if (mode_ >= kRttyAsync && mode_ <= kRttySitorB && FrameFits()) {
     const float sign = invert_ == 0 ? -1.0f : 1.0f;
     float* dst = buffer_ + count_;
     for (int i = 0; i < n; ++i) dst[i] = demod_block_->data[i] * sign;
@@ -201,7 +207,7 @@ int CRttyDecoder::TimingCorrection(int p, int v, int spb) const {
 
 int CRttyDecoder::FrameAsync() {
   const int spb = SamplesPerBit();
-  const int len = kBitsPerFrame * rate_ / baud_;
+  const int len = int(kBitsPerFrame * rate_ / baud_);
   int p = 0;
   for (;;) {
     p = Hunt(p);
@@ -256,7 +262,7 @@ int CRttyDecoder::FrameSync() {
 
 int CRttyDecoder::FrameSitor() {
   const int spb = SamplesPerBit();
-  const int len = kBitsPerFrame * rate_ / baud_;
+  const int len = int(kBitsPerFrame * rate_ / baud_);
   int p = 0;
   while (p + len < count_) {
     const int v = Sample(p, spb);
@@ -325,4 +331,84 @@ int CRttyDecoder::DecodeSitor(int v) {
     default: Char(ch); break;
   }
   return valid;
+}
+
+int CRttyDecoder::SetUpMatched() {
+  rx_dirty_ = false;
+  rx_ready_ = false;
+  if (!buffer_ || mode_ < kRttyAsync || mode_ > kRttySitorB) return 0;
+  // The tone of binary 1: the lower (mark filter) tone unless inverted.
+  const double one = invert_ ? mark_ : space_, zero = invert_ ? space_ : mark_;
+  const int framing = mode_ == kRttySitorB ? kFskFrameSitor : kFskFrameBaudot;
+  if (!rx_.Init(rate_, baud_, one, zero, framing)) return 0;
+  if (auto_tune_ &&
+      !tuner_.Init(rate_, baud_, std::abs(space_ - mark_), std::min(mark_, space_), tune_range_))
+    return 0;
+  rx_ready_ = true;
+  return 1;
+}
+
+void CRttyDecoder::DecodeMatched(const AudioBlock* src, int n) {
+  if (rx_dirty_) SetUpMatched();
+  if (!rx_ready_) return;
+  if (auto_tune_ && tuner_.Process(src->data, n)) {
+    const double low = tuner_.Low(), high = low + std::abs(space_ - mark_);
+    // Binary 1 stays with the same end of the pair.
+    const bool one_low = (invert_ != 0) == (mark_ < space_);
+    rx_.SetTones(one_low ? low : high, one_low ? high : low);
+  }
+  rx_.Process(src->data, n);
+  for (const FskCode& c : rx_.Codes()) {
+    if (quality_threshold_ > 0 && c.quality < quality_threshold_) {
+      Squelched();
+      continue;
+    }
+    lock_ = 1;
+    if (mode_ == kRttySitorB)
+      SitorCode(c.code);
+    else
+      DecodeBaudot((c.code << 1) | 1);  // the framing's layout: start, five bits, stop
+  }
+  rx_.Codes().clear();
+}
+
+// While the squelch holds, nothing prints and the shift returns to letters for the next signal.
+void CRttyDecoder::Squelched() {
+  lock_ = 0;
+  if (shift_ == 1) return;
+  shift_ = 1;
+  BuZeChanged(shift_);
+}
+
+void CRttyDecoder::SitorCode(int code) {
+  const int before = shift_;
+  switch (code) {
+    case kSitorRq:
+    case kSitorBeta:
+    case kSitorAlpha:
+    case kSitorCr: break;
+    case kSitorLf: Char(kNewLine); break;
+    case kSitorFigs: shift_ = 0; break;
+    case kSitorLtrs: shift_ = 1; break;
+    default: {
+      const uint8_t ch = SitorChar(code, shift_);
+      if (ch != 0) Char(ch);
+      break;
+    }
+  }
+  if (shift_ != before) BuZeChanged(shift_);
+}
+
+int CRttyDecoder::GetQuality() const {
+  return receiver_ == kRttyReceiverMatched && rx_ready_ ? rx_.Quality() : 0;
+}
+
+int CRttyDecoder::GetTunedMark() const {
+  if (receiver_ != kRttyReceiverMatched || !rx_ready_) return mark_;
+  return int(std::lround(std::min(rx_.One(), rx_.Zero())));
+}
+
+int CRttyDecoder::GetTunedSpace() const {
+  if (receiver_ != kRttyReceiverMatched || !rx_ready_) return space_;
+  return int(std::lround(std::max(rx_.One(), rx_.Zero())));
 }

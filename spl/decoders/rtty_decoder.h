@@ -1,12 +1,17 @@
 // CRttyDecoder: turns audio blocks carrying a frequency-shift-keyed teleprinter signal into
 // characters: asynchronous Baudot, synchronous Baudot (kept bit clock) and SITOR-B (forward
-// error correction, every character sent twice). A two-filter discriminator feeds the framing;
-// the filter outputs and the demodulator signal are posted to the windows connected to them.
+// error correction, every character sent twice). Two receivers: the plain one, a two-filter
+// discriminator feeding a framing that hunts for the first start-bit sample; and the matched
+// one (CFskReceiver), which copies signals several dB weaker, follows the tones
+// (CFskTuner) and keeps quiet on noise. The filter outputs and the plain demodulator signal are
+// posted to the windows connected to them, whichever receiver decodes.
 #pragma once
 #include <cstdint>
 
 #include "spl/audio/audio_block.h"
 #include "spl/audio/sound_device.h"
+#include "spl/decoders/fsk_receiver.h"
+#include "spl/decoders/fsk_tuner.h"
 #include "spl/dsp/filter.h"
 
 // Framing modes.
@@ -21,6 +26,16 @@ constexpr int kRttyDemodChannel = 4;
 
 // Samples per bit below this leave too little to integrate over.
 constexpr int kRttyMinSamplesPerBit = 8;
+
+// Receivers (SetReceiver).
+constexpr int kRttyReceiverPlain = 0;    // filter discriminator, first-sample hunting
+constexpr int kRttyReceiverMatched = 1;  // bit-matched filters, frame checks, soft SITOR-B
+
+// The matched receiver's quality (0...100) below which nothing is printed, by default: noise
+// alone stays under it, a signal at -6 dB in 3 kHz well above it.
+constexpr int kRttyDefaultQuality = 30;
+// How far from the set tones the tuning looks by default (Hz, about the pair's centre).
+constexpr int kRttyDefaultTuneRangeHz = 250;
 
 class CRttyDecoder {
  public:
@@ -37,9 +52,18 @@ class CRttyDecoder {
   int Init(int sampleRate, int blockSize, int taps);
   // Stores the filter settings (space first) and runs Init again with the stored values.
   int SetFilter(int space, int mark, int bandwidth, int lowpass, unsigned long windowFlags);
-  void SetMode(int mode) { mode_ = mode; }
-  void SetBaud(int baud) { baud_ = baud; }
-  void SetInvert(int invert) { invert_ = invert; }
+  void SetMode(int mode) { mode_ = mode, rx_dirty_ = true; }
+  // Bits per second, fractional (45.45, 50, 56.88, 74.2, 75, 100 ...).
+  void SetBaud(double baud) { baud_ = baud, rx_dirty_ = true; }
+  void SetInvert(int invert) { invert_ = invert, rx_dirty_ = true; }
+  // kRttyReceiverPlain (what a new decoder uses) or kRttyReceiverMatched.
+  void SetReceiver(int receiver) { receiver_ = receiver, rx_dirty_ = true; }
+  // Matched receiver only. on: find the tone pair of the set shift and follow it; range: how
+  // far (Hz) its centre may lie from the set one, 0 = anywhere in the 200...3800 Hz passband.
+  void SetAutoTune(int on) { auto_tune_ = on, rx_dirty_ = true; }
+  void SetTuneRange(int hz) { tune_range_ = hz, rx_dirty_ = true; }
+  // Matched receiver only: 0...100, 0 prints everything.
+  void SetQualityThreshold(int q) { quality_threshold_ = q; }
   void SetBuZe(int letters) { shift_ = letters; }
   void SetStopBits(float stopBits) { stop_bits_ = stopBits; }
 
@@ -60,7 +84,17 @@ class CRttyDecoder {
   int GetBlockSize() const { return block_; }
   int GetTaps() const { return taps_; }
   int GetMode() const { return mode_; }
-  int GetBaud() const { return baud_; }
+  double GetBaud() const { return baud_; }
+  int GetReceiver() const { return receiver_; }
+  int GetAutoTune() const { return auto_tune_; }
+  int GetTuneRange() const { return tune_range_; }
+  int GetQualityThreshold() const { return quality_threshold_; }
+  // How clearly a signal is received, 0 (noise) ... 100; always 0 with the plain receiver.
+  int GetQuality() const;
+  // The tones the matched receiver listens to now (Hz, in GetMark/GetSpace order: lower,
+  // higher); the set tones with the plain receiver or before the first block.
+  int GetTunedMark() const;
+  int GetTunedSpace() const;
   int GetInvert() const { return invert_; }
   int GetBuZe() const { return shift_; }
   int GetMark() const { return mark_; }
@@ -84,7 +118,11 @@ class CRttyDecoder {
   void DecodePiece(const AudioBlock* src, int n);
   void Frame();
   void Consume(int p);
-  int SamplesPerBit() const { return rate_ / baud_; }
+  int SamplesPerBit() const { return int(rate_ / baud_); }
+  int SetUpMatched();
+  void DecodeMatched(const AudioBlock* src, int n);
+  void SitorCode(int code);
+  void Squelched();
   int Bit(int q, int spb) const;
   int Sample(int p, int spb) const;
   int Hunt(int p) const;
@@ -99,8 +137,8 @@ class CRttyDecoder {
   int count_ = 0;
   int lock_ = 0;
   int mode_ = kRttyAsync;
-  int baud_ = 50;
-  int shift_ = 0;
+  double baud_ = 50.0;
+  int shift_ = 1;
   int invert_ = 1;
   int mark_ = 1275, space_ = 1700;
   int bandwidth_ = 50;
@@ -116,4 +154,10 @@ class CRttyDecoder {
   SitorEntry history_[kSitorHistory] = {};
   CWindowList windows_[3];
   CFilter mark_filter_, space_filter_, lowpass_filter_;
+  int receiver_ = kRttyReceiverPlain;
+  int auto_tune_ = 0, tune_range_ = kRttyDefaultTuneRangeHz;
+  int quality_threshold_ = kRttyDefaultQuality;
+  bool rx_dirty_ = true, rx_ready_ = false;
+  CFskReceiver rx_;
+  CFskTuner tuner_;
 };

@@ -18,10 +18,14 @@ struct Link {
   int rate = 11025;
   int mode = kRttyAsync;
   float tx_baud = 50.0f;  // the transmitter's rate (45.45 for "45 Bd")
-  int rx_baud = 50;       // what the decoder is told
+  double rx_baud = 50;    // what the decoder is told
   int mark = 1275;        // tone of binary 1
   int space = 1700;
   bool invert = false;    // the decoder's polarity switch on top of the tone order
+  int receiver = kRttyReceiverMatched;
+  int auto_tune = 0;
+  int tune_range = kRttyDefaultTuneRangeHz;
+  int quality = kRttyDefaultQuality;  // the matched receiver's squelch
 };
 
 // The transmitter's audio for text (preamble first), followed by tail_s seconds of idle, scaled
@@ -76,8 +80,11 @@ class CCollector : public CRttyDecoder {
 
 inline int Configure(CRttyDecoder& d, const Link& l) {
   const int inverted = (l.mark > l.space) != l.invert ? 1 : 0;
+  d.SetAutoTune(l.auto_tune);
+  d.SetTuneRange(l.tune_range);
+  d.SetQualityThreshold(l.quality);
   return ConfigureRttyDecoder(d, l.rate, RttyBlockSize(l.rate), RttyTaps(l.rate), l.mark,
-                              l.space, l.mode, l.rx_baud, inverted);
+                              l.space, l.mode, l.rx_baud, inverted, l.receiver);
 }
 
 // Feeds the samples in blocks of `block` (the decoder's block size when 0).

@@ -103,14 +103,17 @@ TEST(RttyBaudot, ShiftsLineEndsAndInvalidCodes) {
 }
 
 TEST(RttyBaudot, SteadyMarkPrintsNothingAndLeavesNoBuffer) {
+  for (int receiver : {kRttyReceiverPlain, kRttyReceiverMatched})
   for (int mode : {kRttyAsync, kRttySync, kRttySitorB}) {
-    const Link l{11025, mode, 50, 50, 1275, 1700};
+    const Link l{11025, mode, 50, 50, 1275, 1700, false, receiver};
     rttysig::CCollector d;
     ASSERT_TRUE(rttysig::Configure(d, l));
     std::vector<float> s = Key(std::vector<int>(40, 1), 11025.0 / 5, l.mark, l.space, l.rate);
     rttysig::Feed(d, s);
-    EXPECT_EQ(d.text, "") << mode;
-    if (mode == kRttyAsync) EXPECT_EQ(d.GetBufferCount(), 0);
+    EXPECT_EQ(d.text, "") << mode << " " << receiver;
+    if (mode == kRttyAsync) {
+      EXPECT_EQ(d.GetBufferCount(), 0);
+    }
   }
 }
 
@@ -135,8 +138,10 @@ TEST(RttyTransmitter, PreamblesShiftsAndStopBits) {
   EXPECT_EQ(tx.Transmit('A'), 0);
   // "a A" decodes as A A; an explicit FIGS puts the line in figures for what follows.
   for (int mode : {kRttyAsync, kRttySitorB}) {
-    const Link l{11025, mode, mode == kRttySitorB ? 100.0f : 50.0f, mode == kRttySitorB ? 100 : 50,
-                 1275, 1700};
+    // The plain receiver: a text this short leaves the matched one no time to find SITOR-B's
+    // DX/RX order.
+    const Link l{11025, mode, mode == kRttySitorB ? 100.0f : 50.0f, mode == kRttySitorB ? 100.0 : 50.0,
+                 1275, 1700, false, kRttyReceiverPlain};
     EXPECT_TRUE(EndsWith(rttysig::DecodeText(l, rttysig::Render(l, "a A 1 B")), "A A 1 B")) << mode;
     EXPECT_TRUE(EndsWith(rttysig::DecodeText(l, rttysig::Render(l, "\x02" "1")), "1")) << mode;
   }
@@ -145,7 +150,7 @@ TEST(RttyTransmitter, PreamblesShiftsAndStopBits) {
 // SITOR-B: each character's DX copy and its RX copy five positions later; a copy is spoilt by
 // overwriting its 70 ms with steady mark (all seven bits 1, not a valid code).
 TEST(RttySitor, TheOtherCopyRepairsACharacterAndBothBadPrintNothing) {
-  const Link l{11025, kRttySitorB, 100, 100, 1275, 1445};
+  const Link l{11025, kRttySitorB, 100, 100, 1275, 1445, false, kRttyReceiverPlain};
   const std::string text = "ZCZC AB12 XY";
   std::vector<float> s = rttysig::Render(l, text);
   const double pos = 7.0 * l.rate / 100.0;
@@ -166,12 +171,15 @@ TEST(RttySitor, TheOtherCopyRepairsACharacterAndBothBadPrintNothing) {
 }
 
 TEST(RttyDecoder, BlocksOfAnySizeDecodeAlike) {
-  const Link l{11025, kRttySitorB, 100, 100, 1275, 1445};
-  std::vector<float> s = rttysig::Render(l, "NAVTEX 1 2 3");
-  sigtest::AddNoise(s, l.rate, 15, 3);
-  const std::string whole = rttysig::DecodeText(l, s);
-  EXPECT_EQ(whole, "NAVTEX 1 2 3");
-  for (int block : {1, 7, 333, 1024, 5000}) EXPECT_EQ(rttysig::DecodeText(l, s, block), whole) << block;
+  for (int receiver : {kRttyReceiverPlain, kRttyReceiverMatched}) {
+    const Link l{11025, kRttySitorB, 100, 100, 1275, 1445, false, receiver};
+    std::vector<float> s = rttysig::Render(l, "NAVTEX 1 2 3");
+    sigtest::AddNoise(s, l.rate, 15, 3);
+    const std::string whole = rttysig::DecodeText(l, s);
+    EXPECT_EQ(whole, "NAVTEX 1 2 3") << receiver;
+    for (int block : {1, 7, 333, 1024, 5000})
+      EXPECT_EQ(rttysig::DecodeText(l, s, block), whole) << block << " " << receiver;
+  }
 }
 
 TEST(RttyDecoder, InitRefusesSettingsThatCannotWork) {

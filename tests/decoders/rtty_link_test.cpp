@@ -54,7 +54,11 @@ TEST(RttyLink, EveryRateShiftAndFramingRecoversTheTextAtTenDb) {
   for (const LinkCase& c : cases) {
     const std::vector<float> s = Noisy(c.link, kText, c.snr_db, seed++);
     ASSERT_FALSE(s.empty()) << c.name;
-    EXPECT_TRUE(Recovered(rttysig::DecodeText(c.link, s), kText)) << c.name;
+    for (int receiver : {kRttyReceiverPlain, kRttyReceiverMatched}) {
+      Link l = c.link;
+      l.receiver = receiver;
+      EXPECT_TRUE(Recovered(rttysig::DecodeText(l, s), kText)) << c.name << " " << receiver;
+    }
   }
 }
 

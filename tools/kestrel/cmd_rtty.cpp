@@ -20,20 +20,24 @@ constexpr int kTransmitRate = kRttyReferenceRate;
 constexpr double kTailSeconds = 1.0;
 constexpr int kIdleElements = 16;  // an idle sync or SITOR-B line refills one character
 
-// One row per decode/transmit mode: framing, fixed or default baud rate and tones.
+// One row per decode/transmit mode: framing, fixed or default baud rate and tones, and how far
+// the decoder looks for the tone pair by default (Hz about the set centre, 0 the passband).
 struct RttyModeRow {
   const char* name;
   int mode;
-  int baud;
+  double baud;
   int mark, space;
   bool has_tones, has_baud, has_sync;
+  int tune_range;
 };
 constexpr RttyModeRow kRows[] = {
-    {"rtty", kRttyAsync, 50, 1275, 1700, true, true, true},
-    {"sitor", kRttySitorB, kSitorBaud, 1275, 1700, true, false, false},
-    // Inverted polarity: the higher tone is binary 1.
-    {"navtex", kRttySitorB, kNavtexBaud, kNavtexHighTone, kNavtexLowTone, false, false, false},
+    {"rtty", kRttyAsync, 50, 1275, 1700, true, true, true, kRttyDefaultTuneRangeHz},
+    {"sitor", kRttySitorB, kSitorBaud, 1275, 1700, true, false, false, kRttyDefaultTuneRangeHz},
+    // Inverted polarity: the higher tone is binary 1. Coast stations are heard anywhere in the
+    // passband depending on the receiver's tuning, so the whole passband is searched.
+    {"navtex", kRttySitorB, kNavtexBaud, kNavtexHighTone, kNavtexLowTone, true, false, false, 0},
 };
+constexpr int kMaxQuality = 100;
 
 const RttyModeRow* Row(const char* name) {
   for (const RttyModeRow& r : kRows)
@@ -47,20 +51,34 @@ std::string Usage(const RttyModeRow& r, bool transmit) {
   if (r.has_baud) u += " [--baud N]";
   if (!transmit && r.has_sync) u += " [--sync]";
   if (!transmit && r.has_baud) u += " [--invert]";
+  if (!transmit) u += " [--fixed | --search] [--quality N] [--plain]";
   u += transmit ? " --text TEXT -o OUT.wav\n" : " FILE.wav\n";
+  char baud[32];
+  snprintf(baud, sizeof baud, "%g", r.baud);
   u += "  --mark is the tone of binary 1 (default " + std::to_string(r.mark) + " Hz), --space the other (" +
        std::to_string(r.space) + " Hz)";
-  if (r.has_baud) u += ", --baud the rate (default " + std::to_string(r.baud) + ")";
+  if (r.has_baud) u += ", --baud the rate (default " + std::string(baud) + ", fractional as 45.45)";
   u += ".\n";
+  if (!transmit) {
+    u += r.tune_range > 0
+             ? "  The tone pair of the given shift is looked for within " +
+                   std::to_string(r.tune_range) + " Hz of the given centre and followed;\n"
+                   "  --search looks in the whole passband, --fixed keeps the given tones.\n"
+             : std::string("  The tone pair of the given shift is looked for in the whole passband and\n"
+                           "  followed; --fixed keeps the given tones.\n");
+    u += "  --quality N (0...100, default " + std::to_string(kRttyDefaultQuality) +
+         ") prints only while the signal is received at least that well; 0 prints all.\n"
+         "  --plain uses the plain filter receiver (fixed tones, no quality squelch).\n";
+  }
   if (transmit) u += "  A line break in TEXT is sent as CR LF.\n";
   return u;
 }
 
 int ReadTones(CArgs& a, const RttyModeRow& r, const std::string& subject, long& mark, long& space,
-              long& baud) {
+              double& baud) {
   if (!a.GetInt("--mark", r.mark, 1, kMaxTone, mark) ||
       !a.GetInt("--space", r.space, 1, kMaxTone, space) ||
-      !a.GetInt("--baud", r.baud, 1, kMaxBaud, baud))
+      !a.GetDouble("--baud", r.baud, 1, kMaxBaud, baud))
     return Fail(subject, a.Error()), 0;
   if (mark == space) return Fail(subject, "mark and space must differ"), 0;
   return 1;
@@ -78,18 +96,28 @@ int RunDecodeRow(const RttyModeRow& r, int argc, char** argv) {
   if (r.has_sync) flags.insert("--sync");
   if (r.has_sync) flags.insert("--synop");  // reports instead of text, as the station chains them
   if (r.has_baud) flags.insert("--invert");
-  CArgs a(ToneOptions(r, {}), flags);
+  flags.insert({"--fixed", "--plain"});
+  if (r.tune_range > 0) flags.insert("--search");
+  CArgs a(ToneOptions(r, {"--quality"}), flags);
   if (!a.Parse(argc, argv)) return Fail(subject, a.Error());
   if (a.WantsHelp()) return printf("%s", Usage(r, false).c_str()), kExitOk;
   if (a.Positional().size() != 1) return Fail(subject, "one wave file expected");
-  long mark, space, baud;
+  long mark, space, quality;
+  double baud;
   if (!ReadTones(a, r, subject, mark, space, baud)) return kExitUsage;
+  if (!a.GetInt("--quality", kRttyDefaultQuality, 0, kMaxQuality, quality))
+    return Fail(subject, a.Error());
+  if (a.Has("--fixed") && a.Has("--search")) return Fail(subject, "--fixed or --search, not both");
   RttyDecodeSettings s;
   s.mode = a.Has("--sync") ? kRttySync : r.mode;
-  s.baud = int(baud);
+  s.baud = baud;
   s.mark = int(mark);
   s.space = int(space);
   s.invert = a.Has("--invert");
+  s.receiver = a.Has("--plain") ? kRttyReceiverPlain : kRttyReceiverMatched;
+  s.auto_tune = !a.Has("--fixed");
+  s.tune_range = a.Has("--search") ? 0 : r.tune_range;
+  s.quality = int(quality);
   CRttyPrinter printer(!a.Has("--synop"));
   CSynopPrinter synop;
   if (a.Has("--synop")) {
@@ -108,7 +136,8 @@ int RunTransmitRow(const RttyModeRow& r, int argc, char** argv) {
   if (!a.Parse(argc, argv)) return Fail(subject, a.Error());
   if (a.WantsHelp()) return printf("%s", Usage(r, true).c_str()), kExitOk;
   if (!a.Has("--text") || !a.Has("-o")) return Fail(subject, "--text and -o are needed");
-  long mark, space, baud;
+  long mark, space;
+  double baud;
   if (!ReadTones(a, r, subject, mark, space, baud)) return kExitUsage;
   const int block = RttyBlockSize(kTransmitRate);
   CRttyTransmitter tx;
@@ -142,7 +171,7 @@ int RunTransmitRow(const RttyModeRow& r, int argc, char** argv) {
   }
   FreeAudioBlock(b);
   if (!ok || !w.Close()) return Fail(out, w.Error());
-  printf("%s: %lld samples at %d Hz (%.1f s), %s %ld Bd, mark %ld Hz, space %ld Hz\n", out.c_str(),
+  printf("%s: %lld samples at %d Hz (%.1f s), %s %g Bd, mark %ld Hz, space %ld Hz\n", out.c_str(),
          samples, kTransmitRate, double(samples) / kTransmitRate, r.name, baud, mark, space);
   return kExitOk;
 }

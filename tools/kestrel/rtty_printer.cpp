@@ -29,8 +29,11 @@ int DecodeRttyFile(const std::string& path, const RttyDecodeSettings& s, CRttyPr
   if (const char* e = RttySettingsError(rate, block, s.mark, s.space, s.baud))
     return why = std::string(e) + " (" + std::to_string(rate) + " Hz)", 0;
   const int inverted = (s.mark > s.space) != s.invert ? 1 : 0;
+  printer.SetAutoTune(s.auto_tune ? 1 : 0);
+  printer.SetTuneRange(s.tune_range);
+  printer.SetQualityThreshold(s.quality);
   if (!ConfigureRttyDecoder(printer, rate, block, RttyTaps(rate), s.mark, s.space, s.mode, s.baud,
-                            inverted))
+                            inverted, s.receiver))
     return why = "CRttyDecoder::Init error", 0;
   while (AudioBlock* b = reader.Next()) printer.Decode(b);
   fflush(stdout);

@@ -25,10 +25,14 @@ class CRttyPrinter : public CRttyDecoder {
 
 struct RttyDecodeSettings {
   int mode = kRttyAsync;
-  int baud = 50;
+  double baud = 50.0;
   int mark = 1275;  // tone of binary 1
   int space = 1700;
   bool invert = false;  // exchange the roles of the two tones
+  int receiver = kRttyReceiverMatched;
+  bool auto_tune = true;
+  int tune_range = kRttyDefaultTuneRangeHz;  // Hz about the set centre, 0 the whole passband
+  int quality = kRttyDefaultQuality;
 };
 
 // Decodes the file into the printer (configured here for the file's rate). 0 with why set.

@@ -1,0 +1,208 @@
+// The matched RTTY receiver with signals of the tests' own keyer (random start phase, exact
+// fractional baud): Baudot and SITOR-B copy through noise 3 dB above their working points, a
+// fresh decoder starts in letters, the tone pair is found off the set tones, SITOR-B finds its
+// DX/RX alignment in either phasing order and from the middle of a message, and the quality
+// squelch keeps noise alone quiet.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/common/fsk_signal.h"
+#include "tests/common/rtty_signal.h"
+#include "tests/common/signal_test_util.h"
+
+namespace {
+
+using rttysig::Link;
+
+const char* kText = "CQ CQ DE XY1ZZ 599 QTH 52.3N 013.4E WX 21 C RAIN/WIND SW 5 - OK?";
+
+struct Case {
+  const char* name;
+  int rate;
+  double baud;
+  int one, zero;
+};
+
+Link LinkFor(const Case& c, int mode) {
+  Link l;
+  l.rate = c.rate;
+  l.mode = mode;
+  l.tx_baud = float(c.baud);
+  l.rx_baud = c.baud;
+  l.mark = c.one;
+  l.space = c.zero;
+  return l;
+}
+
+fsksig::Keyer KeyerFor(const Case& c, uint64_t seed) {
+  fsksig::Keyer k;
+  k.rate = c.rate;
+  k.baud = c.baud;
+  k.one_hz = c.one;
+  k.zero_hz = c.zero;
+  k.seed = seed;
+  return k;
+}
+
+std::string Flat(std::string s) {
+  std::string out;
+  for (char c : s)
+    if (c != '\n') out += c;
+  return out;
+}
+
+// Working points lie at -6 dB (3 kHz); at -3 dB the copy must be all but perfect.
+TEST(RttyMatched, BaudotCopiesThreeDbAboveItsWorkingPoint) {
+  const Case cases[] = {
+      {"45.45 Bd 170 Hz 8000", 8000, 45.45, 1275, 1445},
+      {"50 Bd 425 Hz 11025", 11025, 50, 1275, 1700},
+      {"50 Bd 450 Hz 48000", 48000, 50, 2125, 1675},
+      {"50 Bd 850 Hz 8000", 8000, 50, 1275, 2125},
+      {"75 Bd 170 Hz 11025", 11025, 75, 1275, 1445},
+  };
+  uint64_t seed = 1;
+  for (const Case& c : cases) {
+    std::vector<float> s = fsksig::Key(KeyerFor(c, seed), fsksig::Baudot(kText));
+    sigtest::AddNoise(s, c.rate, -3.0, seed++);
+    const std::string got = rttysig::DecodeText(LinkFor(c, kRttyAsync), s);
+    EXPECT_LE(rttysig::CharErrorRate(kText, got), 0.02) << c.name << ": " << got;
+  }
+}
+
+TEST(RttyMatched, TransmitterSignalsCopyAtMinusThreeDb) {
+  Link l;
+  l.tx_baud = 45.45f;
+  l.rx_baud = 45.45;
+  l.mark = 1275;
+  l.space = 1445;
+  std::vector<float> s = rttysig::Render(l, kText);
+  sigtest::AddNoise(s, l.rate, -3.0, 5);
+  EXPECT_LE(rttysig::CharErrorRate(kText, rttysig::DecodeText(l, s)), 0.02);
+  l.mode = kRttySitorB;
+  l.tx_baud = 100;
+  l.rx_baud = 100;
+  s = rttysig::Render(l, kText);
+  sigtest::AddNoise(s, l.rate, -3.0, 6);
+  EXPECT_LE(rttysig::CharErrorRate(kText, rttysig::DecodeText(l, s)), 0.02);
+}
+
+TEST(RttyMatched, FractionalBaudIsKept) {
+  rttysig::CCollector d;
+  d.SetBaud(45.45);
+  EXPECT_DOUBLE_EQ(d.GetBaud(), 45.45);
+  // 45 Bd is not 45.45 Bd: a character is 1 % longer, and the matched receiver must be told.
+  const Case c{"45.45", 11025, 45.45, 1275, 1445};
+  const std::vector<float> s = fsksig::Key(KeyerFor(c, 3), fsksig::Baudot(kText));
+  EXPECT_EQ(rttysig::DecodeText(LinkFor(c, kRttyAsync), s), kText);
+}
+
+// A weather station sends RYRY without a LTRS first: both receivers start in letters.
+TEST(RttyMatched, AFreshDecoderStartsInLetters) {
+  const Case c{"50 Bd", 11025, 50, 1275, 1700};
+  const std::string text = "RYRYRYRY 734 RYRY";
+  const std::vector<float> s = fsksig::Key(KeyerFor(c, 4), fsksig::Baudot(text, 1.5, 10, 30, false));
+  for (int receiver : {kRttyReceiverMatched, kRttyReceiverPlain}) {
+    Link l = LinkFor(c, kRttyAsync);
+    l.receiver = receiver;
+    EXPECT_EQ(rttysig::DecodeText(l, s), text) << receiver;
+  }
+}
+
+// NAVTEX as the tool decodes it (whole passband searched) with the coast station heard 300 Hz
+// and 700 Hz below the nominal tones; RTTY with the pair 200 Hz above the set centre.
+TEST(RttyTuning, TonePairsAreFoundOffTheSetTones) {
+  for (int offset : {-300, -700, 400}) {
+    const Case heard{"navtex", 8000, 100, kNavtexHighTone + offset, kNavtexLowTone + offset};
+    std::vector<float> s = fsksig::Key(KeyerFor(heard, 7), fsksig::Sitor(kText));
+    sigtest::AddNoise(s, heard.rate, 0.0, 8);
+    Link l = LinkFor({"set", 8000, 100, kNavtexHighTone, kNavtexLowTone}, kRttySitorB);
+    l.auto_tune = 1;
+    l.tune_range = 0;
+    rttysig::CCollector d;
+    ASSERT_TRUE(rttysig::Configure(d, l));
+    rttysig::Feed(d, s);
+    EXPECT_EQ(Flat(d.text), kText) << offset;
+    EXPECT_NEAR(d.GetTunedMark(), kNavtexLowTone + offset, 10) << offset;
+    EXPECT_NEAR(d.GetTunedSpace(), kNavtexHighTone + offset, 10) << offset;
+  }
+  const Case heard{"rtty", 11025, 45.45, 1475, 1645};
+  std::vector<float> s = fsksig::Key(KeyerFor(heard, 9), fsksig::Baudot(kText, 1.5, 30));
+  sigtest::AddNoise(s, heard.rate, 0.0, 10);
+  Link l = LinkFor({"set", 11025, 45.45, 1275, 1445}, kRttyAsync);
+  EXPECT_GT(rttysig::CharErrorRate(kText, rttysig::DecodeText(l, s)), 0.5);  // untuned
+  l.auto_tune = 1;
+  // The pair is found once both tones have been heard: about half a second into the text.
+  const std::string got = rttysig::DecodeText(l, s), tail = std::string(kText).substr(9);
+  ASSERT_GE(got.size(), tail.size());
+  EXPECT_EQ(got.substr(got.size() - tail.size()), tail) << got;
+  EXPECT_LE(got.size(), tail.size() + 12) << got;
+}
+
+TEST(RttySitorMatched, AlignmentFromTheSignalInEitherPhasingOrder) {
+  const Case c{"sitor", 11025, 100, 1275, 1445};
+  for (bool rq_first : {false, true}) {
+    std::vector<float> s = fsksig::Key(KeyerFor(c, 11), fsksig::Sitor(kText, 8, rq_first));
+    sigtest::AddNoise(s, c.rate, -3.0, 12);
+    EXPECT_LE(rttysig::CharErrorRate(kText, rttysig::DecodeText(LinkFor(c, kRttySitorB), s)), 0.02)
+        << rq_first;
+  }
+}
+
+// Reception starting in the middle of the message (after noise), at every bit phase.
+TEST(RttySitorMatched, ReceptionStartingMidMessage) {
+  const Case c{"sitor", 8000, 100, 1275, 1445};
+  const std::string text = std::string(kText) + " " + kText;
+  const std::vector<float> full = fsksig::Key(KeyerFor(c, 13), fsksig::Sitor(text, 4));
+  const double bit = c.rate / c.baud;
+  for (double cut_bits : {400.0, 403.5, 409.0, 412.25}) {
+    std::vector<float> s(size_t(2.0 * c.rate), 0.0f);  // two seconds of noise first
+    s.insert(s.end(), full.begin() + long(cut_bits * bit), full.end());
+    sigtest::AddNoise(s, c.rate, 0.0, 14, sigtest::MeanSquare(full));
+    const std::string got = rttysig::DecodeText(LinkFor(c, kRttySitorB), s);
+    // 400 bits are about 28 DX positions into the text: what follows is copied whole.
+    const std::string tail = text.substr(text.size() - 60);
+    EXPECT_NE(got.find(tail), std::string::npos) << cut_bits << ": " << got;
+    EXPECT_LE(got.size(), text.size()) << cut_bits;
+  }
+}
+
+// Thirty seconds of noise alone print next to nothing with the default squelch, while the
+// same decoder without it prints a steady trickle.
+TEST(RttySquelch, NoiseAlonePrintsNextToNothing) {
+  const struct {
+    int mode, rate;
+    double baud;
+    int one, zero;
+  } modes[] = {{kRttyAsync, 8000, 45.45, 1275, 1445}, {kRttyAsync, 11025, 50, 1275, 1700},
+               {kRttySitorB, 8000, 100, 1275, 1445}};
+  uint64_t seed = 20;
+  for (const auto& m : modes) {
+    std::vector<float> s(size_t(30 * m.rate), 0.0f);
+    sigtest::AddNoise(s, m.rate, 0.0, seed++, 0.005);
+    Link l = LinkFor({"noise", m.rate, m.baud, m.one, m.zero}, m.mode);
+    rttysig::CCollector d;
+    ASSERT_TRUE(rttysig::Configure(d, l));
+    rttysig::Feed(d, s);
+    EXPECT_LE(d.text.size(), 2u) << m.mode << " " << m.rate;
+    EXPECT_LT(d.GetQuality(), kRttyDefaultQuality);
+    l.quality = 0;
+    EXPECT_GT(rttysig::DecodeText(l, s).size(), 20u) << m.mode << " " << m.rate;
+  }
+}
+
+// Two paths 1 ms apart with 0.5 Hz Doppler spread: the tones fade apart, and the threshold
+// follows each tone's level.
+TEST(RttyMatched, TwoPathFadingAtSixDb) {
+  const Case c{"50 Bd 425 Hz", 11025, 50, 1275, 1700};
+  std::string text;
+  for (int i = 0; i < 3; ++i) text += std::string(kText) + " ";
+  const auto a = fsksig::KeyAnalytic(KeyerFor(c, 30), fsksig::Baudot(text));
+  const double power = sigtest::MeanSquare(fsksig::Real(a));
+  std::vector<float> s = fsksig::TwoPathFading(a, c.rate, 0.001, 0.5, 31);
+  sigtest::AddNoise(s, c.rate, 6.0, 32, power);
+  EXPECT_LE(rttysig::CharErrorRate(text, rttysig::DecodeText(LinkFor(c, kRttyAsync), s)), 0.08);
+}
+
+}  // namespace
