@@ -112,3 +112,4 @@ constexpr int kCfgLineOutVolume = 392;     // int
 constexpr int kCfgReceiveColour = 396;     // int, 0x00BBGGRR of received text
 constexpr int kCfgEqualizerName = 400;     // string of 16 bytes (curve name without ".EQU")
 constexpr int kCfgEqualizerNameSize = 16;
+constexpr int kCfgRttyExactBaud = 416;     // double, the RTTY baud rate when not whole (0 = none)

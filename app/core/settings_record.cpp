@@ -111,6 +111,7 @@ const SettingsField kFields[] = {
     {"mixer.line_out_volume", kCfgLineOutVolume, kFieldInt, kIntBytes},
     {"text.colour", kCfgReceiveColour, kFieldInt, kIntBytes},
     {"equalizer.name", kCfgEqualizerName, kFieldString, kCfgEqualizerNameSize},
+    {"rtty.baud_exact", kCfgRttyExactBaud, kFieldDouble, kDoubleBytes},
     {"fax.center", kCfgFaxCenter, kFieldInt, kIntBytes},
     {"fax.shift", kCfgFaxShift, kFieldInt, kIntBytes},
     {"fax.width", kCfgFaxWidth, kFieldInt, kIntBytes},

@@ -2,6 +2,8 @@
 // through, and the set-up and tear-down of the decoder groups.
 #include "app/core/station_core.h"
 
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -106,10 +108,23 @@ int CStationCore::SetUpText(int code) {
   return 1;
 }
 
+double CStationCore::RttyBaud() const {
+  // The file's baud field holds whole numbers; a fractional rate (45.45 Bd) sits in a field of
+  // ours and counts while the whole number still matches it.
+  const int whole = settings_.GetInt(kCfgRttyBaud);
+  const double exact = settings_.GetDouble(kCfgRttyExactBaud);
+  return exact > 0.0 && std::lround(exact) == whole ? exact : double(whole);
+}
+
+void CStationCore::SetRttyBaud(double baud) {
+  settings_.SetInt(kCfgRttyBaud, int(std::lround(baud)));
+  settings_.SetDouble(kCfgRttyExactBaud, baud);
+}
+
 int CStationCore::ApplyRttySettings(int code) {
   const int rate = settings_.GetInt(kCfgSampleRate), block = settings_.GetInt(kCfgBlockSize);
   const int tone1 = settings_.GetInt(kCfgRttyTone1), tone2 = settings_.GetInt(kCfgRttyTone2);
-  const int baud = settings_.GetInt(kCfgRttyBaud);
+  const double baud = RttyBaud();
   if (const char* why = RttySettingsError(rate, block, tone1, tone2, baud)) {
     Message(std::string("CRttyDecoder::Init error: ") + why);
     return 0;
@@ -119,6 +134,10 @@ int CStationCore::ApplyRttySettings(int code) {
                             settings_.GetInt(kCfgRttyInverted)))
     return Message("CRttyDecoder::Init error"), 0;
   rtty_.SetStopBits(float(settings_.GetDouble(kCfgRttyStopBits)));
+  // The tones are found and followed near the set ones; a NAVTEX coast station may sit
+  // anywhere in the passband of a receiver tuned to 518 kHz.
+  rtty_.SetAutoTune(1);
+  rtty_.SetTuneRange(code == kDecoderNavtex ? 0 : kRttyDefaultTuneRangeHz);
   settings_.SetInt(kCfgRttyCenter, (tone1 + tone2) / 2);
   if (code == kDecoderSynop) synop_.ResetDecoder();
   return 1;
@@ -201,6 +220,7 @@ int CStationCore::SetUpAudio() {
 void CStationCore::StopDecoders() {
   scan_.StopScan();
   if (active_[kGroupText]) {
+    cw_.Flush();  // the last character of a transmission that just ended
     active_[kGroupText] = 0;
     const HWND w = page_[kGroupText];
     DisConnect(w, 0);
@@ -367,6 +387,7 @@ void CStationCore::RunDecoder(AudioBlock* d, bool display, AudioBlock*& out) {
       } else {
         psk31_.Decode(d);
       }
+      if (display) ui_->DecoderQuality(TextDecoderQuality(), TextDecoderTuning());
       return;
     case kGroupFax:
       if (active_[kGroupFax]) FaxStep(d);
@@ -379,6 +400,29 @@ void CStationCore::RunDecoder(AudioBlock* d, bool display, AudioBlock*& out) {
         out = FileListenStep(spare_, display) ? spare_ : silence_;
       return;
   }
+}
+
+int CStationCore::TextDecoderQuality() const {
+  const DecoderChoice* choice = FindDecoderChoice(Decoder());
+  if (!choice || choice->group != kGroupText) return 0;
+  if (choice->rttyMode >= 0) return rtty_.GetQuality();
+  return Decoder() == kDecoderCw ? cw_.GetQuality() : psk31_.GetQuality();
+}
+
+std::string CStationCore::TextDecoderTuning() const {
+  const DecoderChoice* choice = FindDecoderChoice(Decoder());
+  if (!choice || choice->group != kGroupText) return "";
+  char text[48];
+  if (choice->rttyMode >= 0)
+    snprintf(text, sizeof text, "%d / %d Hz", rtty_.GetTunedMark(), rtty_.GetTunedSpace());
+  else if (Decoder() == kDecoderCw && cw_.GetDotEstimate() > 0)
+    // PARIS: a word is 50 dots long.
+    snprintf(text, sizeof text, "%.0f WPM", 60.0 * settings_.GetInt(kCfgSampleRate) / (50.0 * cw_.GetDotEstimate()));
+  else if (Decoder() == kDecoderCw)
+    text[0] = 0;
+  else
+    snprintf(text, sizeof text, "%.1f Hz", psk31_.GetCarrierFrequency());
+  return text;
 }
 
 void CStationCore::FaxStep(const AudioBlock* d) {

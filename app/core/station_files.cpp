@@ -81,6 +81,7 @@ int CStationCore::FileDecodeStep(bool display) {
   const int n = decode_player_.Decompress(b);
   if (n <= 0) {
     StopFileDecode();
+    if (Decoder() == kDecoderCw) cw_.Flush();  // a transmission ending with the file
     ui_->PlayerPosition(1, -1, decode_player_.DataSize());
     return 0;
   }

@@ -47,6 +47,9 @@ class CStationUi {
   virtual void SMeter(int value) {}
   virtual void Squelch(int open) {}        // receiver squelch lamps
   virtual void AudioSquelch(int open) {}   // the audio page's squelch lamp
+  // How clearly the text decoder receives (0 noise ... 100) and where it is tuned (tones,
+  // carrier or speed), after each drawn block.
+  virtual void DecoderQuality(int quality, const std::string& tuning) {}
   // A new FAX line (gray bytes, 0 white ... 255 black) or SSTV line was drawn.
   virtual void PictureLine(StationProduct kind, int y) {}
   virtual void ProductSaved(StationProduct kind, const std::string& path) {}

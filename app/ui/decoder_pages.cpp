@@ -8,7 +8,8 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QIntValidator>
+#include <QDoubleValidator>
+#include <QLocale>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -42,7 +43,7 @@ constexpr DecoderButton kPsk31Buttons[] = {
     {kDecoderQpsk31, "QPSK31", "qpsk31"},
 };
 
-constexpr int kBaudChoices[] = {45, 50, 75, 100};  // any other rate can be typed
+constexpr double kBaudChoices[] = {45.45, 50, 56.88, 74.2, 75, 100};  // any other can be typed
 constexpr int kBaudMax = 1200;
 constexpr double kStopBitChoices[] = {1.0, 1.5, 2.0};
 constexpr int kToneMinHz = 100, kToneMaxHz = 5000;
@@ -108,8 +109,10 @@ QWidget* CDecoderPages::BuildTeleprinter() {
   baud_->setObjectName("baud");
   baud_->setEditable(true);
   baud_->setInsertPolicy(QComboBox::NoInsert);
-  baud_->setValidator(new QIntValidator(1, kBaudMax, baud_));
-  for (int baud : kBaudChoices) baud_->addItem(QString::number(baud));
+  auto* validator = new QDoubleValidator(1.0, kBaudMax, 2, baud_);
+  validator->setLocale(QLocale::c());  // 45.45 whatever the desktop's decimal sign
+  baud_->setValidator(validator);
+  for (double baud : kBaudChoices) baud_->addItem(QString::number(baud));
 
   tone1_ = HzSpin("tone1", kToneMinHz, kToneMaxHz);
   tone2_ = HzSpin("tone2", kToneMinHz, kToneMaxHz);
@@ -209,7 +212,7 @@ void CDecoderPages::Refresh() {
 
 void CDecoderPages::ShowTeleprinter() {
   const CSettingsRecord& s = core_.Settings();
-  baud_->setEditText(QString::number(s.GetInt(kCfgRttyBaud)));
+  baud_->setEditText(QString::number(core_.RttyBaud()));
   tone1_->setValue(s.GetInt(kCfgRttyTone1));
   tone2_->setValue(s.GetInt(kCfgRttyTone2));
   inverted_->setChecked(s.GetInt(kCfgRttyInverted) != 0);
@@ -244,8 +247,8 @@ void CDecoderPages::ApplyTeleprinter(int code) {
 void CDecoderPages::WriteTeleprinter() {
   CSettingsRecord& s = core_.Settings();
   bool ok = false;
-  const int baud = baud_->currentText().toInt(&ok);
-  if (ok && baud > 0) s.SetInt(kCfgRttyBaud, baud);  // an unfinished entry keeps the stored rate
+  const double baud = QLocale::c().toDouble(baud_->currentText(), &ok);
+  if (ok && baud > 0) core_.SetRttyBaud(baud);  // an unfinished entry keeps the stored rate
   s.SetInt(kCfgRttyTone1, tone1_->value());
   s.SetInt(kCfgRttyTone2, tone2_->value());
   s.SetInt(kCfgRttyInverted, inverted_->isChecked() ? 1 : 0);

@@ -7,6 +7,7 @@
 // Samples the station measures per block (at most), and the level at which it opens by default.
 constexpr int kSquelchMeasure = 1024;
 constexpr int kDefaultSquelchLevel = 40;
+constexpr int kMaxSquelchLevel = 255;
 
 class CAudioSquelch {
  public:
@@ -21,7 +22,7 @@ class CAudioSquelch {
   // 0 for silence and before Init.
   float GetSpecDiff(const AudioBlock* block);
   // The station's level: value * 255 rounded.
-  static int Level(float specDiff) { return int(specDiff * 255.0f + 0.5f); }
+  static int Level(float specDiff) { return int(specDiff * kMaxSquelchLevel + 0.5f); }
 
  private:
   void Release();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -27,7 +28,12 @@ class CRecordingUi : public CStationUi {
   void ReceivedChar(int ch) override { text += char(ch); }
   void Display(int kind, const AudioBlock* block, int wParam) override { ++displays; }
   void ProductSaved(StationProduct kind, const std::string& path) override { saved.push_back(path); }
+  void DecoderQuality(int q, const std::string& t) override {
+    best_quality = std::max(best_quality, q), tuning = t;
+  }
   std::vector<std::string> messages, saved;
+  int best_quality = -1;
+  std::string tuning;
   std::map<int, std::string> panes;
   std::string text;
   int displays = 0;
@@ -63,11 +69,12 @@ class StationCoreTest : public ::testing::Test {
     return core_.Start(o);
   }
   // The RTTY audio of text at the station's default set-up (50 Bd, 1275/1700 Hz), in blocks.
-  std::vector<AudioBlock*> RttyBlocks(const std::string& text, int block = 1024) {
+  std::vector<AudioBlock*> RttyBlocks(const std::string& text, int block = 1024,
+                                      float baud = 50.0f, int mark = 1275, int space = 1700) {
     CRttyTransmitter tx;
     tx.SetMode(kRttyAsync);
-    tx.SetBaud(50.0f);
-    tx.SetFreq(1275, 1700);
+    tx.SetBaud(baud);
+    tx.SetFreq(mark, space);
     EXPECT_EQ(tx.Init(11025, block), 1);
     for (char c : text) c == '\n' ? (tx.Transmit('\r'), tx.Transmit('\n')) : tx.Transmit(c);
     std::vector<AudioBlock*> blocks;
@@ -137,6 +144,25 @@ TEST_F(StationCoreTest, StaleBlocksAreDecodedButNotDrawnFreshOnesAreDrawn) {
   // The message went into the text folder, once.
   EXPECT_EQ(Files("text").size(), 1u);
   EXPECT_GT(n, 10u);
+}
+
+TEST_F(StationCoreTest, FractionalBaudOffTuneSignalsAreFoundAndTheQualityShown) {
+  ASSERT_EQ(Start(), 1);
+  core_.SetRttyBaud(45.45);
+  EXPECT_EQ(core_.Settings().GetInt(kCfgRttyBaud), 45);  // the file's whole-number field
+  EXPECT_DOUBLE_EQ(core_.RttyBaud(), 45.45);
+  core_.Settings().SetInt(kCfgRttyTone1, 1275);
+  core_.Settings().SetInt(kCfgRttyTone2, 1445);
+  ASSERT_EQ(core_.SelectDecoder(kDecoderRtty), 1);
+  // 120 Hz above the set tones: the decoder finds the pair and says where.
+  auto blocks = RttyBlocks("RYRYRY " + std::string(kMessage), 1024, 45.45f, 1395, 1565);
+  Feed(blocks, 0);
+  EXPECT_NE(ui_.text.find("GALE WARNING FORTIES"), std::string::npos) << ui_.text;
+  EXPECT_GE(ui_.best_quality, kRttyDefaultQuality);
+  EXPECT_NEAR(atoi(ui_.tuning.c_str()), 1395, 5) << ui_.tuning;
+  // A whole-number rate from elsewhere (a frequency record) replaces the fractional one.
+  core_.Settings().SetInt(kCfgRttyBaud, 50);
+  EXPECT_DOUBLE_EQ(core_.RttyBaud(), 50.0);
 }
 
 TEST_F(StationCoreTest, ShutdownInTheMiddleOfAMessageSavesIt) {

@@ -20,8 +20,13 @@ TEST(RttyTool, TransmittedFilesDecodeBackInEveryMode) {
       {"transmit rtty --baud 75 --mark 2125 --space 1275", "decode rtty --baud 75 --mark 1275 --space 2125 --invert"},
       // Leading zeros are decimal, not octal.
       {"transmit rtty --baud 050 --mark 01275 --space 01445", "decode rtty --baud 50 --mark 1275 --space 1445"},
+      {"transmit rtty --baud 45.45 --mark 1275 --space 1445", "decode rtty --baud 45.45 --mark 1275 --space 1445"},
+      // The tone pair is found 200 Hz above the given one.
+      {"transmit rtty --mark 1475 --space 1900", "decode rtty"},
       {"transmit sitor", "decode sitor"},
       {"transmit navtex", "decode navtex"},
+      // The station's audio squelch at its default lets a signal through.
+      {"transmit navtex", "decode navtex --squelch 40"},
   };
   for (const Row& r : rows) {
     const std::string wav = dir.File("x.wav");
@@ -50,6 +55,7 @@ TEST(RttyTool, BadInputIsRefusedWithStatusTwo) {
       {"decode rtty " + dir.File("empty.wav"), "kestrel: " + dir.File("empty.wav")},
       {"decode navtex " + dir.File("text.wav"), "kestrel: " + dir.File("text.wav")},
       {"decode rtty", "one wave file"},
+      {"decode rtty --squelch 256 " + wav, "kestrel: decode rtty:"},
       {"transmit rtty --text '#' -o " + dir.File("y.wav"), "cannot be sent"},
       {"transmit sitor --mark 9000 --text A -o " + dir.File("y.wav"), "refuses"},
       {"transmit rtty --baud 5000 --text A -o " + dir.File("y.wav"), "refuses"},

@@ -30,7 +30,7 @@ constexpr int kMinRate = 4000, kMaxRate = 192000;
 constexpr double kLeadSeconds = 0.5, kTailSeconds = 1.0;
 
 const char* kDecodeUsage =
-    "usage: kestrel decode cw [--tone HZ] [--wpm N] [--quality N] FILE.wav\n"
+    "usage: kestrel decode cw [--tone HZ] [--wpm N] [--quality N] [--squelch LEVEL] FILE.wav\n"
     "Decodes Morse keyed on a tone of HZ (default 1000) and prints the characters as they come.\n"
     "--wpm gives the expected speed (5 ... 60 words per minute) as the decoder's starting point;\n"
     "without it the decoder finds the speed (5 ... 60) itself and follows the signal either way.\n"
@@ -55,16 +55,18 @@ class CPrintingCwDecoder : public CCwDecoder {
 }  // namespace
 
 int RunDecodeCw(int argc, char** argv) {
-  CArgs args({"--tone", "--wpm", "--quality"}, {});
+  CArgs args({"--tone", "--wpm", "--quality", "--squelch"}, {});
   if (!args.Parse(argc, argv)) return Fail("decode cw", args.Error());
   if (args.WantsHelp()) {
     fputs(kDecodeUsage, stdout);
+    PrintSquelchUsage(stdout);
     return kExitOk;
   }
-  long tone = 0, wpm = 0, quality = 0;
+  long tone = 0, wpm = 0, quality = 0, squelch = 0;
   if (!args.GetInt("--tone", kDefaultTone, 1, 1000000, tone) ||
       !args.GetInt("--wpm", 0, kMinWpm, kMaxWpm, wpm) ||
-      !args.GetInt("--quality", kCwDefaultQuality, kMinQuality, kMaxQuality, quality))
+      !args.GetInt("--quality", kCwDefaultQuality, kMinQuality, kMaxQuality, quality) ||
+      !args.GetInt("--squelch", kDefaultSquelchLevel, 0, kMaxSquelchLevel, squelch))
     return Fail("decode cw", args.Error());
   if (args.Positional().size() != 1) {
     fputs(kDecodeUsage, stderr);
@@ -78,7 +80,8 @@ int RunDecodeCw(int argc, char** argv) {
   if (!CheckTone(tone, kMinTone, rate, why)) return Fail("decode cw", why);
   const int block = ScaledToRate(kStationBlock, rate);
   CWavBlockReader reader;
-  if (!reader.Open(path, block)) return Fail(path, reader.Error());
+  if (!reader.Open(path, block) || !reader.SetSquelch(int(squelch)))
+    return Fail(path, reader.Error());
   CPrintingCwDecoder decoder;
   if (!decoder.SetSpeedHint(int(wpm)) || !decoder.SetQualityThreshold(int(quality)) ||
       !decoder.SetFilter(int(tone), kBandwidth) ||

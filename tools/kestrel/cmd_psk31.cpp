@@ -39,7 +39,7 @@ struct PskMode {
 
 constexpr PskMode kModes[] = {
     {Psk::kBpsk, "bpsk31",
-     "usage: kestrel decode bpsk31 [--tone HZ] [--quality N] FILE.wav\n"
+     "usage: kestrel decode bpsk31 [--tone HZ] [--quality N] [--squelch LEVEL] FILE.wav\n"
      "Decodes BPSK31 near a carrier of HZ (default 1000; a signal up to 20 Hz off is found and\n"
      "followed) and prints the characters as they come. --quality N (0 ... 100, default 50)\n"
      "holds back text while the signal quality is below N; 0 prints everything.\n",
@@ -47,7 +47,7 @@ constexpr PskMode kModes[] = {
      "Sends TEXT (bytes 0 ... 255 in Varicode) as BPSK31 on HZ (default 1000) into a mono\n"
      "16-bit wave file at --rate (default 11025) Hz, with a second of idle before and after.\n"},
     {Psk::kQpsk, "qpsk31",
-     "usage: kestrel decode qpsk31 [--tone HZ] [--quality N] [--reverse] FILE.wav\n"
+     "usage: kestrel decode qpsk31 [--tone HZ] [--quality N] [--squelch LEVEL] [--reverse] FILE.wav\n"
      "Decodes QPSK31 near a carrier of HZ (default 1000; a signal up to 20 Hz off is found and\n"
      "followed) and prints the characters as they come. --quality N (0 ... 100, default 50)\n"
      "holds back text while the signal quality is below N; 0 prints everything. --reverse\n"
@@ -78,16 +78,18 @@ class CPrintingPskDecoder : public CPSK31Decoder {
 
 int Decode(const PskMode& mode, int argc, char** argv) {
   const std::string subject = std::string("decode ") + mode.name;
-  CArgs args({"--tone", "--quality"}, mode.kind == Psk::kQpsk ? std::set<std::string>{"--reverse"}
+  CArgs args({"--tone", "--quality", "--squelch"}, mode.kind == Psk::kQpsk ? std::set<std::string>{"--reverse"}
                                                   : std::set<std::string>{});
   if (!args.Parse(argc, argv)) return Fail(subject, args.Error());
   if (args.WantsHelp()) {
     fputs(mode.decode_usage, stdout);
+    PrintSquelchUsage(stdout);
     return kExitOk;
   }
-  long tone = 0, quality = 0;
+  long tone = 0, quality = 0, squelch = 0;
   if (!args.GetInt("--tone", kDefaultTone, 1, 1000000, tone) ||
-      !args.GetInt("--quality", kPsk31DefaultQualityThreshold, 0, kMaxQuality, quality))
+      !args.GetInt("--quality", kPsk31DefaultQualityThreshold, 0, kMaxQuality, quality) ||
+      !args.GetInt("--squelch", kDefaultSquelchLevel, 0, kMaxSquelchLevel, squelch))
     return Fail(subject, args.Error());
   if (args.Positional().size() != 1) {
     fputs(mode.decode_usage, stderr);
@@ -101,7 +103,8 @@ int Decode(const PskMode& mode, int argc, char** argv) {
   if (!CheckTone(tone, kMinTone, rate, why)) return Fail(subject, why);
   const int block = ScaledToRate(kStationBlock, rate);
   CWavBlockReader reader;
-  if (!reader.Open(path, block)) return Fail(path, reader.Error());
+  if (!reader.Open(path, block) || !reader.SetSquelch(int(squelch)))
+    return Fail(path, reader.Error());
   CPrintingPskDecoder decoder;
   if (!decoder.Init(int(tone), rate, block, ScaledToRate(kStationTaps, rate)))
     return Fail(subject, "CPSK31Decoder::Init error (rate " + std::to_string(rate) + " Hz)");

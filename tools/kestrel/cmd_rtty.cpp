@@ -51,7 +51,7 @@ std::string Usage(const RttyModeRow& r, bool transmit) {
   if (r.has_baud) u += " [--baud N]";
   if (!transmit && r.has_sync) u += " [--sync]";
   if (!transmit && r.has_baud) u += " [--invert]";
-  if (!transmit) u += " [--fixed | --search] [--quality N] [--plain]";
+  if (!transmit) u += " [--fixed | --search] [--quality N] [--squelch LEVEL] [--plain]";
   u += transmit ? " --text TEXT -o OUT.wav\n" : " FILE.wav\n";
   char baud[32];
   snprintf(baud, sizeof baud, "%g", r.baud);
@@ -98,14 +98,19 @@ int RunDecodeRow(const RttyModeRow& r, int argc, char** argv) {
   if (r.has_baud) flags.insert("--invert");
   flags.insert({"--fixed", "--plain"});
   if (r.tune_range > 0) flags.insert("--search");
-  CArgs a(ToneOptions(r, {"--quality"}), flags);
+  CArgs a(ToneOptions(r, {"--quality", "--squelch"}), flags);
   if (!a.Parse(argc, argv)) return Fail(subject, a.Error());
-  if (a.WantsHelp()) return printf("%s", Usage(r, false).c_str()), kExitOk;
+  if (a.WantsHelp()) {
+    printf("%s", Usage(r, false).c_str());
+    PrintSquelchUsage(stdout);
+    return kExitOk;
+  }
   if (a.Positional().size() != 1) return Fail(subject, "one wave file expected");
-  long mark, space, quality;
+  long mark, space, quality, squelch;
   double baud;
   if (!ReadTones(a, r, subject, mark, space, baud)) return kExitUsage;
-  if (!a.GetInt("--quality", kRttyDefaultQuality, 0, kMaxQuality, quality))
+  if (!a.GetInt("--quality", kRttyDefaultQuality, 0, kMaxQuality, quality) ||
+      !a.GetInt("--squelch", kDefaultSquelchLevel, 0, kMaxSquelchLevel, squelch))
     return Fail(subject, a.Error());
   if (a.Has("--fixed") && a.Has("--search")) return Fail(subject, "--fixed or --search, not both");
   RttyDecodeSettings s;
@@ -118,6 +123,7 @@ int RunDecodeRow(const RttyModeRow& r, int argc, char** argv) {
   s.auto_tune = !a.Has("--fixed");
   s.tune_range = a.Has("--search") ? 0 : r.tune_range;
   s.quality = int(quality);
+  s.squelch = int(squelch);
   CRttyPrinter printer(!a.Has("--synop"));
   CSynopPrinter synop;
   if (a.Has("--synop")) {

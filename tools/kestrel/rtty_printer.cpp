@@ -25,7 +25,7 @@ int DecodeRttyFile(const std::string& path, const RttyDecodeSettings& s, CRttyPr
   if (!probe.Open(path, RttyBlockSize(kRttyReferenceRate))) return why = probe.Error(), 0;
   const int rate = probe.Rate();
   const int block = RttyBlockSize(rate);
-  if (!reader.Open(path, block)) return why = reader.Error(), 0;
+  if (!reader.Open(path, block) || !reader.SetSquelch(s.squelch)) return why = reader.Error(), 0;
   if (const char* e = RttySettingsError(rate, block, s.mark, s.space, s.baud))
     return why = std::string(e) + " (" + std::to_string(rate) + " Hz)", 0;
   const int inverted = (s.mark > s.space) != s.invert ? 1 : 0;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "spl/decoders/rtty_decoder.h"
+#include "spl/dsp/audio_squelch.h"
 
 class CRttyPrinter : public CRttyDecoder {
  public:
@@ -33,6 +34,7 @@ struct RttyDecodeSettings {
   bool auto_tune = true;
   int tune_range = kRttyDefaultTuneRangeHz;  // Hz about the set centre, 0 the whole passband
   int quality = kRttyDefaultQuality;
+  int squelch = kDefaultSquelchLevel;  // the station's audio squelch level, 0 = off
 };
 
 // Decodes the file into the printer (configured here for the file's rate). 0 with why set.

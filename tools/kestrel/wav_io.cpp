@@ -16,6 +16,7 @@ constexpr float kMinSample = -32768.0f;
 
 CWavBlockReader::~CWavBlockReader() {
   FreeAudioBlock(block_);
+  FreeAudioBlock(span_);
   file_.Close();
 }
 
@@ -23,6 +24,7 @@ int CWavBlockReader::Open(const std::string& path, int block_size) {
   file_.Close();
   FreeAudioBlock(block_);
   block_ = nullptr;
+  squelch_level_ = 0;
   error_.clear();
   if (block_size < 1) {
     error_ = "block size must be positive";
@@ -87,11 +89,25 @@ AudioBlock* CWavBlockReader::Next(bool pad) {
     count = block_size_;
   }
   block_->count = count;
-  if (squelch_level_ > 0 && CAudioSquelch::Level(squelch_.GetSpecDiff(block_)) < squelch_level_)
-    std::fill(block_->data, block_->data + count, 0.0f);
+  // Stretch by stretch of the measured length, so that a long block at a high rate is not
+  // silenced whole for a quiet beginning.
+  for (int at = 0; squelch_level_ > 0 && at < count; at += span_->count) {
+    const int n = std::min(span_->count, count - at);
+    std::copy(block_->data + at, block_->data + at + n, span_->data);
+    std::fill(span_->data + n, span_->data + span_->count, 0.0f);
+    if (CAudioSquelch::Level(squelch_.GetSpecDiff(span_)) < squelch_level_)
+      std::fill(block_->data + at, block_->data + at + n, 0.0f);
+  }
   MeasureAudioBlock(block_);
   block_->tick = 0;
   return block_;
+}
+
+void PrintSquelchUsage(FILE* to) {
+  fprintf(to,
+          "--squelch LEVEL (0 ... %d, default %d as in the station, 0 = off) gives the decoder\n"
+          "silence for blocks whose audio squelch level (kestrel squelch) lies below LEVEL.\n",
+          kMaxSquelchLevel, kDefaultSquelchLevel);
 }
 
 int CWavBlockReader::SetSquelch(int level) {
@@ -101,7 +117,9 @@ int CWavBlockReader::SetSquelch(int level) {
   // The measure wants a power of two, and no more samples than the station measures.
   int n = 4;
   while (n * 2 <= std::min(block_size_, kSquelchMeasure)) n *= 2;
-  if (!squelch_.Init(rate_, n)) return 0;
+  FreeAudioBlock(span_);
+  span_ = nullptr;
+  if (!squelch_.Init(rate_, n) || !NewAudioBlock(&span_, n)) return 0;
   squelch_level_ = level;
   return 1;
 }

@@ -1,12 +1,16 @@
 // Wave files for the decode and transmit modes: a reader that hands a PCM or float file out in
 // sound-card-sized 16-bit blocks at the file's own rate, and a writer of mono 16-bit PCM blocks.
 #pragma once
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "spl/audio/audio_block.h"
 #include "spl/audio/wave_file.h"
 #include "spl/dsp/audio_squelch.h"
+
+// What every decode command says of its --squelch option.
+void PrintSquelchUsage(FILE* to);
 
 class CWavBlockReader {
  public:
@@ -25,8 +29,9 @@ class CWavBlockReader {
   // last one may be short, and with pad it is filled up with silence to the block size instead.
   // Null at the end of the file.
   AudioBlock* Next(bool pad = false);
-  // Blocks whose audio squelch level (0 ... 255) lies below level come out as silence, as the
-  // station mutes them; 0 lets every block through. 1, or 0 before Open.
+  // Stretches of a block (as long as the station measures, at most kSquelchMeasure samples)
+  // whose audio squelch level (0 ... 255) lies below level come out as silence, as the station
+  // mutes its blocks; 0 lets everything through. 1, or 0 before Open.
   int SetSquelch(int level);
   int Rate() const { return rate_; }
   long long Frames() const { return frames_; }
@@ -37,6 +42,7 @@ class CWavBlockReader {
   CWaveFile file_;
   AudioBlock* block_ = nullptr;
   CAudioSquelch squelch_;
+  AudioBlock* span_ = nullptr;  // one stretch being measured
   int squelch_level_ = 0;
   WaveSampleLayout layout_;
   std::vector<uint8_t> raw_;

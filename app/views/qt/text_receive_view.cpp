@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTabWidget>
@@ -32,6 +33,7 @@ constexpr char kRtfFilter[] = "RTF Textfiles (*.rtf)";
 constexpr char kTextFilter[] = "RTF Textfiles (*.rtf);;Text files (*.txt);;All files (*)";
 constexpr char kReceiveFileName[] = "RTTY_text.RTF";
 const QColor kSaveLampColour(230, 40, 30);
+constexpr int kQualityBarWidth = 120;
 
 QPushButton* ToolButton(const QString& caption, const QString& tip, QWidget* parent) {
   auto* button = new QPushButton(caption, parent);
@@ -83,6 +85,21 @@ QWidget* CTextReceiveView::MakeReceivePane() {
   row->addWidget(insert);
   row->addWidget(clear);
   row->addStretch(1);
+  auto* quality_label = new QLabel(tr("Quality"), pane);
+  m_quality = new QProgressBar(pane);
+  m_quality->setObjectName(QStringLiteral("quality"));
+  m_quality->setRange(0, 100);
+  m_quality->setFormat(QStringLiteral("%v"));
+  m_quality->setMaximumWidth(kQualityBarWidth);
+  m_quality->setToolTip(tr("how clearly the decoder receives: below its threshold nothing is "
+                           "printed"));
+  m_tuning = new QLabel(pane);
+  m_tuning->setObjectName(QStringLiteral("tuning"));
+  m_tuning->setToolTip(tr("where the decoder is tuned"));
+  m_tuning->setMinimumWidth(m_tuning->fontMetrics().horizontalAdvance(QStringLiteral("8888 / 8888 Hz")));
+  row->addWidget(quality_label);
+  row->addWidget(m_quality);
+  row->addWidget(m_tuning);
 
   m_receiveEdit = new QTextEdit(pane);
   m_receive.Init(m_receiveEdit, kTextLimit);
@@ -159,6 +176,11 @@ void CTextReceiveView::ReceivedChar(int ch) {
 
 void CTextReceiveView::ReceivedText(const std::string& text, uint32_t colour) {
   m_receive.AppendString(FromWindows1252(text), ColourFromRgb(colour));
+}
+
+void CTextReceiveView::SetQuality(int quality, const QString& tuning) {
+  m_quality->setValue(quality);
+  m_tuning->setText(tuning);
 }
 
 void CTextReceiveView::SaveLamp(int on) {

@@ -15,7 +15,9 @@
 class CLamp;
 class CStationCore;
 class QCheckBox;
+class QLabel;
 class QListWidget;
+class QProgressBar;
 class QPrinter;
 class QTextEdit;
 
@@ -30,6 +32,8 @@ class CTextReceiveView : public QWidget {
   // A text (Windows-1252) in a colour (0x00BBGGRR): the SYNOP translations.
   void ReceivedText(const std::string& text, uint32_t colour);
   void SaveLamp(int on);
+  // The decoder's reception quality (0 ... 100) and where it is tuned.
+  void SetQuality(int quality, const QString& tuning);
   // A message was saved: the requester lists it.
   void MessageSaved(const std::string& path);
 
@@ -44,6 +48,8 @@ class CTextReceiveView : public QWidget {
   QListWidget* Requester() const { return m_requester; }
   QCheckBox* Autosave() const { return m_autosave; }
   CLamp* SaveLampWidget() const { return m_saveLamp; }
+  QProgressBar* QualityBar() const { return m_quality; }
+  QLabel* TuningLabel() const { return m_tuning; }
   int PrintReceive(QPrinter* printer) { return m_receive.PrintText(printer); }
 
  private:
@@ -71,6 +77,8 @@ class CTextReceiveView : public QWidget {
   QTextEdit* m_receiveEdit = nullptr;
   QCheckBox* m_autosave = nullptr;
   CLamp* m_saveLamp = nullptr;
+  QProgressBar* m_quality = nullptr;
+  QLabel* m_tuning = nullptr;
   QTextEdit* m_workSheet = nullptr;
   QString m_workSheetPath;
   QListWidget* m_requester = nullptr;
