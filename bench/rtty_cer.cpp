@@ -5,7 +5,9 @@
 // installed. Signals come from the tests' own keyer (random start phase, exact fractional baud)
 // and, for some rows, from CRttyTransmitter. "1 % at" interpolates where the error rate
 // crosses 1 % (log scale between the measured points).
-//   rtty_cer [quick]   quick: fewer rows, for a first look
+//   rtty_cer [quick | ROWS [-v]]   quick: fewer rows, for a first look; ROWS: only the rows
+//   whose "name rate" contains this text (the same seeds as in the full run, so the figures
+//   agree); -v: also prints what ours decoded where it erred.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -120,6 +122,12 @@ std::string Point(double db) {
 
 int main(int argc, char** argv) {
   const bool quick = argc > 1 && strcmp(argv[1], "quick") == 0;
+  const std::string only = argc > 1 && !quick ? argv[1] : "";
+  const bool verbose = argc > 2 && strcmp(argv[2], "-v") == 0;
+  auto wanted = [&](const Row& r) {
+    return only.empty() || (std::string(r.name) + " " + std::to_string(r.rate)).find(only) !=
+                               std::string::npos;
+  };
   const bool have_minimodem = system("minimodem --version >/dev/null 2>&1") == 0;
   sigtest::TempDir dir;
   const int M = kRttyReceiverMatched, P = kRttyReceiverPlain;
@@ -159,6 +167,10 @@ int main(int argc, char** argv) {
   printf("\n");
   uint64_t seed = 100;
   for (const Row& r : rows) {
+    if (!wanted(r)) {
+      seed += std::size(kSnrs);
+      continue;
+    }
     const rttysig::Link link = LinkOf(r);
     std::vector<float> clean;
     if (r.source == kTransmitter) {
@@ -178,13 +190,16 @@ int main(int argc, char** argv) {
         sigtest::WriteMonoWav(wav, r.rate, s);
         pipe = popen(MinimodemCommand(r, wav).c_str(), "r");  // runs while we decode
       }
-      ours.push_back(rttysig::CharErrorRate(text, Flat(rttysig::DecodeText(link, s))));
+      const std::string got = Flat(rttysig::DecodeText(link, s));
+      ours.push_back(rttysig::CharErrorRate(text, got));
+      if (verbose && ours.back() > 0.0)
+        printf("seed %llu, %+.1f dB:\n%s\n", (unsigned long long)seed, snr, got.c_str());
       if (pipe) {
-        std::string got;
+        std::string heard;
         char buf[4096];
-        for (size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) got.append(buf, n);
+        for (size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) heard.append(buf, n);
         pclose(pipe);
-        theirs.push_back(rttysig::CharErrorRate(text, Flat(got)));
+        theirs.push_back(rttysig::CharErrorRate(text, Flat(heard)));
       }
     }
     auto line = [&](const char* who, const std::vector<double>& cer) {
@@ -210,7 +225,10 @@ int main(int argc, char** argv) {
       {"SITOR-B 100 Bd 170 Hz", 11025, 100, 1275, 1445, kRttySitorB, kOwnKeyer, M, false, true},
   };
   for (const Row& r : fading_rows) {
-    if (quick && r.mode == kRttySitorB) continue;
+    if ((quick && r.mode == kRttySitorB) || !wanted(r)) {
+      seed += 3 * std::size(kFadingSnrs);
+      continue;
+    }
     std::vector<double> ours, theirs;
     const bool mm = have_minimodem && r.minimodem;
     for (double snr : kFadingSnrs) {
@@ -247,7 +265,10 @@ int main(int argc, char** argv) {
       {"SITOR-B 100 Bd 170 Hz", 11025, 100, 1275, 1445, kRttySitorB, kOwnKeyer, M, false, false},
   };
   for (const Row& r : noise_rows) {
-    if (quick && r.rate == 48000) continue;
+    if ((quick && r.rate == 48000) || !wanted(r)) {
+      ++seed;
+      continue;
+    }
     std::vector<float> s(size_t(kNoiseSeconds * r.rate), 0.0f);
     sigtest::AddNoise(s, r.rate, 0.0, ++seed, kLevel * kLevel / 2.0);
     rttysig::Link l = LinkOf(r);

@@ -25,8 +25,11 @@ constexpr double kLockWindow = 0.5;
 constexpr double kLockGain = 0.1;
 constexpr double kPeriodGain = 0.05;
 constexpr int kMaxMisses = 1;
+// The clock starts as if fitted to this many frames: two noisy frames alone would let it
+// follow noise too readily (and the squelch open on noise alone).
+constexpr int kLockPrior = 6;
 // Baudot quality: tone ratio at bit centres; noise alone gives about 3 (4.8 dB).
-constexpr double kToneAlpha = 1.0 / 16.0;  // per bit
+constexpr double kToneAlpha = 1.0 / 32.0;  // per bit
 constexpr double kNoiseRatioDb = 4.8;
 constexpr double kQualityPerDb = 9.0;
 // A frame whose stronger tones are not this much above its weaker ones is taken for noise.
@@ -39,6 +42,8 @@ constexpr double kClockDecay = 1.0 / 32.0;  // per bit
 constexpr double kCorrAlpha = 1.0 / 4.0;    // per DX/RX cycle
 constexpr int kMinCorr = 4 * 2 * kSitorBits;  // bits compared before the quality counts
 constexpr double kAlignHysteresis = 0.5;
+constexpr double kValidAlpha = 1.0 / 8.0;      // per DX/RX cycle
+constexpr double kValidHysteresis = 0.2;       // in shares of valid words (two positions)
 constexpr double kAgreeAlpha = 1.0 / 8.0;  // per character
 // Quality per share of agreeing characters: noise agrees about once in 500 characters, so two
 // agreements close together are already a signal.
@@ -73,13 +78,14 @@ int CFskReceiver::Init(int rate, double baud, double one, double zero, int frami
   rot1_ = rot0_ = {1.0, 0.0};
   SetTones(one, zero);
   ref1_ = ref0_ = 0.0;
+  seen1_ = seen0_ = 0;
   v_.clear();
   e1_.clear();
   e0_.clear();
   base_ = next_ = 0;
   hunt_ = earliest_ = 0;
   locked_ = have_last_ = false;
-  misses_ = 0;
+  misses_ = lock_frames_ = 0;
   last_start_ = period_ = 0.0;
   strong_ = weak_ = 0.0;
   tone_count_ = 0;
@@ -92,6 +98,9 @@ int CFskReceiver::Init(int rate, double baud, double one, double zero, int frami
   std::fill(std::begin(corr_), std::end(corr_), 0.0);
   corr_count_ = 0;
   corr_next_ = 0;
+  std::fill(std::begin(valid_), std::end(valid_), 0.0);
+  valid_count_ = 0;
+  valid_next_ = 0;
   align_ = 0;
   ordered_ = false;
   ordered_align_ = 0;
@@ -138,11 +147,16 @@ void CFskReceiver::Process(const float* x, int n) {
     const double e1 = std::norm(sum1_), e0 = std::norm(sum0_);
     // Each tone's level is followed while it is the stronger; the threshold sits halfway
     // between the two, so a tone that fades alone does not pull every decision its way.
-    if (e1 > e0)
-      ref1_ += a * (e1 - ref1_);
-    else
-      ref0_ += a * (e0 - ref0_);
-    const double v = (e1 - e0 - 0.5 * (ref1_ - ref0_)) / (0.5 * (ref1_ + ref0_) + kTiny);
+    // Until each tone has been the stronger for a bit, its level is unknown and the threshold
+    // stays in the middle (a long idle mark before the first start bit would otherwise put it
+    // far towards mark and spoil the first character).
+    if (e1 > e0) {
+      ref1_ += std::max(a, 1.0 / double(++seen1_)) * (e1 - ref1_);
+    } else if (e0 > e1) {
+      ref0_ += std::max(a, 1.0 / double(++seen0_)) * (e0 - ref0_);
+    }
+    const double shift = seen1_ >= len_ && seen0_ >= len_ ? 0.5 * (ref1_ - ref0_) : 0.0;
+    const double v = (e1 - e0 - shift) / (0.5 * (ref1_ + ref0_) + kTiny);
     v_.push_back(float(v));
     e1_.push_back(float(e1));
     e0_.push_back(float(e0));
@@ -210,11 +224,17 @@ void CFskReceiver::FrameBaudot() {
       if (at(hi, kStopAt) >= end) return;
       const int64_t best = best_in(lo, hi);
       if (formed(best)) {
+        // The clock is a straight line fitted to the frames since the lock (least squares
+        // with growing memory, then fixed gains): one gap between two noisy frames is too
+        // rough a period for the fixed gains alone, the clock would slip before it settled.
+        const double k = double(++lock_frames_);
+        const double gain = std::max(kLockGain, 2.0 * (2.0 * k - 1.0) / (k * (k + 1.0)));
+        const double period_gain = std::max(kPeriodGain, 6.0 / (k * (k + 1.0)));
         const double error = double(best) - predicted;
-        frame = int64_t(std::lround(predicted + kLockGain * error));
-        period_ += kPeriodGain * error;
+        frame = int64_t(std::lround(predicted + gain * error));
+        period_ = std::clamp(period_ + period_gain * error, kMinPeriod * spb_, kMaxPeriod * spb_);
         if (!formed(frame)) frame = best;
-        last_start_ = predicted + kLockGain * error;
+        last_start_ = predicted + gain * error;
       } else {
         // A start or stop bit spoilt by noise, or a pause (all of it mark). Once in a row the
         // clock carries the character over; a pause, or a second miss, sends the search afresh.
@@ -252,6 +272,7 @@ void CFskReceiver::FrameBaudot() {
       if (have_last_ && gap > kMinPeriod * spb_ && gap < kMaxPeriod * spb_) {
         locked_ = true;
         period_ = gap;
+        lock_frames_ = kLockPrior;
       }
       last_start_ = double(best);
     }
@@ -335,19 +356,39 @@ void CFskReceiver::EmitSitor() {
     ++corr_count_;
   }
   corr_next_ = std::max(corr_next_, bits_end);
-  int best = 0;
-  double best_sum = -1e30, held_sum = 0.0;
-  for (int o = 0; o < kSitorCycle; ++o) {
+  // How often the word starting at each bit of the cycle has four 1-bits. Only where the
+  // characters really start is nearly every word valid; this places them also during the
+  // phasing, where the copies do not repeat and the correlation cannot tell the bits apart.
+  for (int64_t j = std::max(valid_next_, bits_base_ + kSitorBits - 1); j < bits_end; ++j) {
+    int ones = 0;
+    for (int i = 0; i < kSitorBits; ++i) ones += bit(j - i) > 0.0f;
+    const int cls = int(Mod(j - (kSitorBits - 1), kSitorCycle));
+    const double alpha = std::max(kValidAlpha, 1.0 / double(++valid_count_ / kSitorCycle + 1));
+    valid_[cls] += alpha * ((ones == kSitorOnes ? 1.0 : 0.0) - valid_[cls]);
+  }
+  valid_next_ = std::max(valid_next_, bits_end);
+  auto corr_sum = [&](int o) {
     double sum = 0.0;
     for (int i = 0; i < kSitorBits; ++i) sum += corr_[(o + i) % kSitorCycle];
-    if (sum > best_sum) best_sum = sum, best = o;
-    if (o == align_) held_sum = sum;
+    return sum;
+  };
+  // Looked at once per DX/RX cycle, whatever the block size. The character phase (one of
+  // seven) is kept unless another is clearly more often valid; of its two positions in the
+  // cycle, DX is where the copies 35 bits apart are more alike, again with some hysteresis.
+  if (Mod(bits_end, kSitorCycle) == 0) {
+    auto phase_score = [&](int p) { return valid_[p] + valid_[p + kSitorBits]; };
+    int phase = 0;
+    for (int p = 1; p < kSitorBits; ++p)
+      if (phase_score(p) > phase_score(phase)) phase = p;
+    if (phase_score(phase) < phase_score(align_ % kSitorBits) + kValidHysteresis)
+      phase = align_ % kSitorBits;
+    int held = align_ % kSitorBits == phase ? align_ : phase;
+    const int other = (held + kSitorBits) % kSitorCycle;
+    if (corr_sum(other) > corr_sum(held) + kAlignHysteresis * power_) held = other;
+    align_ = held;
   }
-  // The alignment in use is kept unless another is clearly better.
-  // Looked at once per DX/RX cycle, whatever the block size.
-  if (Mod(bits_end, kSitorCycle) == 0 && best_sum > held_sum + kAlignHysteresis * power_)
-    align_ = best, held_sum = best_sum;
-  best = align_;
+  int best = align_;
+  const double held_sum = corr_sum(best);
   // The DX/RX order is trusted once the copies are clearly more alike in this alignment than
   // in the one with DX and RX exchanged (never during the phasing, where both look alike).
   double other_sum = 0.0;

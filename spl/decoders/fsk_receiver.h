@@ -3,8 +3,9 @@
 // (the filter matched to one bit of keyed carrier). The two energies, with the decision
 // threshold following each tone's own level (a tone that fades alone), give soft bit values.
 // Baudot characters are placed by the whole frame (start, five data and the stop bit must
-// agree); SITOR-B characters by the bit clock and by the repeat of every character 35 bits
-// later, and both copies are added softly before the 4-of-7 decision. Received codes are
+// agree); SITOR-B characters by the bit clock, by where the 7-bit words are valid 4-of-7 codes
+// and by the repeat of every character 35 bits later (which copy is DX), and both copies are
+// added softly before the 4-of-7 decision. Received codes are
 // collected for the owner to print, each with the quality (0...100) at its arrival.
 #pragma once
 #include <complex>
@@ -63,6 +64,7 @@ class CFskReceiver {
   std::vector<std::complex<double>> ring1_, ring0_;
   int ring_at_ = 0;
   double ref1_ = 0.0, ref0_ = 0.0;  // mark and space energy levels (threshold correction)
+  int64_t seen1_ = 0, seen0_ = 0;  // samples where each tone was the stronger
   // Soft values and tone energies per sample; v_[0] is sample base_.
   std::vector<float> v_, e1_, e0_;
   int64_t base_ = 0, next_ = 0;
@@ -70,6 +72,7 @@ class CFskReceiver {
   int64_t hunt_ = 0, earliest_ = 0;
   bool locked_ = false, have_last_ = false;
   int misses_ = 0;
+  int lock_frames_ = 0;  // frames placed since the clock started
   double last_start_ = 0.0, period_ = 0.0;  // character clock, samples
   double strong_ = 0.0, weak_ = 0.0;
   int tone_count_ = 0;
@@ -84,6 +87,9 @@ class CFskReceiver {
   double corr_[kSitorCycle] = {};
   int corr_count_ = 0;
   int64_t corr_next_ = 0;
+  double valid_[kSitorCycle] = {};  // share of valid 4-of-7 words starting at each bit
+  int valid_count_ = 0;
+  int64_t valid_next_ = 0;
   int align_ = 0;  // bit of the 14-bit cycle where DX characters start
   bool ordered_ = false;  // the DX/RX order of align_ is trusted
   int ordered_align_ = 0;  // next bit whose correlation is due
