@@ -417,7 +417,8 @@ std::string CStationCore::TextDecoderTuning() const {
     snprintf(text, sizeof text, "%d / %d Hz", rtty_.GetTunedMark(), rtty_.GetTunedSpace());
   else if (Decoder() == kDecoderCw && cw_.GetDotEstimate() > 0)
     // PARIS: a word is 50 dots long.
-    snprintf(text, sizeof text, "%.0f WPM", 60.0 * settings_.GetInt(kCfgSampleRate) / (50.0 * cw_.GetDotEstimate()));
+    snprintf(text, sizeof text, "%.0f Hz, %.0f WPM", cw_.GetTrackedTone(),
+             60.0 * settings_.GetInt(kCfgSampleRate) / (50.0 * cw_.GetDotEstimate()));
   else if (Decoder() == kDecoderCw)
     text[0] = 0;
   else

@@ -18,6 +18,10 @@ constexpr int kStartWpm = 25;  // without a hint: the middle of the usual speeds
 constexpr double kUnitSecondsAtOneWpm = 1.2;  // "PARIS": 50 units a word
 constexpr double kTicksPerSecond = 1000.0;    // the envelope is followed about every millisecond
 constexpr double kTwoPi = 6.283185307179586;
+// The tone is followed inside the band-pass: each mark that stands this far above the noise
+// for at least a boxcar moves the mixer by this share of the offset measured over it.
+constexpr double kTrackAboveDb = 10.0;
+constexpr double kTrackShare = 0.5;
 
 // Detector: the complex average over this many units; one unit would be the matched filter of
 // a dot, less keeps the dips between shortened hand-keyed elements deep enough.
@@ -118,6 +122,9 @@ int CCwDecoder::Init(int sampleRate, int blockSize, int taps, int windowFlags) {
   SetBoxcar();
   phase_ = 0.0;
   phase_step_ = kTwoPi * tone_ / rate_;
+  prev_i_ = prev_q_ = 0.0;
+  turn_sum_ = 0.0;
+  turn_ticks_ = 0;
   acc_i_ = acc_q_ = 0.0;
   tick_fill_ = 0;
   envelope_value_ = 0.0f;
@@ -243,6 +250,7 @@ void CCwDecoder::Tick(double i, double q) {
   }
   const double e = std::hypot(sum_i_, sum_q_) / boxcar_;
   envelope_value_ = float(e);
+  FollowTone(e);
 
   const double unit = timing_.Unit();
   const bool strong = peak_ > kFadingRatio * floor_;
@@ -299,6 +307,7 @@ void CCwDecoder::Tick(double i, double q) {
     const int ended = std::max(1, run_ - pending_);
     if (key_state_ == 0) {
       key_state_ = 1;
+      RetuneAfterMark();
       EndPeriod(ended);
     } else {
       key_state_ = 0;
@@ -312,6 +321,29 @@ void CCwDecoder::Tick(double i, double q) {
     CheckOpenGap();
   }
 }
+
+void CCwDecoder::FollowTone(double e) {
+  if (key_state_ == 0 && warm_up_ < 0 && QualityDb(e) > kTrackAboveDb) {
+    // The boxcar's phasor turns by the tone's offset from the mixer each tick.
+    turn_sum_ += std::atan2(sum_q_ * prev_i_ - sum_i_ * prev_q_, sum_i_ * prev_i_ + sum_q_ * prev_q_);
+    ++turn_ticks_;
+  }
+  prev_i_ = sum_i_;
+  prev_q_ = sum_q_;
+}
+
+void CCwDecoder::RetuneAfterMark() {
+  if (turn_ticks_ >= boxcar_) {
+    const double half = kTwoPi * 0.5 * bandwidth_ / rate_;
+    const double nominal = kTwoPi * tone_ / rate_;
+    const double offset = turn_sum_ / turn_ticks_ / tick_samples_;
+    phase_step_ = std::clamp(phase_step_ + kTrackShare * offset, nominal - half, nominal + half);
+  }
+  turn_sum_ = 0.0;
+  turn_ticks_ = 0;
+}
+
+double CCwDecoder::GetTrackedTone() const { return phase_step_ * rate_ / kTwoPi; }
 
 double CCwDecoder::QualityDb(double level) const {
   return 20.0 * std::log10(std::max(double(kFloorGuard), level) /

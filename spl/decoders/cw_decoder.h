@@ -59,6 +59,8 @@ class CCwDecoder {
   int GetQualityThreshold() const { return quality_threshold_; }
 
   int GetTone() const { return tone_; }
+  // The tone followed now (Hz): the set one, moved while marks were heard, within the band-pass.
+  double GetTrackedTone() const;
   int GetBandwidth() const { return bandwidth_; }
   // The learnt dot and dash lengths in samples.
   int GetDotEstimate() const;
@@ -78,6 +80,8 @@ class CCwDecoder {
   void DecodeStep(const AudioBlock* in, bool post);
   void Tick(double i, double q);
   void SetBoxcar();
+  void FollowTone(double e);
+  void RetuneAfterMark();
   void RebuildSums();
   void EndPeriod(int ticks);
   void Handle(const Event& e);
@@ -104,6 +108,9 @@ class CCwDecoder {
   CDecoderWindows windows_{kCwBandPassChannel, kCwEnvelopeChannel};
   CFilter band_pass_;
   double phase_ = 0.0, phase_step_ = 0.0;
+  double prev_i_ = 0.0, prev_q_ = 0.0;  // the boxcar's phasor one tick ago
+  double turn_sum_ = 0.0;               // its turns during the current mark
+  int turn_ticks_ = 0;
   double acc_i_ = 0.0, acc_q_ = 0.0;
   int tick_samples_ = 11;
   int tick_fill_ = 0;

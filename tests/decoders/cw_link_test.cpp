@@ -142,6 +142,24 @@ TEST(CwDecoder, FindsTheSpeedItself) {
   }
 }
 
+TEST(CwDecoder, FollowsAToneOffTheSetOneInsideTheBandPass) {
+  for (double offset : {-18.0, 20.0}) {
+    Keying k;
+    k.tone = 1200.0 + offset;
+    k.jitter = 0.1;
+    CCollecting d;
+    d.SetFilter(1200, 50);
+    ASSERT_EQ(d.Init(kRate, kBlock, kTaps, 0), 1);
+    const std::string text = "CQ CQ DE KESTREL KESTREL TEST";
+    std::vector<float> s = KeyText(text, k);
+    AddNoise(s, 3.0, 41);
+    Feed(d, s);
+    d.Flush();
+    EXPECT_NEAR(d.GetTrackedTone(), k.tone, 5.0) << offset;
+    EXPECT_LE(CharErrorRate(text, d.text), 2.0 / 29) << offset << ": " << d.text;
+  }
+}
+
 TEST(CwDecoder, TwoPathFading) {
   // Two paths 1 ms apart with 0.5 Hz Doppler spread: the threshold follows the fades.
   double sum = 0.0;
