@@ -13,12 +13,16 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStringList>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
 
 #include "app/ui/audio_page.h"
 #include "app/ui/decoder_pages.h"
+#include "app/ui/freq_list_view.h"
 #include "app/ui/receiver_page.h"
+#include "app/ui/timer_page.h"
 #include "app/views/qt/text_receive_view.h"
 #include "spl/widgets/rich_edit.h"
 
@@ -29,6 +33,7 @@ constexpr int kPlacementNumbers = 10;
 constexpr int kMaximisedFlag = 2;
 constexpr int kShowNormal = 1, kShowMaximised = 3;
 constexpr int kMessagesKept = 50;
+constexpr const char* kRightPageKey = "RightPage";  // the tab above the audio page last shown
 constexpr const char* kResetQuestion = "Delete and Reset all parameters ?\n\nThen press OK";
 
 // The decoder tool bar: one button per choice a listener makes most.
@@ -68,9 +73,27 @@ void CMainWindow::CreatePages() {
   left_layout->addWidget(m_decoders, 1);
 
   auto* right = new QSplitter(Qt::Vertical, this);
-  m_text = new CTextReceiveView(m_core, right);
+  // The received text stays the first tab; the lists share its place when asked for.
+  m_tabs = new QTabWidget(right);
+  m_tabs->setDocumentMode(true);
+  m_tabs->tabBar()->setChangeCurrentOnDrag(true);  // a station dragged onto "Timer" opens it
+  m_text = new CTextReceiveView(m_core, m_tabs);
+  m_frqList = new CFreqListView(m_core);
+  m_timer = new CTimerPage(m_core, m_tabs);
+  m_tabs->addTab(m_text, "Receive");
+  m_tabs->addTab(NewFreqListPage(m_frqList, m_tabs), "Frequency list");
+  m_tabs->addTab(m_timer, "Timer");
+  auto refresh = [this] {
+    if (m_receiver) m_receiver->Refresh();
+    if (m_decoders) m_decoders->Refresh();
+  };
+  auto notify = [this](const std::string& text) { ShowMessage(text); };
+  m_frqList->SetApplied(refresh);
+  m_frqList->SetNotify(notify);
+  m_timer->SetApplied(refresh);
+  m_timer->SetNotify(notify);
   m_audio = new CAudioPage(m_core, right);
-  right->addWidget(m_text);
+  right->addWidget(m_tabs);
   right->addWidget(m_audio);
   right->setStretchFactor(0, 3);
   right->setStretchFactor(1, 2);
@@ -112,6 +135,14 @@ void CMainWindow::CreateMenus() {
     });
     bar->addAction(a);
   }
+  QMenu* lists = menuBar()->addMenu("&Lists");
+  lists->addAction("Received text", [this] { m_tabs->setCurrentWidget(m_text); });
+  lists->addAction("Frequency list", [this] { m_tabs->setCurrentWidget(m_frqList->parentWidget()); })
+      ->setShortcut(QKeySequence("Ctrl+L"));
+  lists->addAction("Timer list", [this] { m_tabs->setCurrentWidget(m_timer); })->setShortcut(QKeySequence("Ctrl+T"));
+  lists->addSeparator();
+  for (QAction* a : m_frqList->Actions()) lists->addAction(a);
+
   QMenu* help = menuBar()->addMenu("&Help");
   help->addAction("About", [this] {
     QMessageBox::about(this, kProgramTitle,
@@ -187,6 +218,10 @@ void CMainWindow::AudioSquelch(int open) {
   if (m_audio) m_audio->AudioSquelch(open);
 }
 
+void CMainWindow::DecoderQuality(int quality, const std::string& tuning) {
+  if (m_text) m_text->SetQuality(quality, QString::fromStdString(tuning));
+}
+
 void CMainWindow::ProductSaved(StationProduct kind, const std::string& path) {
   statusBar()->showMessage(QString("saved %1").arg(QString::fromStdString(path)), 10000);
   if (kind == kProductText && m_text) m_text->MessageSaved(path);
@@ -223,6 +258,16 @@ QString CMainWindow::PlacementText() const {
 }
 
 void CMainWindow::RestorePlacement() {
+  // The lists read their column widths, order and tab from the profile, read by the start.
+  if (m_frqList && !m_listsOpen) {
+    m_listsOpen = true;
+    m_frqList->Init();
+    m_timer->Init();
+    const int page = m_core.Profile().GetInt("Settings", kRightPageKey, 0);
+    m_tabs->setCurrentIndex(page >= 0 && page < m_tabs->count() ? page : 0);
+    connect(m_tabs, &QTabWidget::currentChanged, this,
+            [this](int index) { m_core.Profile().SetInt("Settings", kRightPageKey, index); });
+  }
   const QStringList parts =
       QString::fromStdString(m_core.Profile().GetString("Settings", "WindowPos", "")).split(',');
   bool ok = parts.size() == kPlacementNumbers;

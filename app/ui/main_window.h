@@ -1,5 +1,6 @@
 // CMainWindow: the station's main window. It shows the station core (CStationUi): the
-// receiver page and the decoder pages on the left, the text receive view above the audio page
+// receiver page and the decoder pages on the left, the text receive view (the frequency
+// list and the timer list on tabs beside it) above the audio page
 // (waterfall, scopes, recorder, players) on the right, the decoder tool bar and menus, and
 // the status bar panes (receive frequency, mode, decoder name, system state). It only wires
 // widgets to the core; the core holds every setting.
@@ -17,6 +18,9 @@ class CReceiverPage;
 class CDecoderPages;
 class CTextReceiveView;
 class CAudioPage;
+class CFreqListView;
+class CTimerPage;
+class QTabWidget;
 
 // The program title; the main window's title is the receiver's name beside it.
 constexpr const char* kProgramTitle = "Kestrel 5.0";
@@ -28,7 +32,8 @@ class CMainWindow : public QMainWindow, public CStationUi {
 
   // Builds the pages (after core.Init, before core.Start: they read the settings).
   void CreatePages();
-  // Applies "Settings"/"WindowPos" from the profile (ten numbers), else shows maximised.
+  // Opens the frequency and timer lists (first call), then applies "Settings"/"WindowPos"
+  // from the profile (ten numbers), else shows maximised.
   void RestorePlacement();
   // The placement as the profile keeps it.
   QString PlacementText() const;
@@ -48,6 +53,7 @@ class CMainWindow : public QMainWindow, public CStationUi {
   void SMeter(int value) override;
   void Squelch(int open) override;
   void AudioSquelch(int open) override;
+  void DecoderQuality(int quality, const std::string& tuning) override;
   void ProductSaved(StationProduct kind, const std::string& path) override;
   void RecorderLevel(long long bytes, double percent) override;
   void PlayerPosition(int decoding, long long position, long long length) override;
@@ -56,6 +62,10 @@ class CMainWindow : public QMainWindow, public CStationUi {
   CDecoderPages* DecoderPages() const { return m_decoders; }
   CTextReceiveView* TextView() const { return m_text; }
   CAudioPage* AudioPage() const { return m_audio; }
+  CFreqListView* FreqList() const { return m_frqList; }
+  CTimerPage* TimerPage() const { return m_timer; }
+  // The tabs above the audio page: received text (first), frequency list, timer list.
+  QTabWidget* RightTabs() const { return m_tabs; }
   QString PaneText(int pane) const;
   // Messages shown so far (the last few), for the tests and the log of the session.
   const std::vector<std::string>& Messages() const { return m_messages; }
@@ -78,6 +88,10 @@ class CMainWindow : public QMainWindow, public CStationUi {
   CDecoderPages* m_decoders = nullptr;
   CTextReceiveView* m_text = nullptr;
   CAudioPage* m_audio = nullptr;
+  CFreqListView* m_frqList = nullptr;
+  CTimerPage* m_timer = nullptr;
+  QTabWidget* m_tabs = nullptr;
+  bool m_listsOpen = false;  // the lists are opened once, when the placement is restored
   QLabel* m_panes[4] = {};  // frequency, mode, decoder, state
   std::atomic<int> m_smeter{0}, m_squelch{0};
   std::vector<std::string> m_messages;
