@@ -44,7 +44,6 @@ void BM_Psk31Decoder(benchmark::State& state) {
   const bool bpsk = state.range(0) != 0;
   std::vector<float> s = bpsk ? RenderBpsk(kText, 1000) : RenderQpsk(kText, 1000);
   sigtest::AddNoise(s, kRate, 10.0, 2);
-  ResetSharedState();
   CCollectingPsk d;
   d.Init(1000, kRate, kBlock, 128);
   d.SetBPSKModeActive(bpsk ? 1 : 0);

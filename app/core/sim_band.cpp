@@ -11,7 +11,6 @@
 #include "spl/audio/audio_block.h"
 #include "spl/decoders/cw_transmitter.h"
 #include "spl/decoders/fax_transmitter.h"
-#include "spl/decoders/psk31_keying_state.h"
 #include "spl/decoders/psk31_transmitter.h"
 #include "spl/decoders/rtty_config.h"
 #include "spl/decoders/rtty_transmitter.h"
@@ -191,26 +190,13 @@ class CPskSender : public CQueueSender {
   }
 
  protected:
-  int Reset() override {
-    Psk31KeyingState& shared = GetPsk31KeyingState();
-    const Psk31KeyingState other = shared;
-    const int ok = tx_.Init(tone_, rate_, kRenderBlock);
-    state_ = shared, shared = other;
-    return ok;
-  }
+  int Reset() override { return tx_.Init(tone_, rate_, kRenderBlock); }
   int Queue(int ch) override { return tx_.Transmit(ch); }
-  void Create(AudioBlock* b) override {
-    Psk31KeyingState& shared = GetPsk31KeyingState();
-    const Psk31KeyingState other = shared;
-    shared = state_;
-    tx_.CreateAudio(b);
-    state_ = shared, shared = other;
-  }
+  void Create(AudioBlock* b) override { tx_.CreateAudio(b); }
   int Pending() const override { return tx_.GetBitCount(); }
 
  private:
   CPSK31Transmitter tx_;
-  Psk31KeyingState state_;
   int rate_ = 0, tone_ = 0;
 };
 

@@ -1,7 +1,6 @@
 // The BPSK31 keying state of a CPSK31Transmitter: the sign of the shaping sine, the current and
 // previous bit, the phase within the symbol and the carrier polarity. Each transmitter holds its
-// own; the process-wide instance below is no longer read by the transmitter and stays for
-// callers that still save and reset it.
+// own, so transmitters can render side by side.
 #pragma once
 #include <cstdint>
 
@@ -12,7 +11,3 @@ struct Psk31KeyingState {
   float symbol_phase = 0.0f;  // radians since the symbol began, pi/2 at mid-symbol
   float polarity = 1.0f;      // +1 or -1, flipped after every 0 bit
 };
-
-Psk31KeyingState& GetPsk31KeyingState();
-// Back to the start values (a new transmission; the tests start from here).
-void ResetPsk31KeyingState();

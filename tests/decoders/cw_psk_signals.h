@@ -12,11 +12,9 @@
 #include "spl/decoders/cw_decoder.h"
 #include "spl/decoders/psk31_decoder.h"
 #include "spl/decoders/psk31_keying_state.h"
-#include "spl/decoders/psk31_symbol_state.h"
 #include "spl/decoders/psk31_transmitter.h"
 #include "spl/decoders/qpsk31_modulator.h"
 #include "spl/decoders/viterbi_coder_qpsk.h"
-#include "spl/dsp/pll_state.h"
 #include "tests/common/signal_test_util.h"
 
 namespace cwpsk {
@@ -141,17 +139,8 @@ inline std::string DecodeCw(const std::vector<float>& s, int tone = 1200, int wp
   return d.text;
 }
 
-// The loops' process-wide state starts afresh for every stream.
-inline void ResetSharedState() {
-  ResetPllProcessState();
-  ResetQpsk31SymbolState();
-  ResetPsk31KeyingState();
-}
-
 inline std::string DecodePsk(const std::vector<float>& s, bool bpsk, int carrier = 1000,
                              bool reverse = false) {
-  ResetPllProcessState();
-  ResetQpsk31SymbolState();
   CCollectingPsk d;
   d.Init(carrier, kRate, kBlock, 128);
   d.SetBPSKModeActive(bpsk ? 1 : 0);
@@ -163,7 +152,6 @@ inline std::string DecodePsk(const std::vector<float>& s, bool bpsk, int carrier
 // BPSK31 of the text between lead_s seconds of idle and tail_s of idle.
 inline std::vector<float> RenderBpsk(const std::string& text, int carrier, double lead_s = 1.0,
                                      double tail_s = 1.0) {
-  ResetPsk31KeyingState();
   CPSK31Transmitter tx;
   std::vector<float> s;
   if (!tx.Init(carrier, kRate, kBlock)) return s;

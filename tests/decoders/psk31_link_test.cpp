@@ -180,7 +180,6 @@ TEST(ViterbiDecoder, DepthAndStartUp) {
 }
 
 TEST(Bpsk31Transmitter, IdleFadesAndReversesEverySymbol) {
-  ResetSharedState();
   std::vector<float> s = RenderBpsk("", 1000, 1.0, 0.0);
   ASSERT_GT(s.size(), size_t(kRate));
   // The envelope falls to zero every 32 ms (352.8 samples) and the carrier reverses there.
