@@ -2,6 +2,7 @@
 // through, and the set-up and tear-down of the decoder groups.
 #include "app/core/station_core.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -413,16 +414,16 @@ std::string CStationCore::TextDecoderTuning() const {
   const DecoderChoice* choice = FindDecoderChoice(Decoder());
   if (!choice || choice->group != kGroupText) return "";
   char text[48];
-  if (choice->rttyMode >= 0)
+  if (choice->rttyMode >= 0) {
     snprintf(text, sizeof text, "%d / %d Hz", rtty_.GetTunedMark(), rtty_.GetTunedSpace());
-  else if (Decoder() == kDecoderCw && cw_.GetDotEstimate() > 0)
+  } else if (Decoder() == kDecoderCw) {
     // PARIS: a word is 50 dots long.
+    const int dot = std::max(1, cw_.GetDotEstimate());
     snprintf(text, sizeof text, "%.0f Hz, %.0f WPM", cw_.GetTrackedTone(),
-             60.0 * settings_.GetInt(kCfgSampleRate) / (50.0 * cw_.GetDotEstimate()));
-  else if (Decoder() == kDecoderCw)
-    text[0] = 0;
-  else
+             60.0 * settings_.GetInt(kCfgSampleRate) / (50.0 * dot));
+  } else {
     snprintf(text, sizeof text, "%.1f Hz", psk31_.GetCarrierFrequency());
+  }
   return text;
 }
 
