@@ -25,16 +25,6 @@ const std::string kText =
 constexpr int kRuns = 4;  // seeds per point
 constexpr int kMultimonRate = 22050;
 
-std::string Run(const std::string& cmd) {
-  std::string out;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-  pclose(p);
-  return out;
-}
-
 // multimon-ng's text for the samples (resampled by sox to its rate), or "" without the tools.
 std::string Multimon(const sigtest::TempDir& dir, std::vector<float> s) {
   float peak = 1.0f;
@@ -45,7 +35,8 @@ std::string Multimon(const sigtest::TempDir& dir, std::vector<float> s) {
   const std::string conv = "sox " + wav + " -t raw -e signed-integer -b 16 -c 1 -r " +
                            std::to_string(kMultimonRate) + " " + raw + " 2>/dev/null";
   if (system(conv.c_str()) != 0) return "";
-  std::string got = Run("multimon-ng -q -t raw -a MORSE_CW " + raw + " 2>/dev/null");
+  const std::string got =
+      sigtest::RunCommand("multimon-ng -q -t raw -a MORSE_CW " + raw + " 2>/dev/null").out;
   // Its lines start with the demodulator's name; keep the text only.
   std::string text;
   size_t pos = 0;

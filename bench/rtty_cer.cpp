@@ -47,16 +47,6 @@ struct Row {
   bool fading;
 };
 
-std::string Run(const std::string& cmd) {
-  std::string out;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-  pclose(p);
-  return out;
-}
-
 std::string Flat(const std::string& s) {
   std::string line;
   for (char c : s)
@@ -240,7 +230,7 @@ int main(int argc, char** argv) {
       if (mm) {
         const std::string wav = dir.File("f.wav");
         sigtest::WriteMonoWav(wav, r.rate, s);
-        theirs.push_back(rttysig::CharErrorRate(text, Flat(Run(MinimodemCommand(r, wav)))));
+        theirs.push_back(rttysig::CharErrorRate(text, Flat(sigtest::RunCommand(MinimodemCommand(r, wav)).out)));
       }
     }
     printf("| %s | %d | ours |", r.name, r.rate);
@@ -279,7 +269,7 @@ int main(int argc, char** argv) {
     if (have_minimodem && r.minimodem) {
       const std::string wav = dir.File("n.wav");
       sigtest::WriteMonoWav(wav, r.rate, s);
-      mm = std::to_string(Flat(Run(MinimodemCommand(r, wav))).size());
+      mm = std::to_string(Flat(sigtest::RunCommand(MinimodemCommand(r, wav)).out).size());
     }
     printf("| %s | %d | %zu | %zu | %s |\n", r.name, r.rate, on, off, mm.c_str());
     fflush(stdout);

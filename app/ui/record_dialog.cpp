@@ -173,18 +173,18 @@ QWidget* CRecordDialog::MakeField(int column) {
 void CRecordDialog::AddPage(const char* title, const char* const* columns) {
   auto* page = new QWidget;
   auto* form = new QFormLayout(page);
-  const int pageIndex = m_pages->count();
+  AddFields(form, columns, m_pages->count());
+  m_pages->addTab(page, title);
+}
+
+void CRecordDialog::AddFields(QFormLayout* form, const char* const* columns, int pageIndex) {
   for (const char* const* name = columns; *name; ++name) {
     const int column = FindFrqColumn(*name);
     if (column < 0) continue;
     QWidget* w = MakeField(column);
-    if (qobject_cast<QCheckBox*>(w))
-      form->addRow(QString(), w);
-    else
-      form->addRow(LabelOf(*name), w);
+    form->addRow(qobject_cast<QCheckBox*>(w) ? QString() : LabelOf(*name), w);
     m_fields.push_back({column, pageIndex, w});
   }
-  m_pages->addTab(page, title);
 }
 
 void CRecordDialog::AddDecoderPage() {
@@ -203,16 +203,7 @@ void CRecordDialog::AddDecoderPage() {
   for (const Group& g : groups) {
     auto* box = new QGroupBox(g.title, page);
     auto* form = new QFormLayout(box);
-    for (const char* const* name = g.columns; *name; ++name) {
-      const int column = FindFrqColumn(*name);
-      if (column < 0) continue;
-      QWidget* w = MakeField(column);
-      if (qobject_cast<QCheckBox*>(w))
-        form->addRow(QString(), w);
-      else
-        form->addRow(LabelOf(*name), w);
-      m_fields.push_back({column, pageIndex, w});
-    }
+    AddFields(form, g.columns, pageIndex);
     grid->addWidget(box, g.row, g.col, g.rowSpan, 1);
   }
   m_pages->addTab(page, "Decoders");

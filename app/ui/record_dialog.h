@@ -13,6 +13,8 @@
 
 #include "app/lists/frq_record.h"
 
+class QFormLayout;
+
 class CRecordDialog : public QDialog {
  public:
   // kNew: a record about to be added; kTimerEntry also asks for the entry's start and stop.
@@ -43,6 +45,8 @@ class CRecordDialog : public QDialog {
   };
   QWidget* MakeField(int column);
   void AddPage(const char* title, const char* const* columns);
+  // One field per named column into form, on the page of that index.
+  void AddFields(QFormLayout* form, const char* const* columns, int pageIndex);
   void AddDecoderPage();
   void AddTimerPage();
 

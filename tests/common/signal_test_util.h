@@ -101,9 +101,8 @@ struct ToolResult {
   std::string out;  // standard output, and standard error when merged
 };
 
-// Runs "kestrel ARGS"; with merge_stderr the error text joins out.
-inline ToolResult RunTool(const std::string& args, bool merge_stderr = true) {
-  const std::string cmd = std::string(KESTREL_TOOL) + " " + args + (merge_stderr ? " 2>&1" : "");
+// Runs a shell command and collects its standard output.
+inline ToolResult RunCommand(const std::string& cmd) {
   ToolResult r;
   FILE* p = popen(cmd.c_str(), "r");
   if (!p) return r;
@@ -112,6 +111,11 @@ inline ToolResult RunTool(const std::string& args, bool merge_stderr = true) {
   const int rc = pclose(p);
   r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
   return r;
+}
+
+// Runs "kestrel ARGS"; with merge_stderr the error text joins out.
+inline ToolResult RunTool(const std::string& args, bool merge_stderr = true) {
+  return RunCommand(std::string(KESTREL_TOOL) + " " + args + (merge_stderr ? " 2>&1" : ""));
 }
 
 }  // namespace sigtest
