@@ -397,6 +397,16 @@ void CStationCore::RunDecoder(AudioBlock* d, bool display, AudioBlock*& out) {
       if (active_[kGroupSstv]) sstv_.Decode(d);
       return;
     default:
+      if (scan_playing_ && &out != &unused_out_) {
+        // A held signal from the scan recording, in place of the listening player.
+        if (scan_recorder_.Play(spare_, kUnchangedVolume) > 0) {
+          out = spare_;
+        } else {
+          scan_playing_ = false;
+          out = silence_;
+        }
+        return;
+      }
       if (!settings_.GetInt(kCfgFileListening) && listen_pos_ >= 0 && &out != &unused_out_)
         out = FileListenStep(spare_, display) ? spare_ : silence_;
       return;

@@ -26,6 +26,7 @@
 #include "app/lists/time_scanner.h"
 #include "app/views/picture_capture.h"
 #include "app/views/text_capture.h"
+#include "spl/audio/scan_recorder.h"
 #include "spl/audio/wave_player.h"
 #include "spl/audio/wave_recorder.h"
 #include "spl/dsp/audio_squelch.h"
@@ -147,6 +148,28 @@ class CStationCore : private CStationEvents, private CTimerTarget {
   TimerCheck CheckTimer();
   const CTimeScanner& Timer() const { return timer_; }
 
+  // The scanner (station_scan.cpp). Both scans select the audio decoder and take the scan
+  // settings (dwell, record time, stop and record on signal, event source); a range scan also
+  // its start, stop and step, a channel scan the checked entries of a channel list, each tuned
+  // as applying it would. Holds are recorded into the data folder's scan recording when
+  // recording on signal is set. 1, or 0 (ui told why; nothing changed).
+  int StartRangeScan();
+  int StartChannelScan(const std::string& listPath);
+  void StopScan();
+  int Scanning() const { return scan_.Scanning() ? 1 : 0; }
+  int ScanHolding() const { return scan_.Holding() ? 1 : 0; }
+  const CScanner& Scanner() const { return scanner_; }
+  const std::vector<ScanEvent>& ScanEvents() const { return scan_.Events(); }
+  // The scan report: the scanner's store saved into or loaded from a report file (not while
+  // scanning). 1, or 0 (ui told why; a failed load leaves the store empty).
+  int SaveScanReport(const std::string& path);
+  int LoadScanReport(const std::string& path);
+  // Plays the audio recorded during a hold (its index in ScanEvents) through the output, in
+  // place of the listening player, until its end. 1, or 0 when it has no audio.
+  int PlayScanEvent(int index);
+  void StopScanEventPlayback() { scan_playing_ = false; }
+  int ScanEventPlaying() const { return scan_playing_ ? 1 : 0; }
+
   // Recorder and players.
   int StartRecording();  // into the audio folder; 1 or 0 (ui told why)
   void PauseRecording(int on) { record_paused_ = on != 0; }
@@ -197,6 +220,10 @@ class CStationCore : private CStationEvents, private CTimerTarget {
   void OnSstvState(unsigned long state) override;
   void OnSMeter(int value) override;
   void OnSquelch(int open) override;
+  void OnScanValue(int column, int line, float kHz, int smeter, int audio) override;
+  void OnScanLineFinished(int line) override;
+  void OnScanHold(const ScanEvent& event, int on) override;
+  void OnScanTune(float kHz) override;
   // CTimerTarget: the schedule's own apply (no guard) and the end of an entry.
   int ApplyTimerRecord(const CFrqRecord& record) override;
   void CloseTimerProducts() override;
@@ -206,6 +233,8 @@ class CStationCore : private CStationEvents, private CTimerTarget {
   int SetUpFax();
   int SetUpSstv();
   int SetUpAudio();
+  int BeginScan(double startKHz, double stopKHz, double stepHz);
+  void CloseScanRecording();
   int ApplyRttySettings(int code);
   void ApplyFaxSettings();
   void ApplySstvSettings();
@@ -258,7 +287,9 @@ class CStationCore : private CStationEvents, private CTimerTarget {
   bool equalizer_ready_ = false;
   CToneGen tone_gen_;
   CScanner scanner_;
-  CScanControl scan_;
+  CStationScan scan_{*this};
+  CScanRecorder scan_recorder_;
+  bool scan_recording_ = false, scan_playing_ = false;
   CWaveRecorder recorder_;
   CWavePlayer decode_player_, listen_player_;
   CTextCapture text_capture_;

@@ -9,6 +9,7 @@
 #include "spl/decoders/sstv_decoder.h"
 #include "spl/decoders/synop_decoder.h"
 #include "spl/radio/radio.h"
+#include "spl/radio/scan_control.h"
 
 class CStationEvents {
  public:
@@ -21,6 +22,10 @@ class CStationEvents {
   virtual void OnSstvState(unsigned long state) = 0;
   virtual void OnSMeter(int value) = 0;                // reader thread possible
   virtual void OnSquelch(int open) = 0;                // reader thread possible
+  virtual void OnScanValue(int column, int line, float kHz, int smeter, int audio) = 0;
+  virtual void OnScanLineFinished(int line) = 0;
+  virtual void OnScanHold(const ScanEvent& event, int on) = 0;
+  virtual void OnScanTune(float kHz) = 0;
 };
 
 class CStationRtty : public CRttyDecoder {
@@ -85,6 +90,21 @@ class CStationRadio : public CRadio {
   ~CStationRadio() override { Exit(); }  // the reader thread ends before this part goes
   void SMeterChange(int value) override { events_.OnSMeter(value); }
   void SquelchChange(int open) override { events_.OnSquelch(open); }
+
+ private:
+  CStationEvents& events_;
+};
+
+class CStationScan : public CScanControl {
+ public:
+  explicit CStationScan(CStationEvents& e) : events_(e) {}
+  void OnValue(int column, int line, float kHz, int smeter, int audio, int) override {
+    events_.OnScanValue(column, line, kHz, smeter, audio);
+  }
+  void OnLineFinished(int line) override { events_.OnScanLineFinished(line); }
+  void OnHold(const ScanEvent& event) override { events_.OnScanHold(event, 1); }
+  void OnRelease(const ScanEvent& event) override { events_.OnScanHold(event, 0); }
+  void OnTune(float kHz) override { events_.OnScanTune(kHz); }
 
  private:
   CStationEvents& events_;

@@ -291,13 +291,14 @@ void CStationCore::ReceiverOff() {
 
 void CStationCore::Shutdown() {
   if (started_ && audio_on_) {
-    scan_.StopScan();
+    StopScan();
     StopRecording();
     StopFileDecode();
     StopFileListen();
   }
   // Nothing received is lost: a message, a picture or a recording under way is saved.
   text_capture_.EndCapture();
+  CloseScanRecording();
   if (fax_capture_.End(0)) ui_->ProductSaved(kProductFax, fax_capture_.LastSaved());
   if (sstv_state_ & kSstvReceiving) OnSstvState(0);
   if (started_) {

@@ -6,6 +6,7 @@
 #include <string>
 
 struct AudioBlock;
+struct ScanEvent;
 
 // The displays that the stages of the block hub feed (drawn only for fresh blocks).
 enum StationDisplay {
@@ -57,4 +58,10 @@ class CStationUi {
   virtual void RecorderLevel(long long bytes, double percent) {}
   // The decoding or listening player's position (bytes) of its length.
   virtual void PlayerPosition(int decoding, long long position, long long length) {}
+  // The scanner: a measured step (its cell, frequency and levels), a finished sweep line, a
+  // hold on a signal starting (on 1) or ending, and the frequency tuned next.
+  virtual void ScanValue(int column, int line, float kHz, int smeter, int audio) {}
+  virtual void ScanLineFinished(int line) {}
+  virtual void ScanHold(const ScanEvent& event, int on) {}
+  virtual void ScanTuned(float kHz) {}
 };

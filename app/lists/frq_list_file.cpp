@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/lists/frq_columns.h"
+#include "spl/radio/receiver_table.h"
 
 CFrqRecord FrqRecordCleanTexts(const CFrqRecord& in) {
   CFrqRecord r = in;
@@ -46,6 +47,17 @@ int ReadFrqListFile(const std::string& path, int timerWindows, std::vector<CFrqR
   }
   out.swap(records);
   return 1;
+}
+
+ChannelTable BuildChannelTable(const std::vector<CFrqRecord>& entries) {
+  ChannelTable table;
+  for (const CFrqRecord& r : entries) {
+    if (!(uint32_t(r.flags) & kListEntryChecked)) continue;
+    table.kHz.push_back(float(FrqDialFrequency(r)));
+    table.modes.push_back(r.modulation >= 0 && r.modulation < kModeCount ? 1 << r.modulation : 0);
+    table.widths.push_back(IfWidthKHz(r.ifIndex));
+  }
+  return table;
 }
 
 std::string TimerMinuteText(int minutes) {

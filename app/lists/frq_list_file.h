@@ -25,6 +25,15 @@ int ReadFrqListFile(const std::string& path, int timerWindows, std::vector<CFrqR
 bool IsTimerListPath(const std::string& path);
 // The record with its texts made UTF-8 (older programs wrote other character sets).
 CFrqRecord FrqRecordCleanTexts(const CFrqRecord& in);
+// The channels of a channel scan, by column: the dial frequency (kHz) each is tuned to as
+// applying its record would tune it, its mode bit and IF width (kHz).
+struct ChannelTable {
+  std::vector<float> kHz;
+  std::vector<int> modes, widths;
+};
+// The checked entries of a channel list, in list order (unchecked ones are passed over).
+ChannelTable BuildChannelTable(const std::vector<CFrqRecord>& entries);
+
 // A window minute as the timer list shows it: "  HH:MM" on the list's day, "+ HH:MM" on the
 // next.
 std::string TimerMinuteText(int minutes);

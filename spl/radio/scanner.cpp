@@ -237,6 +237,11 @@ int CScanner::SaveData(const char* fileName) const {
   return ok ? 1 : 0;
 }
 
+long long CScanner::ReportBytes() const {
+  return kHeaderBytes + 4LL * (long long)channels_.size() + 4LL * GetYSize() +
+         3LL * GetYSize() * columns_;
+}
+
 int CScanner::LoadData(const char* fileName) {
   Exit();
   channels_.clear();

@@ -92,6 +92,8 @@ class CScanner {
   // shorter than its sizes say, or its sizes are impossible; 1 on success. Init's values
   // stay as they were.
   int LoadData(const char* fileName);
+  // The size in bytes of the report SaveData writes for the store as it is.
+  long long ReportBytes() const;
 
  private:
   void Exit();

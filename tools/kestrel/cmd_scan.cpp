@@ -137,19 +137,16 @@ struct ScanJob {
   std::vector<int> modes, widths;
 };
 
-// The channel table of a channel list: its checked entries in list order, each tuned as
-// applying the record would tune it. 0 after saying why.
+// The channel table of a channel list. 0 after saying why.
 int ReadChannels(const std::string& path, ScanJob& job) {
   std::vector<CFrqRecord> entries;
   std::string why;
   if (!ReadFrqListFile(path, 0, entries, &why)) return Fail("scan", why), 0;
-  for (const CFrqRecord& r : entries) {
-    if (!(uint32_t(r.flags) & kListEntryChecked)) continue;
-    job.channels.push_back(float(FrqDialFrequency(r)));
-    job.modes.push_back(r.modulation >= 0 && r.modulation < kModeCount ? 1 << r.modulation : 0);
-    job.widths.push_back(IfWidthKHz(r.ifIndex));
-  }
-  if (job.channels.empty()) return Fail("scan", path + ": no checked channel"), 0;
+  ChannelTable table = BuildChannelTable(entries);
+  if (table.kHz.empty()) return Fail("scan", path + ": no checked channel"), 0;
+  job.channels = std::move(table.kHz);
+  job.modes = std::move(table.modes);
+  job.widths = std::move(table.widths);
   return 1;
 }
 
