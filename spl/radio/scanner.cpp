@@ -13,7 +13,6 @@ namespace {
 
 constexpr double kFrqRound = 1000.0;  // next frequencies are rounded to 1 Hz (three decimals)
 // Older waterfall lines are drawn this far right and up.
-constexpr int kPerspectiveX = 2, kPerspectiveY = 3;
 constexpr int kHeaderBytes = 24;  // columns, lines, start, stop, step, channels
 constexpr int kGrowMin = 4, kGrowMax = 1024, kGrowDivisor = 8;
 

@@ -26,6 +26,9 @@ struct ScanPoint {
 
 // The most columns a line may have (one sweep of 100000 frequencies).
 constexpr int kScanMaxColumns = 100000;
+// The perspective of the report's waterfall: each older sweep is drawn this many pixels to
+// the right and up.
+constexpr int kPerspectiveX = 2, kPerspectiveY = 3;
 
 class CScanner {
  public:
@@ -77,6 +80,9 @@ class CScanner {
   // line before this column (each cell's block count + 1) x seconds per block, rounded to
   // whole seconds. 1, or 0 with all fields 0 outside the store.
   int GetEntry(int column, int line, ScanEntry& entry) const;
+  // A sweep's S-meter or audio levels, GetXSize() bytes; null for a line not stored.
+  const uint8_t* SMeterRow(int line) const { return RowOf(smeter_, line); }
+  const uint8_t* AudioRow(int line) const { return RowOf(audio_, line); }
 
   // Hit tests on the perspective waterfall of the S-meter or the audio rows, drawn height
   // pixels high, each older line 2 pixels right and 3 up. 1 with column and line set on a
@@ -97,6 +103,9 @@ class CScanner {
 
  private:
   void Exit();
+  static const uint8_t* RowOf(const std::vector<std::vector<uint8_t>>& rows, int line) {
+    return line >= 0 && line < int(rows.size()) ? rows[size_t(line)].data() : nullptr;
+  }
   void StartLine();
   int32_t Now() const;
   int FindEntry(const std::vector<std::vector<uint8_t>>& rows, int x, int y, int height,
