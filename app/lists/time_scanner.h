@@ -18,6 +18,9 @@
 #include "app/lists/frq_list_file.h"
 #include "app/lists/frq_record.h"
 
+// What the station says when a list the running schedule depends on is to be changed.
+constexpr const char* kTimerRunningMessage = "ERROR: TimeManger in progress";
+
 // What the schedule drives; the station core implements it.
 class CTimerTarget {
  public:
