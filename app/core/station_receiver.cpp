@@ -35,6 +35,11 @@ void CStationCore::ShowMode() {
 
 void CStationCore::SetFrequency(double kHz) {
   settings_.SetDouble(kCfgFrequency, kHz);
+  // A receiver type tunes only in its own modes: a stored mode it lacks gives way to the
+  // type's first mode rather than have the frequency refused.
+  const int stored = settings_.GetInt(kCfgMode);
+  if (connected_ && TuningMode(radio_.CapabilityMask, stored) != stored)
+    SetMode(TuningMode(radio_.CapabilityMask, stored));
   if (connected_) radio_.Radio_SetFrq(kHz);
   ShowFrequency();
   ui_->ReceiverChanged();
@@ -48,6 +53,8 @@ void CStationCore::StoreAndSend(int offset, int value, int (CRadio::*send)(int))
 }
 
 void CStationCore::SetMode(int modeBit) {
+  if (connected_ && !ModeName(modeBit).empty())
+    modeBit = TuningMode(radio_.CapabilityMask, modeBit);
   settings_.SetInt(kCfgMode, modeBit);
   if (connected_) radio_.Radio_SetMode(modeBit);
   ShowMode();

@@ -1,7 +1,9 @@
 #include "spl/radio/radio.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -111,11 +113,14 @@ int CRadio::Radio_KeepAlive() {
 
 int CRadio::Init(int port, int reader) {
   reader_flag_ = reader;
-  if (port_.IsOpen()) {
+  // A link of the other kind (serial for a network type, or the reverse) cannot serve.
+  if ((port_.IsOpen() || net_.IsOpen()) && network_open_ != bool(IsNetwork())) ExitSerial();
+  if (port_.IsOpen() || net_.IsOpen()) {
     ExitSerialIn();
     if (reader_flag_ && !InitSerialIn()) return 0;
     return 1;
   }
+  if (IsNetwork()) return InitNetwork(row_->defaultAddress);
   if (port != 0) {
     port_number_ = port;
     return InitSerial();
@@ -129,6 +134,11 @@ int CRadio::Init(int port, int reader) {
 }
 
 int CRadio::Init(const std::string& port, int reader) {
+  if (IsNetwork()) {
+    reader_flag_ = reader;
+    if (net_.IsOpen()) return Init(0, reader);
+    return InitNetwork(port.empty() ? std::string(row_->defaultAddress) : port);
+  }
   int number = ComPortFromName(port);
   if (number == 0) {
     device_ = port;
@@ -171,8 +181,55 @@ int CRadio::InitSerial() {
   return 1;
 }
 
+int CRadio::InitNetwork(const std::string& address) {
+  ExitSerial();
+  std::string host, default_host;
+  int tcp_port = 0, default_port = 0;
+  CTcpPort::SplitAddress(row_->defaultAddress, 0, default_host, default_port);
+  if (!CTcpPort::SplitAddress(address, default_port, host, tcp_port)) {
+    device_ = address;
+    port_error_ = EINVAL;
+    return 0;
+  }
+  if (!net_.Open(host, tcp_port, kConnectTimeoutMs)) {
+    device_ = net_.Address();
+    port_error_ = net_.Error();
+    return 0;
+  }
+  device_ = net_.Address();
+  network_open_ = true;
+  {
+    std::lock_guard<std::mutex> lock(answer_mutex_);
+    answers_.clear();
+    link_lost_ = false;
+    refusal_.clear();
+  }
+  reply_count_ = 0;
+  passband_hz_ = 0;
+  caps_read_ = 0;
+  port_error_ = 0;
+  port_number_ = tcp_port;
+  if (reader_flag_ && !InitSerialIn()) {
+    port_error_ = EAGAIN;
+    ExitSerial();
+    return 0;
+  }
+  return 1;
+}
+
+std::string CRadio::PortErrorText() const {
+  if (network_open_ || (IsNetwork() && port_error_ == net_.Error())) return net_.ErrorText();
+  return strerror(port_error_);
+}
+
 void CRadio::ExitSerial() {
   ExitSerialIn();
+  if (network_open_) {
+    net_.Close();
+    network_open_ = false;
+    port_number_ = 0;
+    return;
+  }
   if (port_.IsOpen() && port_number_ != 0) {
     port_.Drain(kWriteTimeoutMs);
     Sleep(kCloseSettleMs);
@@ -182,8 +239,12 @@ void CRadio::ExitSerial() {
 }
 
 int CRadio::InitSerialIn() {
-  if (!port_.IsOpen()) return 0;
-  port_.ResetCancel();
+  if (network_open_) {
+    net_.ResetCancel();
+  } else {
+    if (!port_.IsOpen()) return 0;
+    port_.ResetCancel();
+  }
   if (!reader_.Start([this](CThread&) { CommInProc(); })) return 0;
   if (!reader_ready_.Wait(kReaderStartTimeoutMs)) {
     ExitSerialIn();
@@ -194,14 +255,16 @@ int CRadio::InitSerialIn() {
 
 void CRadio::ExitSerialIn() {
   if (!reader_.Started()) return;
-  port_.CancelRead();
+  if (network_open_) net_.CancelRead();
+  else port_.CancelRead();
   std::this_thread::yield();
   if (!reader_.Join(kReaderStopTimeoutMs)) {
     // The read is stopped by now; what still runs is an InChar override that blocks,
     // which must not be cut off while it touches the object.
     reader_.Join(INFINITE);
   }
-  port_.ResetCancel();
+  if (network_open_) net_.ResetCancel();
+  else port_.ResetCancel();
 }
 
 void CRadio::CommInProc() {
@@ -209,10 +272,73 @@ void CRadio::CommInProc() {
   reader_ready_.Set();
   unsigned char buffer[kReadChunk];
   while (reader_flag_) {
-    int n = port_.Read(buffer, kReadChunk);
+    int n = network_open_ ? net_.Read(buffer, kReadChunk) : port_.Read(buffer, kReadChunk);
+    if (n < 0 && network_open_) {
+      // The peer closed the connection: an operation waiting for its answer stops waiting.
+      std::lock_guard<std::mutex> lock(answer_mutex_);
+      link_lost_ = true;
+      answer_cond_.notify_all();
+    }
     if (n <= 0) break;  // stopped, or the device went away
     for (int i = 0; i < n; ++i) InChar(static_cast<signed char>(buffer[i]));
   }
+}
+
+void CRadio::PushAnswer(const std::string& line) {
+  std::lock_guard<std::mutex> lock(answer_mutex_);
+  answers_.push_back(line);
+  answer_cond_.notify_all();
+}
+
+void CRadio::ClearAnswers() {
+  std::lock_guard<std::mutex> lock(answer_mutex_);
+  answers_.clear();
+  refusal_.clear();
+}
+
+int CRadio::WaitAnswer(std::string& line, DWORD timeout) {
+  if (reader_.Started()) {
+    std::unique_lock<std::mutex> lock(answer_mutex_);
+    answer_cond_.wait_for(lock, std::chrono::milliseconds(timeout),
+                          [this] { return !answers_.empty() || link_lost_; });
+    if (answers_.empty()) return 0;
+    line = answers_.front();
+    answers_.pop_front();
+    return 1;
+  }
+  // No reader thread: the answer is read here, through the same reply parser.
+  DWORD start = GetTickCount();
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(answer_mutex_);
+      if (!answers_.empty()) {
+        line = answers_.front();
+        answers_.pop_front();
+        return 1;
+      }
+      if (link_lost_ || !network_open_) return 0;
+    }
+    DWORD spent = GetTickCount() - start;
+    if (spent >= timeout) return 0;
+    unsigned char buffer[kReadChunk];
+    int n = net_.ReadTimeout(buffer, kReadChunk, timeout - spent);
+    if (n < 0) {
+      std::lock_guard<std::mutex> lock(answer_mutex_);
+      link_lost_ = true;
+      return 0;
+    }
+    for (int i = 0; i < n; ++i) InChar(static_cast<signed char>(buffer[i]));
+  }
+}
+
+void CRadio::SetRefusal(const std::string& text) {
+  std::lock_guard<std::mutex> lock(answer_mutex_);
+  refusal_ = text;
+}
+
+std::string CRadio::RefusalText() const {
+  std::lock_guard<std::mutex> lock(answer_mutex_);
+  return refusal_;
 }
 
 int CRadio::TxCom(const char* data, int length) {
@@ -220,6 +346,15 @@ int CRadio::TxCom(const char* data, int length) {
 }
 
 int CRadio::TxCom(const unsigned char* data, int length) {
+  if (network_open_) {
+    if (port_number_ == 0 || length <= 0) return 1;
+    if (!net_.Write(data, length, kWriteTimeoutMs)) {
+      port_error_ = net_.Error();
+      port_number_ = 0;
+      return 0;
+    }
+    return 1;
+  }
   if (port_number_ == 0 || !port_.IsOpen()) return 1;
   if (length <= 0) return 1;
   if (!port_.Write(data, length, kWriteTimeoutMs)) {

@@ -1,7 +1,8 @@
-// CRadio drives a communications receiver over one serial port: it owns the port, a reader
-// thread that hands every received byte to InChar, and the operation table of the chosen
-// receiver type (see receiver_table.h). Frequencies are kHz, modes are single mode bits,
-// IF widths are whole kHz, volume and squelch 0..255.
+// CRadio drives a communications receiver over one serial port, or over one TCP connection
+// for a receiver type reached over the network (a control daemon such as rigctld): it owns
+// the port, a reader thread that hands every received byte to InChar, and the operation
+// table of the chosen receiver type (see receiver_table.h). Frequencies are kHz, modes are
+// single mode bits, IF widths are whole kHz, volume and squelch 0..255.
 //
 // Threads. The Radio_... operations and TxCom run on the caller's thread and block until
 // their bytes have left the driver (at most kWriteTimeoutMs) plus the pauses some receiver
@@ -15,12 +16,21 @@
 //
 // A derived class that overrides the callbacks must call Exit() in its destructor, so that
 // the reader thread has ended before the derived part goes away.
+//
+// Network receivers answer every command: their operations wait for the answer (at most
+// kAnswerTimeoutMs) and return 0 when it is an error, with RefusalText() saying why. An
+// answer that does not come in time drops the connection (Port() = 0, ETIMEDOUT), since
+// later answers could no longer be matched to their commands.
 #pragma once
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <string>
 
 #include "spl/platform/kernel.h"
 #include "spl/platform/serial_port.h"
+#include "spl/platform/tcp_port.h"
 #include "spl/radio/receiver_table.h"
 
 class CMessageLoop;
@@ -32,6 +42,8 @@ constexpr DWORD kReaderStartTimeoutMs = 5000;
 constexpr DWORD kReaderStopTimeoutMs = 1000;
 constexpr int kReplyBufferSize = 256;
 constexpr int kComPortsSearched = 4;  // Init with port 0 tries COM1..COM4
+constexpr DWORD kConnectTimeoutMs = 3000;  // a network receiver's connection
+constexpr DWORD kAnswerTimeoutMs = 3000;   // a network receiver's answer to one command
 
 // SerialMode arguments: the two modem control lines.
 constexpr int kSerialRtsOnDtrOff = int(0x80000001u);
@@ -47,7 +59,7 @@ class CRadio {
   CRadio(const CRadio&) = delete;
   CRadio& operator=(const CRadio&) = delete;
 
-  // Binds the operations, line settings and capability mask of a receiver type (1..23; any
+  // Binds the operations, line settings and capability mask of a receiver type (1..24; any
   // other value leaves no operation bound, mask 0, 9600 baud 8N1) and (re)starts the
   // keep-alive timer. An open port keeps its line settings until the next Init or SetBaud.
   void SetReceiver(int type);
@@ -56,9 +68,13 @@ class CRadio {
   // Connects: port 1..255 opens COMport (see com_ports.h), port 0 tries COM1..COM4 and keeps
   // the first that opens. reader != 0 starts the reader thread. 1, or 0 when no port opens
   // (PortDevice() and PortError() then tell which device failed and the errno why). With a
-  // port already open: 1, the connection stays and the reader follows the new flag.
+  // port already open: 1, the connection stays and the reader follows the new flag (a link
+  // of the other kind, serial for a network type or the reverse, is closed and replaced).
+  // A network type connects to its default address here.
   int Init(int port, int reader);
-  // The same with a name: "COM3" or a device path such as "/dev/ttyUSB0" or a pty.
+  // The same with a name: "COM3" or a device path such as "/dev/ttyUSB0" or a pty. A
+  // network receiver type takes "host:port" instead ("": the type's default address) and
+  // connects within kConnectTimeoutMs; PortDevice() is then "host:port".
   int Init(const std::string& port, int reader);
   // Stops the keep-alive timer and the reader and closes the port.
   void Exit();
@@ -105,9 +121,17 @@ class CRadio {
 
   unsigned int CapabilityMask = 0;
 
+  // The COM number, or the TCP port of a network receiver; 0 = not connected.
   int Port() const { return port_number_.load(); }
   const std::string& PortDevice() const { return device_; }
   int PortError() const { return port_error_; }
+  // The system's text for PortError() (a host name that does not resolve: the resolver's).
+  std::string PortErrorText() const;
+  // 1 when the bound type is reached over the network.
+  int IsNetwork() const { return row_ && row_->defaultAddress ? 1 : 0; }
+  // Why a network receiver refused the last operation ("RPRT -1: invalid parameter"); ""
+  // when it accepted it or is no network receiver.
+  std::string RefusalText() const;
   const SerialLine& Line() const { return line_; }
   int CurrentMode() const { return current_mode_; }
   double LastFrq() const { return last_frq_; }
@@ -127,7 +151,15 @@ class CRadio {
   friend struct RadioHandlers;
 
   int InitSerial();
+  int InitNetwork(const std::string& address);
   void ExitSerial();
+  // Network answers: the reply parser hands over each complete line; WaitAnswer takes the
+  // oldest one, waiting at most timeout ms (reading the connection itself when no reader
+  // thread runs); 0 on time-out or when the connection is gone.
+  void PushAnswer(const std::string& line);
+  void ClearAnswers();
+  int WaitAnswer(std::string& line, DWORD timeout);
+  void SetRefusal(const std::string& text);
   int InitSerialIn();
   void ExitSerialIn();
   void CommInProc();
@@ -144,6 +176,8 @@ class CRadio {
   CMessageLoop* timer_loop_ = nullptr;
   DWORD keep_alive_ms_ = kKeepAlivePeriodMs;
   CSerialPort port_;
+  CTcpPort net_;
+  bool network_open_ = false;  // the connection is net_, not port_
   std::atomic<int> port_number_{0};
   std::string device_;
   int port_error_ = 0;
@@ -160,4 +194,17 @@ class CRadio {
   // Reply parser state, touched only by the reader thread.
   char reply_[kReplyBufferSize] = {};
   int reply_count_ = 0;
+  // Network answers, filled by the reply parser, taken by the operations.
+  mutable std::mutex answer_mutex_;
+  std::condition_variable answer_cond_;
+  std::deque<std::string> answers_;
+  std::mutex ask_mutex_;  // one network command and its answer at a time
+  bool link_lost_ = false;
+  std::string refusal_;
+  // rigctld: the passband set by the IF width (Hz, 0 = the receiver's normal one), and the
+  // attenuator step and AGC level it offers, read from its capabilities when first needed.
+  int passband_hz_ = 0;
+  int caps_read_ = 0;
+  int attenuator_db_ = 0;
+  int agc_level_ = 0;
 };

@@ -3,6 +3,7 @@
 // binds them. Mode and width codes are kept as small tables beside each handler.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "spl/radio/radio.h"
 
@@ -111,4 +112,24 @@ struct RadioHandlers {
   static void Pcr22Parse(CRadio& r, int c);
   static void PcrKeepAlive(CRadio& r);
   static void PcrParse(CRadio& r, int c, char closedBelow);
+
+  // rigctld's text protocol over TCP, type 24 (receiver_rigctld.cpp).
+  static int RigctldFrq(CRadio& r, double kHz);
+  static int RigctldMode(CRadio& r, int mode);
+  static int RigctldWidth(CRadio& r, int kHz);
+  static int RigctldAtt(CRadio& r, int on);
+  static int RigctldAGC(CRadio& r, int on);
+  static int RigctldNB(CRadio& r, int on);
+  static int RigctldVolume(CRadio& r, int level);
+  static int RigctldSquelch(CRadio& r, int level);
+  static int RigctldSMeter(CRadio& r);
+  static void RigctldParse(CRadio& r, int c);
+  // One command and its answer: the value lines (up to values of them; -1: all until the
+  // closing "RPRT" line). 1 when answered without an error, or when no connection is open
+  // (the command counts as handed over, as TxCom has it); 0 with RefusalText() set.
+  static int RigctldAsk(CRadio& r, const std::string& command, int values,
+                        std::vector<std::string>* lines);
+  static void RigctldReadCaps(CRadio& r);
+  // rigctld's S-meter (dB relative to S9) on the station's 0..255 scale.
+  static int RigctldSMeterValue(int dbOverS9);
 };

@@ -32,6 +32,13 @@ constexpr SerialLine kLine9600E7{9600, 7, 2, 0};
 
 constexpr int kCivIcom86 = 0x56;  // type 14 always talks to this bus address
 
+// rigctld carries any frequency as a number of Hz; the limit only keeps the text sane.
+constexpr double kMaxNetworkKHz = 99999999.999;
+// rigctld's own default port; its modes are the station's but ASF, which it has no name for.
+constexpr char kRigctldAddress[] = "localhost:4532";
+constexpr uint32_t kRigctldMask = (kCapModeMask & ~uint32_t(kModeASF)) | kCapAttenuator |
+                                  kCapIFWidth | kCapVolume | kCapSquelch | kCapAGC | kCapNB;
+
 }  // namespace
 
 // clang-format off
@@ -90,9 +97,9 @@ const ReceiverType kReceiverTypes[] = {
   {20, "5-byte BCD frames, 25-Hz steps", kLine4800N2, 0x10CF, 0.0, kMax9DigitsHz, 0,
    {.onOff = H::Type20OnOff, .setFrq = H::Type20Frq, .setMode = H::Type20Mode,
     .setPTT = H::SharedPTT}},
-  // The command set of type 21 has never been described; it keeps its line settings and
-  // mask so that settings naming it stay valid, and refuses every operation.
-  {21, "(command set unknown)", kLine9600N2, 0x70CB, 0.0, kMaxIntHz, 0, {}},
+  // The command set of type 21 has never been described; it keeps its line settings so that
+  // settings naming it stay valid, refuses every operation and offers no controls.
+  {21, "(command set unknown)", kLine9600N2, 0x0, 0.0, kMaxIntHz, 0, {}},
   {22, "PCR, AM/FM/WFM only", kLine9600N2, 0xFF080, 0.0, kMaxIntHz, 0,
    {.onOff = H::PcrOnOff, .setFrq = H::Pcr22Frq, .setMode = H::Pcr22Mode,
     .setZFWidth = H::Pcr22Width, .setAtt = H::PcrAtt, .setAGC = H::PcrAGC, .setNB = H::PcrNB,
@@ -100,6 +107,12 @@ const ReceiverType kReceiverTypes[] = {
     .getSMeter = H::PcrSMeter, .parse = H::Pcr22Parse, .keepAlive = H::PcrKeepAlive}},
   {23, "5-byte BCD frames, as type 7", kLine4800N2, 0x10CF, 0.0, kMax8DigitsTenHz, 0,
    {.setFrq = H::Type7Frq, .setMode = H::Type7Mode, .setPTT = H::SharedPTT}},
+  {24, "rigctld (hamlib) over TCP", kUnknownTypeLine, kRigctldMask, 0.0, kMaxNetworkKHz, 0,
+   {.setFrq = H::RigctldFrq, .setMode = H::RigctldMode, .setZFWidth = H::RigctldWidth,
+    .setAtt = H::RigctldAtt, .setAGC = H::RigctldAGC, .setNB = H::RigctldNB,
+    .setVolume = H::RigctldVolume, .setSquelch = H::RigctldSquelch,
+    .getSMeter = H::RigctldSMeter, .parse = H::RigctldParse},
+   kRigctldAddress},
 };
 // clang-format on
 const int kReceiverTypeCount = sizeof(kReceiverTypes) / sizeof(kReceiverTypes[0]);
@@ -119,6 +132,14 @@ std::string ModeName(int mode) {
     }
   }
   return "";
+}
+
+int TuningMode(uint32_t mask, int mode) {
+  const uint32_t modes = mask & kCapModeMask;
+  if (!modes) return mode;
+  if (mode > 0 && (uint32_t(mode) & (uint32_t(mode) - 1)) == 0 && (modes & uint32_t(mode)))
+    return mode;
+  return int(modes & (~modes + 1));  // the lowest bit set
 }
 
 int ModeFromName(const std::string& name) {

@@ -1,6 +1,7 @@
-// The receiver types that CRadio can drive, one constant row each: line settings, the
-// capability mask, the frequency range the command set can carry and the handler of every
-// operation. The receive-mode bits and the capability bits are defined here as well.
+// The receiver types that CRadio can drive, one constant row each: line settings (or, for a
+// receiver reached over the network, its default address), the capability mask, the
+// frequency range the command set can carry and the handler of every operation. The
+// receive-mode bits and the capability bits are defined here as well.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -60,22 +61,30 @@ struct RadioOps {
 };
 
 struct ReceiverType {
-  int type;            // 1..23
+  int type;            // 1..24
   const char* name;    // what the command set is, for listings
-  SerialLine line;     // line settings at connection
+  SerialLine line;     // line settings at connection (serial receivers)
   uint32_t mask;       // CapabilityMask
   double minKHz;       // frequencies the command set can carry (inclusive)
   double maxKHz;
   int civAddress;      // CI-V receiver address forced by the type; 0 = keep the configured one
   RadioOps ops;
+  // Non-null: the receiver is reached over TCP, its port named "host:port", and this is the
+  // address used when none is given.
+  const char* defaultAddress = nullptr;
 };
 
 extern const ReceiverType kReceiverTypes[];
 extern const int kReceiverTypeCount;
 constexpr int kReceiverTypeFirst = 1;
-constexpr int kReceiverTypeLast = 23;
+constexpr int kReceiverTypeLast = 24;
 // Line settings of a type outside the table.
 constexpr SerialLine kUnknownTypeLine{9600, 8, 0, 0};
 
-// The row of a type, or null outside 1..23.
+// The row of a type, or null outside 1..24.
 const ReceiverType* FindReceiverType(int type);
+
+// The mode a type tunes in when mode is wanted: mode itself when it is one mode bit that the
+// type's mask offers, else the type's first mode (its lowest mode bit); mode unchanged for a
+// type offering no modes (it tunes without them).
+int TuningMode(uint32_t mask, int mode);

@@ -169,7 +169,9 @@ CSimReceiver::~CSimReceiver() { Exit(); }
 
 int CSimReceiver::Init(int type, int civRadio, int civController) {
   Exit();
-  if (!FindReceiverType(type)) return 0;
+  // A receiver reached over the network has no serial line to simulate.
+  const ReceiverType* row = FindReceiverType(type);
+  if (!row || row->defaultAddress) return 0;
   type_ = type;
   civ_radio_ = type == 14 ? 0x56 : civRadio & 0xFF;
   civ_controller_ = civController & 0xFF;

@@ -48,9 +48,9 @@ class CSimReceiver {
   CSimReceiver(const CSimReceiver&) = delete;
   CSimReceiver& operator=(const CSimReceiver&) = delete;
 
-  // Opens a pty pair and starts playing receiver type 1..23; 1 or 0. civRadio and
-  // civController are the CI-V bus addresses it expects (types 10 and 14; type 14 is
-  // always 0x56 on the bus).
+  // Opens a pty pair and starts playing receiver type 1..23 (the network type 24 has no
+  // line to simulate: 0); 1 or 0. civRadio and civController are the CI-V bus addresses it
+  // expects (types 10 and 14; type 14 is always 0x56 on the bus).
   int Init(int type, int civRadio = 0x32, int civController = 0xE0);
   // Stops and closes both sides.
   void Exit();

@@ -57,15 +57,15 @@ TEST(RadioModes, NamesFollowTheModeTable) {
 // The capability mask is what the user interface enables; the bound operations must agree
 // with it. Without a port every command counts as handed over, so only refusals show.
 TEST(RadioTable, MaskMatchesWhatEachTypeAccepts) {
-  ASSERT_EQ(kReceiverTypeCount, 23);
-  for (int type = 1; type <= 23; ++type) {
+  ASSERT_EQ(kReceiverTypeCount, 24);
+  for (int type = 1; type <= kReceiverTypeLast; ++type) {
     SCOPED_TRACE(type);
     CRadio radio;
     radio.SetReceiver(type);
     const ReceiverType* row = FindReceiverType(type);
     ASSERT_NE(row, nullptr);
     EXPECT_EQ(radio.CapabilityMask, row->mask);
-    if (type == 21) continue;  // mask kept, no command set: refuses all (checked elsewhere)
+    if (type == 21) continue;  // no command set, no mask: refuses all (checked elsewhere)
     for (int i = 0; i < kModeCount; ++i) {
       int mode = 1 << i;
       EXPECT_EQ(radio.Radio_SetMode(mode) == 1, (radio.CapabilityMask & unsigned(mode)) != 0)
@@ -110,7 +110,7 @@ TEST(RadioTable, UnknownTypesBindNothing) {
   EXPECT_DOUBLE_EQ(fresh.LastFrq(), 10000.0);
   EXPECT_EQ(fresh.CivRadioAddress(), 0x32);
   EXPECT_EQ(fresh.CivControllerAddress(), 0xE0);
-  for (int type : {0, 24, -1, 1000}) {
+  for (int type : {0, 25, -1, 1000}) {
     CRadio radio;
     radio.SetReceiver(12);
     radio.SetReceiver(type);

@@ -31,11 +31,12 @@ TEST(RigTool, TypesListsTheTable) {
   ASSERT_EQ(run.status, 0) << run.out;
   int lines = 0;
   for (char c : run.out) lines += c == '\n';
-  EXPECT_EQ(lines, 1 + 23);
+  EXPECT_EQ(lines, 1 + 24);
   EXPECT_NE(run.out.find("ICOM PCR1000"), std::string::npos);
   EXPECT_NE(run.out.find("0xFF08B LSB USB CW AM FM WFM; att,ifw,vol,sql,agc,nb"),
             std::string::npos);
   EXPECT_NE(run.out.find("9600 7E1"), std::string::npos);
+  EXPECT_NE(run.out.find("rigctld (hamlib) over TCP"), std::string::npos);
 }
 
 TEST(RigTool, TunesASimulatedReceiver) {
@@ -70,7 +71,7 @@ TEST(RigTool, BadInputNamesTheCause) {
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.out.find(sim.DevicePath() + ": Device or resource busy"), std::string::npos)
       << run.out;
-  EXPECT_EQ(Tool("rig --type 24 --port COM1").status, 2);
+  EXPECT_EQ(Tool("rig --type 25 --port COM1").status, 2);
   EXPECT_EQ(Tool("rig --type 3 --port COM1 --mode XYZ").status, 2);
   EXPECT_EQ(Tool("rig --type 3 --port COM1 --vol 256").status, 2);
   EXPECT_EQ(Tool("rig --type 3").status, 2);

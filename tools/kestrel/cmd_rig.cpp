@@ -1,5 +1,6 @@
-// kestrel rig: the receiver types, tuning a receiver over its serial port, watching its
-// S-meter and squelch, and running a simulated receiver on a pseudo-terminal.
+// kestrel rig: the receiver types, tuning a receiver over its serial port (or over the
+// network, type 24), watching its S-meter and squelch, and running a simulated receiver
+// on a pseudo-terminal.
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -33,11 +34,14 @@ void CatchInterrupt() {
 
 const char* kUsage =
     "usage: kestrel rig types\n"
-    "       kestrel rig --type N --port COMn|PATH [--power on|off] [--frq KHZ] [--mode MODE]\n"
-    "                   [--ifw KHZ] [--att on|off] [--vol 0-255] [--sql 0-255] [--smeter]\n"
+    "       kestrel rig --type N --port COMn|PATH|HOST:PORT [--power on|off] [--frq KHZ]\n"
+    "                   [--mode MODE] [--ifw KHZ] [--att on|off] [--agc on|off] [--nb on|off]\n"
+    "                   [--vol 0-255] [--sql 0-255] [--smeter]\n"
     "       kestrel rig simulate --type N [--signal 0-255]\n"
     "                   [--carriers KHZ:LEVEL[:HALFWIDTH],...] [--floor 0-255] [--noise 0-255]\n"
-    "MODE is one of LSB USB CWN CW RTTY FAX AMN AM ASD ASF ASL ASU FM WFM.\n"
+    "MODE is one of LSB USB CWN CW RTTY FAX AMN AM ASD ASF ASL ASU FM WFM; a frequency is\n"
+    "tuned in the type's first mode when the current one is not among the type's own.\n"
+    "Type 24 is rigctld (hamlib) reached over TCP: --port HOST:PORT (HOST alone: port 4532).\n"
     "--smeter prints S-meter and squelch changes until interrupted (Ctrl-C).\n"
     "simulate prints the pty path to give as --port, then every command it receives.\n"
     "With --carriers its S-meter follows the tuned frequency: LEVEL within HALFWIDTH kHz\n"
@@ -93,7 +97,8 @@ int Types() {
   printf("%-4s %-38s %-10s %-8s %s\n", "type", "command set", "line", "mask", "modes; controls");
   for (int i = 0; i < kReceiverTypeCount; ++i) {
     const ReceiverType& t = kReceiverTypes[i];
-    printf("%-4d %-38s %-10s 0x%05X %s\n", t.type, t.name, LineText(t.line).c_str(), t.mask,
+    const std::string line = t.defaultAddress ? "TCP" : LineText(t.line);
+    printf("%-4d %-38s %-10s 0x%05X %s\n", t.type, t.name, line.c_str(), t.mask,
            Capabilities(t.mask).c_str());
   }
   return kExitOk;
@@ -137,14 +142,23 @@ class CWatchedRadio : public CRadio {
   int shown_smeter_ = -1, shown_squelch_ = -1;
 };
 
-int Report(int result, const std::string& what, int type, int& refused) {
+int Report(int result, const std::string& what, const CRadio& radio, int& refused) {
   if (result) {
     printf("%s: sent\n", what.c_str());
   } else {
-    fprintf(stderr, "kestrel: rig: receiver type %d refuses %s\n", type, what.c_str());
+    const std::string why = radio.RefusalText();
+    fprintf(stderr, "kestrel: rig: receiver type %d refuses %s%s\n", radio.Type(), what.c_str(),
+            why.empty() ? "" : (" (" + why + ")").c_str());
     refused = 1;
   }
   return result;
+}
+
+// A row without a single operation is a command set nobody has described.
+bool Drivable(const ReceiverType& row) {
+  const RadioOps& o = row.ops;
+  return o.onOff || o.setFrq || o.setMode || o.setZFWidth || o.setAtt || o.setAGC || o.setNB ||
+         o.setVolume || o.setSquelch || o.setPTT || o.getSMeter;
 }
 
 int Control(CArgs& args) {
@@ -152,10 +166,16 @@ int Control(CArgs& args) {
   if (!args.Has("--type")) return Fail("rig", "--type is required (see kestrel rig types)");
   if (!args.GetInt("--type", 0, kReceiverTypeFirst, kReceiverTypeLast, type))
     return Fail("rig", args.Error());
-  if (!args.Has("--port")) return Fail("rig", "--port is required (COMn or a device path)");
+  const ReceiverType* row = FindReceiverType(int(type));
+  if (!row || !Drivable(*row))
+    return Fail("rig", "receiver type " + std::to_string(type) +
+                           " has no known command set: it cannot be driven");
+  if (!args.Has("--port"))
+    return Fail("rig", row->defaultAddress ? "--port is required (HOST:PORT)"
+                                           : "--port is required (COMn or a device path)");
   double frq = 0;
   long ifw = 0, vol = 0, sql = 0;
-  int att = 0, power = 0, mode = 0;
+  int att = 0, agc = 0, nb = 0, power = 0, mode = 0;
   if (!args.GetDouble("--frq", 0, 0, 1e9, frq) || !args.GetInt("--ifw", 0, 0, 100000, ifw) ||
       !args.GetInt("--vol", 0, 0, kLevelMax, vol) || !args.GetInt("--sql", 0, 0, kLevelMax, sql))
     return Fail("rig", args.Error());
@@ -163,6 +183,10 @@ int Control(CArgs& args) {
     return Fail("rig", "unknown mode \"" + args.Get("--mode") + "\"");
   if (args.Has("--att") && !OnOff(args.Get("--att"), att))
     return Fail("rig", "--att wants on or off, not \"" + args.Get("--att") + "\"");
+  if (args.Has("--agc") && !OnOff(args.Get("--agc"), agc))
+    return Fail("rig", "--agc wants on or off, not \"" + args.Get("--agc") + "\"");
+  if (args.Has("--nb") && !OnOff(args.Get("--nb"), nb))
+    return Fail("rig", "--nb wants on or off, not \"" + args.Get("--nb") + "\"");
   if (args.Has("--power") && !OnOff(args.Get("--power"), power))
     return Fail("rig", "--power wants on or off, not \"" + args.Get("--power") + "\"");
 
@@ -171,49 +195,63 @@ int Control(CArgs& args) {
   radio.SetReceiver(int(type));
   if (!radio.Init(args.Get("--port"), 1)) {
     std::string device = radio.PortDevice().empty() ? args.Get("--port") : radio.PortDevice();
-    return Fail(device, radio.PortError() == ENODEV
+    return Fail(device, radio.PortError() == ENODEV && !radio.IsNetwork()
                             ? "no device for this port (COM1-COM8 are mapped; or give a path)"
-                            : strerror(radio.PortError()));
+                            : radio.PortErrorText());
   }
   int refused = 0;
   char text[64];
   if (args.Has("--power"))
-    Report(radio.Radio_OnOff(power), power ? "power on" : "power off", int(type), refused);
+    Report(radio.Radio_OnOff(power), power ? "power on" : "power off", radio, refused);
   if (args.Has("--mode"))
-    Report(radio.Radio_SetMode(mode), "mode " + ModeName(mode), int(type), refused);
+    Report(radio.Radio_SetMode(mode), "mode " + ModeName(mode), radio, refused);
   if (args.Has("--frq")) {
+    // A type tunes only in its own modes: rather than have the frequency refused, the
+    // receiver goes to the type's first mode.
+    const int tuning = TuningMode(radio.CapabilityMask, radio.CurrentMode());
+    if (tuning != radio.CurrentMode())
+      Report(radio.Radio_SetMode(tuning),
+             "mode " + ModeName(tuning) + " (type " + std::to_string(type) + " has no " +
+                 ModeName(radio.CurrentMode()) + ")",
+             radio, refused);
     snprintf(text, sizeof text, "frequency %.3f kHz", frq);
-    Report(radio.Radio_SetFrq(frq), text, int(type), refused);
+    Report(radio.Radio_SetFrq(frq), text, radio, refused);
   }
   if (args.Has("--ifw"))
-    Report(radio.Radio_SetZFWidth(int(ifw)), "IF width " + std::to_string(ifw) + " kHz", int(type),
+    Report(radio.Radio_SetZFWidth(int(ifw)), "IF width " + std::to_string(ifw) + " kHz", radio,
            refused);
   if (args.Has("--att"))
-    Report(radio.Radio_SetAtt(att), att ? "attenuator on" : "attenuator off", int(type), refused);
+    Report(radio.Radio_SetAtt(att), att ? "attenuator on" : "attenuator off", radio, refused);
+  if (args.Has("--agc"))
+    Report(radio.Radio_SetAGC(agc), agc ? "AGC on" : "AGC off", radio, refused);
+  if (args.Has("--nb"))
+    Report(radio.Radio_SetNB(nb), nb ? "noise blanker on" : "noise blanker off", radio, refused);
   if (args.Has("--vol"))
-    Report(radio.Radio_SetVolume(int(vol)), "volume " + std::to_string(vol), int(type), refused);
+    Report(radio.Radio_SetVolume(int(vol)), "volume " + std::to_string(vol), radio, refused);
   if (args.Has("--sql"))
-    Report(radio.Radio_SetSquelch(int(sql)), "squelch " + std::to_string(sql), int(type), refused);
+    Report(radio.Radio_SetSquelch(int(sql)), "squelch " + std::to_string(sql), radio, refused);
   fflush(stdout);
   if (radio.Port() == 0)
-    return Fail(radio.PortDevice(), std::string("lost: ") + strerror(radio.PortError()));
+    return Fail(radio.PortDevice(), "lost: " + radio.PortErrorText());
 
   if (args.Has("--smeter")) {
-    const ReceiverType* row = FindReceiverType(int(type));
-    if (!row || !row->ops.parse) {
+    if (!row->ops.parse) {
       fprintf(stderr, "kestrel: rig: receiver type %ld does not report its S-meter\n", type);
       return kExitFailure;
     }
     CatchInterrupt();
     loop.SetTimer(kPollTimer, kPollMs, [&] { radio.PrintChanges(); });
     loop.SetTimer(kQueryTimer, kQueryEveryMs, [&] {
+      if (radio.IsNetwork()) {  // asked and answered: the answer calls SMeterChange
+        radio.Radio_GetSMeter();
+        return;
+      }
       radio.TxCom("I1?\r\n", 5);
       radio.TxCom("I0?\r\n", 5);
     });
     while (!g_interrupted && radio.Port() != 0) loop.Run(kPollMs);
     radio.PrintChanges();
-    if (radio.Port() == 0)
-      return Fail(radio.PortDevice(), std::string("lost: ") + strerror(radio.PortError()));
+    if (radio.Port() == 0) return Fail(radio.PortDevice(), "lost: " + radio.PortErrorText());
   }
   return refused ? kExitFailure : kExitOk;
 }
@@ -226,6 +264,11 @@ int Simulate(CArgs& args) {
       !args.GetInt("--floor", 0, 0, kLevelMax, floor) ||
       !args.GetInt("--noise", 0, 0, kLevelMax, noise))
     return Fail("rig simulate", args.Error());
+  const ReceiverType* row = FindReceiverType(int(type));
+  if (row && row->defaultAddress)
+    return Fail("rig simulate", "type " + std::to_string(type) +
+                                    " is reached over the network; hamlib's rigctld -m 1 "
+                                    "plays a simulated one");
   std::vector<SimCarrier> carriers;
   std::string why;
   if (args.Has("--carriers") && !ParseCarriers(args.Get("--carriers"), carriers, why))
@@ -254,7 +297,8 @@ int Simulate(CArgs& args) {
 }  // namespace
 
 int RunRig(int argc, char** argv) {
-  CArgs args({"--type", "--port", "--frq", "--mode", "--ifw", "--att", "--vol", "--sql", "--power",
+  CArgs args({"--type", "--port", "--frq", "--mode", "--ifw", "--att", "--agc", "--nb", "--vol",
+              "--sql", "--power",
               "--signal", "--carriers", "--floor", "--noise"},
              {"--smeter"});
   if (!args.Parse(argc, argv)) return Fail("rig", args.Error());

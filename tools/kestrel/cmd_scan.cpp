@@ -83,7 +83,8 @@ class CSyncRadio : public CRadio {
       std::lock_guard<std::mutex> lock(mutex_);
       seen = reports_;
     }
-    if (!TxCom(kSMeterQuery, int(sizeof kSMeterQuery - 1))) return false;
+    if (IsNetwork()) Radio_GetSMeter();  // asked and answered in one call
+    else if (!TxCom(kSMeterQuery, int(sizeof kSMeterQuery - 1))) return false;
     std::unique_lock<std::mutex> lock(mutex_);
     return changed_.wait_for(lock, std::chrono::milliseconds(kSMeterWaitMs),
                              [&] { return reports_ != seen; });

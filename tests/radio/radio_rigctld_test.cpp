@@ -1,0 +1,410 @@
+// Receiver type 24, rigctld over TCP: against hamlib's own daemon driving its dummy rig
+// (read back through the daemon's protocol, and with hamlib's rigctl for the tool), and
+// against a scripted peer for exact command lines, error answers, silence and hang-ups.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "spl/platform/tcp_port.h"
+#include "spl/radio/receiver_handlers.h"
+#include "tests/radio/radio_test_util.h"
+#include "tests/radio/rigctld_daemon.h"
+
+namespace {
+
+using rigctld_test::Ask;
+using rigctld_test::AskOne;
+using rigctld_test::CRigctldDaemon;
+using rigctld_test::FindProgram;
+using rigctld_test::PickFreePort;
+
+struct ToolRun {
+  int status = -1;
+  std::string out;
+};
+
+ToolRun RunCommand(const std::string& command) {
+  ToolRun run;
+  FILE* p = popen((command + " 2>&1").c_str(), "r");
+  if (!p) return run;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) run.out.append(buffer, n);
+  int status = pclose(p);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+// hamlib's daemon on its dummy rig, on a free local port, for one test.
+class Rigctld : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (CRigctldDaemon::Program().empty())
+      GTEST_SKIP() << "rigctld (Debian package libhamlib-utils) is not installed";
+    port_ = daemon_.Start();
+    ASSERT_NE(port_, 0) << "rigctld did not start listening";
+  }
+  void TearDown() override {
+    radio.Exit();
+    daemon_.Stop();
+  }
+  void Connect(int reader) {
+    radio.SetReceiver(24);
+    ASSERT_EQ(radio.Init("localhost:" + std::to_string(port_), reader), 1)
+        << radio.PortDevice() << ": " << radio.PortErrorText();
+  }
+
+  CRigctldDaemon daemon_;
+  int port_ = 0;
+  CRadio radio;
+};
+
+TEST_F(Rigctld, EverySetterReachesTheDummyRig) {
+  for (int reader = 1; reader >= 0; --reader) {  // answers read by the reader thread, or inline
+    SCOPED_TRACE(reader ? "reader thread" : "no reader thread");
+    Connect(reader);
+    EXPECT_EQ(radio.Port(), port_);
+    EXPECT_EQ(radio.PortDevice(), "localhost:" + std::to_string(port_));
+    ASSERT_EQ(radio.Radio_SetFrq(7055.5), 1) << radio.RefusalText();
+    EXPECT_EQ(AskOne(port_, "f"), "7055500");
+    ASSERT_EQ(radio.Radio_SetFrq(145500.125), 1);
+    EXPECT_EQ(AskOne(port_, "f"), "145500125");
+
+    // The mode carries the passband: the IF width set, or a narrow mode's own.
+    ASSERT_EQ(radio.Radio_SetMode(kModeUSB), 1);
+    ASSERT_EQ(radio.Radio_SetZFWidth(3), 1);
+    EXPECT_EQ(Ask(port_, "m", 2), (std::vector<std::string>{"USB", "3000"}));
+    ASSERT_EQ(radio.Radio_SetMode(kModeCWN), 1);
+    EXPECT_EQ(Ask(port_, "m", 2), (std::vector<std::string>{"CW", "500"}));
+    ASSERT_EQ(radio.Radio_SetMode(kModeAM), 1);
+    EXPECT_EQ(Ask(port_, "m", 2), (std::vector<std::string>{"AM", "3000"}));
+    ASSERT_EQ(radio.Radio_SetZFWidth(6), 1);
+    EXPECT_EQ(Ask(port_, "m", 2), (std::vector<std::string>{"AM", "6000"}));
+    ASSERT_EQ(radio.Radio_SetMode(kModeWFM), 1);
+    EXPECT_EQ(AskOne(port_, "m"), "WFM");
+    EXPECT_EQ(radio.Radio_SetMode(kModeASF), 0);  // no name for it in rigctld
+    EXPECT_EQ(AskOne(port_, "m"), "WFM");
+
+    // Levels 0..255 as rigctld's 0..1.
+    ASSERT_EQ(radio.Radio_SetVolume(255), 1);
+    EXPECT_EQ(AskOne(port_, "l AF"), "1.000000");
+    ASSERT_EQ(radio.Radio_SetVolume(128), 1);
+    EXPECT_EQ(AskOne(port_, "l AF"), "0.502000");
+    ASSERT_EQ(radio.Radio_SetSquelch(64), 1);
+    EXPECT_EQ(AskOne(port_, "l SQL"), "0.251000");
+    ASSERT_EQ(radio.Radio_SetSquelch(0), 1);
+    EXPECT_EQ(AskOne(port_, "l SQL"), "0.000000");
+
+    // Switches: the attenuator's first step and the AGC level the rig lists.
+    ASSERT_EQ(radio.Radio_SetAtt(1), 1);
+    EXPECT_EQ(AskOne(port_, "l ATT"), "10");  // the dummy offers 10, 20 and 30 dB
+    ASSERT_EQ(radio.Radio_SetAtt(0), 1);
+    EXPECT_EQ(AskOne(port_, "l ATT"), "0");
+    ASSERT_EQ(radio.Radio_SetAGC(1), 1);
+    EXPECT_EQ(AskOne(port_, "l AGC"), "6");  // it lists AUTO
+    ASSERT_EQ(radio.Radio_SetAGC(0), 1);
+    EXPECT_EQ(AskOne(port_, "l AGC"), "0");
+    ASSERT_EQ(radio.Radio_SetNB(1), 1);
+    EXPECT_EQ(AskOne(port_, "u NB"), "1");
+    ASSERT_EQ(radio.Radio_SetNB(0), 1);
+    EXPECT_EQ(AskOne(port_, "u NB"), "0");
+    EXPECT_EQ(radio.RefusalText(), "");
+    EXPECT_NE(radio.Port(), 0);
+    radio.Exit();
+  }
+}
+
+class CSMeterRadio : public CRadio {
+ public:
+  ~CSMeterRadio() override { Exit(); }
+  void SMeterChange(int value) override {
+    std::lock_guard<std::mutex> lock(mutex);
+    reports.push_back(value);
+  }
+  std::mutex mutex;
+  std::vector<int> reports;
+};
+
+TEST_F(Rigctld, SMeterIsTheStrengthOnTheStationScale) {
+  CSMeterRadio meter;
+  meter.SetReceiver(24);
+  ASSERT_EQ(meter.Init("localhost:" + std::to_string(port_), 1), 1);
+  // The dummy's strength wanders; the value read must be the mapping of one it reported
+  // within the range it reports in (S0 ... S9+60 dB).
+  for (int i = 0; i < 3; ++i) {
+    const int value = meter.Radio_GetSMeter();
+    EXPECT_GE(value, 0);
+    EXPECT_LE(value, 255);
+    std::lock_guard<std::mutex> lock(meter.mutex);
+    ASSERT_EQ(meter.reports.size(), size_t(i + 1));
+    EXPECT_EQ(meter.reports.back(), value);
+  }
+  const int db = atoi(AskOne(port_, "l STRENGTH").c_str());
+  EXPECT_GT(RadioHandlers::RigctldSMeterValue(db), 0) << db << " dB over S9 is above S0";
+}
+
+TEST_F(Rigctld, ToolTunesTheDummyRig) {
+  const std::string address = "localhost:" + std::to_string(port_);
+  ToolRun run = RunCommand(std::string(KESTREL_TOOL) + " rig --type 24 --port " + address +
+                    " --frq 7055.5 --mode USB");
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("mode USB: sent"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("frequency 7055.500 kHz: sent"), std::string::npos) << run.out;
+  const std::string rigctl = FindProgram("rigctl");
+  ASSERT_FALSE(rigctl.empty());
+  ToolRun check = RunCommand(rigctl + " -m 2 -r " + address + " f m");
+  ASSERT_EQ(check.status, 0) << check.out;
+  EXPECT_EQ(check.out.substr(0, check.out.find('\n', check.out.find('\n') + 1)),
+            "7055500\nUSB")
+      << check.out;
+}
+
+// ---- a scripted peer ----------------------------------------------------------------------
+
+// Listens on a free local port, takes one connection and answers each command line from a
+// script (no entry: silence; "CLOSE": hangs up). Every line received is kept.
+class CScriptedPeer {
+ public:
+  explicit CScriptedPeer(std::map<std::string, std::string> script) : script_(std::move(script)) {
+    listen_fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (bind(listen_fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        listen(listen_fd_, 1) != 0 ||
+        getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+      return;
+    port_ = ntohs(a.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~CScriptedPeer() {
+    shutdown(listen_fd_, SHUT_RDWR);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (conn_fd_ >= 0) shutdown(conn_fd_, SHUT_RDWR);
+    }
+    if (thread_.joinable()) thread_.join();
+    close(listen_fd_);
+  }
+  int Port() const { return port_; }
+  std::vector<std::string> Received() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return received_;
+  }
+
+ private:
+  void Serve() {
+    int fd = accept(listen_fd_, nullptr, nullptr);
+    if (fd < 0) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      conn_fd_ = fd;
+    }
+    std::string text;
+    char buffer[256];
+    bool open = true;
+    while (open) {
+      ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+      if (n <= 0) break;
+      text.append(buffer, size_t(n));
+      size_t nl;
+      while (open && (nl = text.find('\n')) != std::string::npos) {
+        std::string line = text.substr(0, nl);
+        text.erase(0, nl + 1);
+        {
+          std::lock_guard<std::mutex> lock(mutex_);
+          received_.push_back(line);
+        }
+        auto it = script_.find(line);
+        if (it == script_.end()) continue;
+        if (it->second == "CLOSE") {
+          open = false;
+          break;
+        }
+        if (send(fd, it->second.data(), it->second.size(), MSG_NOSIGNAL) < 0) open = false;
+      }
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    close(fd);
+    conn_fd_ = -1;
+  }
+
+  std::map<std::string, std::string> script_;
+  int listen_fd_ = -1;
+  int conn_fd_ = -1;
+  int port_ = 0;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::vector<std::string> received_;
+};
+
+TEST(RigctldPeer, CommandLinesByteForByte) {
+  const std::string caps =
+      "Caps dump for model: 9\nAttenuator: 12dB 24dB\nAGC levels: 0=OFF 2=FAST 3=SLOW\nRPRT 0\n";
+  CScriptedPeer peer({{"F 7055500", "RPRT 0\n"},
+                      {"M USB 0", "RPRT 0\n"},
+                      {"M CW 500", "RPRT 0\r\n"},  // a line end with CR counts the same
+                      {"M USB 2000", "RPRT 0\n"},
+                      {"L AF 0.502", "RPRT 0\n"},
+                      {"L SQL 1.000", "RPRT 0\n"},
+                      {"U NB 1", "RPRT 0\n"},
+                      {"L ATT 0", "RPRT 0\n"},
+                      {"L AGC 0", "RPRT 0\n"},
+                      {"\\dump_caps", caps},
+                      {"L ATT 12", "RPRT 0\n"},
+                      {"L AGC 2", "RPRT 0\n"}});
+  ASSERT_NE(peer.Port(), 0);
+  CRadio radio;
+  radio.SetReceiver(24);
+  ASSERT_EQ(radio.Init("127.0.0.1:" + std::to_string(peer.Port()), 1), 1) << radio.PortErrorText();
+  EXPECT_EQ(radio.Radio_SetFrq(7055.5), 1);
+  EXPECT_EQ(radio.Radio_SetMode(kModeUSB), 1);
+  EXPECT_EQ(radio.Radio_SetMode(kModeCWN), 1);
+  EXPECT_EQ(radio.Radio_SetMode(kModeUSB), 1);
+  EXPECT_EQ(radio.Radio_SetZFWidth(2), 1);
+  EXPECT_EQ(radio.Radio_SetVolume(128), 1);
+  EXPECT_EQ(radio.Radio_SetSquelch(255), 1);
+  EXPECT_EQ(radio.Radio_SetNB(1), 1);
+  EXPECT_EQ(radio.Radio_SetAtt(0), 1);
+  EXPECT_EQ(radio.Radio_SetAGC(0), 1);
+  EXPECT_EQ(radio.Radio_SetAtt(1), 1);  // the capabilities are read once, for both
+  EXPECT_EQ(radio.Radio_SetAGC(1), 1);
+  EXPECT_EQ(radio.RefusalText(), "");
+  radio.Exit();
+  EXPECT_EQ(peer.Received(),
+            (std::vector<std::string>{"F 7055500", "M USB 0", "M CW 500", "M USB 0", "M USB 2000",
+                                      "L AF 0.502", "L SQL 1.000", "U NB 1", "L ATT 0", "L AGC 0",
+                                      "\\dump_caps", "L ATT 12", "L AGC 2"}));
+}
+
+TEST(RigctldPeer, ErrorsAreReportedAndNothingHangs) {
+  CScriptedPeer peer({{"F 7055500", "RPRT -11\n"},
+                      {"M FAX 0", "RPRT -9\n"},
+                      {"l STRENGTH", "RPRT -4\n"},
+                      {"F 7000000", "RPRT 0\n"},
+                      {"U NB 1", "CLOSE"}});
+  CRadio radio;
+  radio.SetReceiver(24);
+  ASSERT_EQ(radio.Init("127.0.0.1:" + std::to_string(peer.Port()), 1), 1);
+  EXPECT_EQ(radio.Radio_SetFrq(7055.5), 0);
+  EXPECT_EQ(radio.RefusalText(), "rigctld answers RPRT -11: not available on this receiver");
+  EXPECT_EQ(radio.Radio_SetMode(kModeFAX), 0);
+  EXPECT_EQ(radio.RefusalText(), "rigctld answers RPRT -9: refused by the receiver");
+  EXPECT_EQ(radio.Radio_GetSMeter(), 0);
+  EXPECT_NE(radio.RefusalText().find("RPRT -4"), std::string::npos);
+  // An error answer keeps the connection: the next command goes through.
+  EXPECT_NE(radio.Port(), 0);
+  EXPECT_EQ(radio.Radio_SetFrq(7000.0), 1);
+  EXPECT_EQ(radio.RefusalText(), "");
+  // The peer hangs up instead of answering: refused at once, and disconnected.
+  EXPECT_EQ(radio.Radio_SetNB(1), 0);
+  EXPECT_EQ(radio.RefusalText(), "rigctld closed the connection");
+  EXPECT_EQ(radio.Port(), 0);
+}
+
+TEST(RigctldPeer, SilenceEndsTheConnection) {
+  CScriptedPeer peer(std::map<std::string, std::string>{});  // answers nothing
+  CRadio radio;
+  radio.SetReceiver(24);
+  ASSERT_EQ(radio.Init("127.0.0.1:" + std::to_string(peer.Port()), 1), 1);
+  EXPECT_EQ(radio.Radio_SetFrq(7055.5), 0);
+  EXPECT_EQ(radio.Port(), 0);
+  EXPECT_EQ(radio.PortError(), ETIMEDOUT);
+  EXPECT_NE(radio.RefusalText().find("no answer from rigctld"), std::string::npos);
+  // Disconnected, later commands are not sent and count as handed over (as on a serial line).
+  EXPECT_EQ(radio.Radio_SetMode(kModeUSB), 1);
+  EXPECT_EQ(peer.Received(), (std::vector<std::string>{"F 7055500"}));
+}
+
+TEST(RigctldPeer, SMeterScale) {
+  // STRENGTH is dB over S9: S0 = -54 dB gives 0, S9 121, S9+60 dB 255, clamped beyond.
+  EXPECT_EQ(RadioHandlers::RigctldSMeterValue(-54), 0);
+  EXPECT_EQ(RadioHandlers::RigctldSMeterValue(-80), 0);
+  EXPECT_EQ(RadioHandlers::RigctldSMeterValue(0), 121);
+  EXPECT_EQ(RadioHandlers::RigctldSMeterValue(60), 255);
+  EXPECT_EQ(RadioHandlers::RigctldSMeterValue(75), 255);
+  EXPECT_EQ(RadioHandlers::RigctldSMeterValue(-48), 13);  // S1
+  CScriptedPeer peer(std::map<std::string, std::string>{{"l STRENGTH", "20\n"}});
+  CRadio radio;
+  radio.SetReceiver(24);
+  ASSERT_EQ(radio.Init("127.0.0.1:" + std::to_string(peer.Port()), 0), 1);
+  EXPECT_EQ(radio.Radio_GetSMeter(), 166);  // S9+20 dB
+}
+
+TEST(RigctldPeer, RefusedConnectionIsReportedClearly) {
+  const int closed = PickFreePort();  // nothing listens there
+  CRadio radio;
+  radio.SetReceiver(24);
+  EXPECT_EQ(radio.Init("127.0.0.1:" + std::to_string(closed), 1), 0);
+  EXPECT_EQ(radio.PortError(), ECONNREFUSED);
+  EXPECT_EQ(radio.PortErrorText(), "Connection refused");
+  EXPECT_EQ(radio.PortDevice(), "127.0.0.1:" + std::to_string(closed));
+  EXPECT_EQ(radio.Port(), 0);
+  EXPECT_EQ(radio.Init("localhost:notaport", 1), 0);
+  EXPECT_EQ(radio.PortError(), EINVAL);
+
+  ToolRun run = RunCommand(std::string(KESTREL_TOOL) + " rig --type 24 --port localhost:" +
+                    std::to_string(closed) + " --frq 7055.5 --mode USB");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.out.find("kestrel: localhost:" + std::to_string(closed) + ": Connection refused"),
+            std::string::npos)
+      << run.out;
+}
+
+// ---- the types' own modes ---------------------------------------------------------------
+
+TEST(TuningModes, AFrequencyIsTunedInTheTypesFirstModeWhenTheCurrentOneIsNotItsOwn) {
+  const uint32_t type22 = FindReceiverType(22)->mask;
+  EXPECT_EQ(TuningMode(type22, kModeUSB), kModeAM);
+  EXPECT_EQ(TuningMode(type22, kModeFM), kModeFM);
+  EXPECT_EQ(TuningMode(type22, kModeWFM), kModeWFM);
+  EXPECT_EQ(TuningMode(type22, kModeAM | kModeFM), kModeAM);
+  EXPECT_EQ(TuningMode(FindReceiverType(12)->mask, kModeUSB), kModeUSB);
+  EXPECT_EQ(TuningMode(FindReceiverType(2)->mask, kModeUSB), kModeUSB);  // tunes without modes
+
+  // The tool on the simulated type 22: no refusal, the receiver ends in AM on the frequency.
+  CSimReceiver sim;
+  ASSERT_EQ(sim.Init(22), 1);
+  ToolRun run = RunCommand(std::string(KESTREL_TOOL) + " rig --type 22 --port " + sim.DevicePath() +
+                    " --frq 145500");
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("mode AM (type 22 has no USB): sent"), std::string::npos) << run.out;
+  ASSERT_EQ(sim.WaitReceived(36, kWaitMs), 1);
+  auto got = sim.Received();
+  EXPECT_EQ(std::string(got.begin(), got.end()), "K00010000000020000K00145500000020000");
+  EXPECT_EQ(sim.State().mode, kModeAM);
+  EXPECT_DOUBLE_EQ(sim.State().frqKHz, 145500.0);
+  EXPECT_TRUE(sim.Faults().empty());
+  // A mode of its own stays.
+  sim.Clear();
+  run = RunCommand(std::string(KESTREL_TOOL) + " rig --type 22 --port " + sim.DevicePath() +
+            " --mode FM --frq 145500");
+  EXPECT_EQ(run.status, 0) << run.out;
+  ASSERT_EQ(sim.WaitReceived(36, kWaitMs), 1);
+  EXPECT_EQ(sim.State().mode, kModeFM);
+}
+
+TEST(TuningModes, Type21IsRefusedWithItsReason) {
+  EXPECT_EQ(FindReceiverType(21)->mask, 0u);
+  ToolRun run = RunCommand(std::string(KESTREL_TOOL) + " rig --type 21 --port COM1 --frq 7055.5");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.out.find("receiver type 21 has no known command set: it cannot be driven"),
+            std::string::npos)
+      << run.out;
+}
+
+}  // namespace
