@@ -30,7 +30,7 @@
 #include "spl/audio/wave_player.h"
 #include "spl/audio/wave_recorder.h"
 #include "spl/dsp/audio_squelch.h"
-#include "spl/dsp/equalizer.h"
+#include "spl/dsp/equalizer_modul.h"
 #include "spl/dsp/tone_gen.h"
 #include "spl/radio/scan_control.h"
 #include "spl/radio/scanner.h"
@@ -170,6 +170,14 @@ class CStationCore : private CStationEvents, private CTimerTarget {
   void StopScanEventPlayback() { scan_playing_ = false; }
   int ScanEventPlaying() const { return scan_playing_ ? 1 : 0; }
 
+  // The equalizer: the panel's object (power switch, smoothing, zoom, the curve drawn with the
+  // mouse), set up for the capture format at start with the working curve of the data folder
+  // and the panel state of the profile, both kept at shutdown. Where it works is the settings'
+  // kCfgEqualizerPosition (1 before the decoder, 0 behind it, -1 off). 0 before start.
+  CEqualizerModul* Equalizer() { return equalizer_ready_ ? &equalizer_ : nullptr; }
+  std::string EqualizerCurvePath() const;
+  void SaveEqualizer();
+
   // Recorder and players.
   int StartRecording();  // into the audio folder; 1 or 0 (ui told why)
   void PauseRecording(int on) { record_paused_ = on != 0; }
@@ -192,6 +200,10 @@ class CStationCore : private CStationEvents, private CTimerTarget {
   // The message capture of the text view (saving, the timer's start and end).
   CTextCapture& TextCapture() { return text_capture_; }
   CFaxPictureCapture& FaxCapture() { return fax_capture_; }
+
+  // The card whose mixer the audio page's sound card roles work on: the capture device, or
+  // the model card held in memory ("sim") when capture is no sound card.
+  std::string MixerDevice() const;
 
   CSettingsRecord& Settings() { return settings_; }
   const CSettingsRecord& Settings() const { return settings_; }
@@ -234,6 +246,7 @@ class CStationCore : private CStationEvents, private CTimerTarget {
   int SetUpSstv();
   int SetUpAudio();
   int BeginScan(double startKHz, double stopKHz, double stepHz);
+  void LoadEqualizer(int rate, int block);
   void CloseScanRecording();
   int ApplyRttySettings(int code);
   void ApplyFaxSettings();
@@ -283,7 +296,7 @@ class CStationCore : private CStationEvents, private CTimerTarget {
   CStationSstv sstv_{*this};
   CStationSynop synop_{*this};
   CAudioSquelch squelch_;
-  CEqualizer equalizer_;
+  CEqualizerModul equalizer_;
   bool equalizer_ready_ = false;
   CToneGen tone_gen_;
   CScanner scanner_;

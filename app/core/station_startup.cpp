@@ -10,6 +10,7 @@
 #include "app/lists/frq_csv.h"
 #include "spl/audio/sound_device.h"
 #include "spl/decoders/rtty_config.h"
+#include "spl/platform/memory_mixer_device.h"
 
 namespace {
 
@@ -222,6 +223,7 @@ int CStationCore::Start(const StationOptions& options) {
   radio_.SerialMode(kSerialRtsOnDtrOn);
 
   squelch_.Init(rate, block < kSquelchMeasure ? block : kSquelchMeasure);
+  LoadEqualizer(rate, block);
   tone_gen_.Init(rate, block);
   tone_gen_.SetAmpl(kToneGenAmplitude);
   tone_gen_.SetFreq(kToneGenHz);
@@ -302,6 +304,7 @@ void CStationCore::Shutdown() {
   if (fax_capture_.End(0)) ui_->ProductSaved(kProductFax, fax_capture_.LastSaved());
   if (sstv_state_ & kSstvReceiving) OnSstvState(0);
   if (started_) {
+    SaveEqualizer();
     SaveSettings();
     SaveProfile();
   }
@@ -317,4 +320,10 @@ void CStationCore::Shutdown() {
   sim_.reset();
   FreeWorkBlocks();
   started_ = 0;
+}
+
+std::string CStationCore::MixerDevice() const {
+  const std::string& in = options_.audioIn;
+  if (in.empty() || in == "null" || IsSimAudio(in) || in.rfind("wav", 0) == 0) return kMemoryMixerName;
+  return in;
 }

@@ -23,6 +23,8 @@
 
 #include "spl/audio/list_codecs.h"
 #include "spl/dsp/view_area.h"
+#include "app/ui/equalizer_panel.h"
+#include "app/ui/mixer_roles_page.h"
 #include "spl/widgets/lamp.h"
 #include "spl/widgets/level_meter.h"
 #include "spl/widgets/paint_widget.h"
@@ -163,6 +165,10 @@ CAudioPage::CAudioPage(CStationCore& core, QWidget* parent) : QWidget(parent), m
   controls->addTab(MakeRecorder(), "Recorder");
   controls->addTab(MakePlayer(kDecoding), "Decode a recording");
   controls->addTab(MakePlayer(kListening), "Listen to a recording");
+  m_equalizer = new CEqualizerPanel(m_core);
+  controls->addTab(m_equalizer, "Equalizer");
+  m_mixerRoles = new CMixerRolesPage(m_core);
+  controls->addTab(m_mixerRoles, "Sound card");
   controls->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
   auto* page = new QVBoxLayout(this);
   page->setContentsMargins(0, 0, 0, 0);
@@ -410,6 +416,8 @@ void CAudioPage::Refresh() {
     m_block = block;
     SetUpEngines();
   }
+  m_equalizer->Refresh();
+  if (m_core.AudioOn() && !m_mixerRoles->Mixer().IsOpen()) m_mixerRoles->Open();
   for (int i = 0; i < 2; ++i) {
     const QSignalBlocker quiet(m_scopeSource[i]);
     m_scopeSource[i]->setCurrentIndex(std::clamp(Setting(kScopeSetting[i]), 0, 3));

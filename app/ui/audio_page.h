@@ -1,7 +1,8 @@
 // CAudioPage: the audio page of the station window. Above, what the core's display stages
 // feed: the waterfall (frequency across, newest line on top), the spectrum analyser, two
 // scopes and the input and output level meters with the audio squelch lamp. Below, the
-// recorder, the decoding and the listening player and the listening switches. Every setting
+// recorder, the decoding and the listening player, the listening switches, the equalizer and
+// the sound card's controls. Every setting
 // it shows is read from and written to the core's settings record, and every recorder or
 // player action is the core's own operation.
 #pragma once
@@ -15,6 +16,8 @@
 #include "spl/dsp/spectrogram.h"
 #include "spl/dsp/spectrum_analyser.h"
 
+class CEqualizerPanel;
+class CMixerRolesPage;
 class CLamp;
 class CLevelMeter;
 class CPaintWidget;
@@ -44,6 +47,8 @@ class CAudioPage : public QWidget {
   void AudioSquelch(int open);
   // Shows the core's settings and the recorder's and players' states again.
   void Refresh();
+  CEqualizerPanel* EqualizerPanel() const { return m_equalizer; }
+  CMixerRolesPage* MixerRolesPage() const { return m_mixerRoles; }
 
  private:
   class CTurnedTarget;
@@ -75,6 +80,8 @@ class CAudioPage : public QWidget {
   int Setting(int offset) const;
 
   CStationCore& m_core;
+  CEqualizerPanel* m_equalizer = nullptr;
+  CMixerRolesPage* m_mixerRoles = nullptr;
   int m_rate = 0, m_block = 0;  // what the engines were set up for
 
   CPaintWidget* m_waterfall = nullptr;

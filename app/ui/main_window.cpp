@@ -21,7 +21,11 @@
 #include "app/ui/audio_page.h"
 #include "app/ui/decoder_pages.h"
 #include "app/ui/freq_list_view.h"
+#include "app/ui/list_page.h"
 #include "app/ui/receiver_page.h"
+#include "app/ui/receiver_panel.h"
+#include "app/ui/sat_list_page.h"
+#include "app/ui/scan_page.h"
 #include "app/ui/timer_page.h"
 #include "app/views/qt/text_receive_view.h"
 #include "spl/widgets/rich_edit.h"
@@ -80,9 +84,15 @@ void CMainWindow::CreatePages() {
   m_text = new CTextReceiveView(m_core, m_tabs);
   m_frqList = new CFreqListView(m_core);
   m_timer = new CTimerPage(m_core, m_tabs);
+  m_channels = new CListPage(m_core, kChannelListKind, m_tabs);
+  m_sats = new CSatListPage(m_core, m_tabs);
+  m_scan = new CScanPage(m_core, m_tabs);
   m_tabs->addTab(m_text, "Receive");
   m_tabs->addTab(NewFreqListPage(m_frqList, m_tabs), "Frequency list");
   m_tabs->addTab(m_timer, "Timer");
+  m_tabs->addTab(m_channels, "Channels");
+  m_tabs->addTab(m_sats, "Satellites");
+  m_tabs->addTab(m_scan, "Scanner");
   auto refresh = [this] {
     if (m_receiver) m_receiver->Refresh();
     if (m_decoders) m_decoders->Refresh();
@@ -92,6 +102,13 @@ void CMainWindow::CreatePages() {
   m_frqList->SetNotify(notify);
   m_timer->SetApplied(refresh);
   m_timer->SetNotify(notify);
+  m_channels->SetNotify(notify);
+  m_sats->SetNotify(notify);
+  // The generated timer list is shown at once, ready to be started.
+  m_sats->SetGenerated([this] {
+    m_timer->Load();
+    m_tabs->setCurrentWidget(m_timer);
+  });
   m_audio = new CAudioPage(m_core, right);
   right->addWidget(m_tabs);
   right->addWidget(m_audio);
@@ -135,11 +152,17 @@ void CMainWindow::CreateMenus() {
     });
     bar->addAction(a);
   }
+  QMenu* receiver = menuBar()->addMenu("&Receiver");
+  receiver->addAction("Control panel", [this] { OpenReceiverPanel(); })->setShortcut(QKeySequence("Ctrl+R"));
+
   QMenu* lists = menuBar()->addMenu("&Lists");
   lists->addAction("Received text", [this] { m_tabs->setCurrentWidget(m_text); });
   lists->addAction("Frequency list", [this] { m_tabs->setCurrentWidget(m_frqList->parentWidget()); })
       ->setShortcut(QKeySequence("Ctrl+L"));
   lists->addAction("Timer list", [this] { m_tabs->setCurrentWidget(m_timer); })->setShortcut(QKeySequence("Ctrl+T"));
+  lists->addAction("Channel scan list", [this] { m_tabs->setCurrentWidget(m_channels); });
+  lists->addAction("Satellite basis list", [this] { m_tabs->setCurrentWidget(m_sats); });
+  lists->addAction("Scanner", [this] { m_tabs->setCurrentWidget(m_scan); });
   lists->addSeparator();
   for (QAction* a : m_frqList->Actions()) lists->addAction(a);
 
@@ -235,6 +258,22 @@ void CMainWindow::PlayerPosition(int decoding, long long position, long long len
   if (m_audio) m_audio->PlayerPosition(decoding, position, length);
 }
 
+void CMainWindow::ScanValue(int column, int line, float kHz, int smeter, int audio) {
+  if (m_scan) m_scan->ScanValue(column, line, kHz, smeter, audio);
+}
+
+void CMainWindow::ScanLineFinished(int line) {
+  if (m_scan) m_scan->ScanLineFinished(line);
+}
+
+void CMainWindow::ScanHold(const ScanEvent& event, int on) {
+  if (m_scan) m_scan->ScanHold(event, on);
+}
+
+void CMainWindow::ScanTuned(float kHz) {
+  if (m_scan) m_scan->ScanTuned(kHz);
+}
+
 void CMainWindow::moveEvent(QMoveEvent* event) {
   QMainWindow::moveEvent(event);
   if (!(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)))
@@ -263,6 +302,8 @@ void CMainWindow::RestorePlacement() {
     m_listsOpen = true;
     m_frqList->Init();
     m_timer->Init();
+    m_channels->Init();
+    m_sats->Init();
     const int page = m_core.Profile().GetInt("Settings", kRightPageKey, 0);
     m_tabs->setCurrentIndex(page >= 0 && page < m_tabs->count() ? page : 0);
     connect(m_tabs, &QTabWidget::currentChanged, this,
@@ -294,7 +335,27 @@ void CMainWindow::AskResetAll() {
   if (m_audio) m_audio->Refresh();
 }
 
+void CMainWindow::OpenReceiverPanel() {
+  if (m_panel) {
+    m_panel->show();
+    m_panel->raise();
+    m_panel->activateWindow();
+    return;
+  }
+  auto* panel = new CPCR1000Modul(m_core, this);
+  panel->setAttribute(Qt::WA_DeleteOnClose);
+  if (!panel->Init(std::string())) {  // the station's own receiver
+    QMessageBox::warning(this, panel->windowTitle(), panel->LastError());
+    delete panel;
+    return;
+  }
+  m_panel = panel;
+}
+
+CPCR1000Modul* CMainWindow::ReceiverPanel() const { return m_panel; }
+
 void CMainWindow::closeEvent(QCloseEvent* event) {
+  if (m_panel) m_panel->close();  // it keeps its state before the station stops
   if (!m_closed) {
     m_closed = true;
     m_core.Profile().SetString("Settings", "WindowPos", PlacementText().toStdString());

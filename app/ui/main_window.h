@@ -1,12 +1,14 @@
 // CMainWindow: the station's main window. It shows the station core (CStationUi): the
 // receiver page and the decoder pages on the left, the text receive view (the frequency
-// list and the timer list on tabs beside it) above the audio page
+// list, the timer list, the channel scan list, the satellite basis list and the scanner on
+// tabs beside it) above the audio page
 // (waterfall, scopes, recorder, players) on the right, the decoder tool bar and menus, and
 // the status bar panes (receive frequency, mode, decoder name, system state). It only wires
 // widgets to the core; the core holds every setting.
 #pragma once
 #include <QLabel>
 #include <QMainWindow>
+#include <QPointer>
 #include <atomic>
 #include <string>
 #include <vector>
@@ -20,6 +22,10 @@ class CTextReceiveView;
 class CAudioPage;
 class CFreqListView;
 class CTimerPage;
+class CListPage;
+class CSatListPage;
+class CScanPage;
+class CPCR1000Modul;
 class QTabWidget;
 
 // The program title; the main window's title is the receiver's name beside it.
@@ -41,6 +47,10 @@ class CMainWindow : public QMainWindow, public CStationUi {
   QRect NormalRect() const { return m_normal; }
   // Asks, then resets every setting to its default.
   void AskResetAll();
+  // Shows the receiver control panel (made on the first call; it drives the station's
+  // receiver).
+  void OpenReceiverPanel();
+  CPCR1000Modul* ReceiverPanel() const;
 
   // CStationUi.
   void ShowMessage(const std::string& text) override;
@@ -57,6 +67,10 @@ class CMainWindow : public QMainWindow, public CStationUi {
   void ProductSaved(StationProduct kind, const std::string& path) override;
   void RecorderLevel(long long bytes, double percent) override;
   void PlayerPosition(int decoding, long long position, long long length) override;
+  void ScanValue(int column, int line, float kHz, int smeter, int audio) override;
+  void ScanLineFinished(int line) override;
+  void ScanHold(const ScanEvent& event, int on) override;
+  void ScanTuned(float kHz) override;
 
   CReceiverPage* ReceiverPage() const { return m_receiver; }
   CDecoderPages* DecoderPages() const { return m_decoders; }
@@ -64,7 +78,11 @@ class CMainWindow : public QMainWindow, public CStationUi {
   CAudioPage* AudioPage() const { return m_audio; }
   CFreqListView* FreqList() const { return m_frqList; }
   CTimerPage* TimerPage() const { return m_timer; }
-  // The tabs above the audio page: received text (first), frequency list, timer list.
+  CListPage* ChannelListPage() const { return m_channels; }
+  CSatListPage* SatListPage() const { return m_sats; }
+  CScanPage* ScanPage() const { return m_scan; }
+  // The tabs above the audio page: received text (first), frequency list, timer list,
+  // channel scan list, satellite basis list, scanner.
   QTabWidget* RightTabs() const { return m_tabs; }
   QString PaneText(int pane) const;
   // Messages shown so far (the last few), for the tests and the log of the session.
@@ -90,6 +108,10 @@ class CMainWindow : public QMainWindow, public CStationUi {
   CAudioPage* m_audio = nullptr;
   CFreqListView* m_frqList = nullptr;
   CTimerPage* m_timer = nullptr;
+  CListPage* m_channels = nullptr;
+  CSatListPage* m_sats = nullptr;
+  CScanPage* m_scan = nullptr;
+  QPointer<CPCR1000Modul> m_panel;
   QTabWidget* m_tabs = nullptr;
   bool m_listsOpen = false;  // the lists are opened once, when the placement is restored
   QLabel* m_panes[4] = {};  // frequency, mode, decoder, state

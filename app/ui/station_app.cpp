@@ -7,6 +7,7 @@
 
 #include "app/core/sim_station.h"
 #include "app/core/station_paths.h"
+#include "app/ui/audio_page.h"
 #include "app/ui/decoder_pages.h"
 
 namespace {
@@ -88,6 +89,7 @@ int CStationApp::Start(const KstlOptions& options) {
   m_window->SetCloseHandler([this] { Shutdown(); });
   m_window->ReceiverChanged();
   if (m_window->DecoderPages()) m_window->DecoderPages()->Refresh();
+  if (m_window->AudioPage()) m_window->AudioPage()->Refresh();
   m_window->RestorePlacement();
   m_instance->WriteWindowFile();
   m_instance->Listen([this] {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "spl/platform/alsa_mixer_device.h"
+#include "spl/platform/memory_mixer_device.h"
 
 namespace {
 constexpr DWORD kStateTypes[] = {MIXERCONTROL_CONTROLTYPE_MUTE, MIXERCONTROL_CONTROLTYPE_VOLUME,
@@ -26,6 +27,7 @@ void CMixer::Exit() {
 }
 
 int CMixer::Init(const std::string& captureDevice, HWND notify) {
+  if (captureDevice == kMemoryMixerName) return Init(CMemoryMixerDevice::ModelCard(), captureDevice, notify);
   return Init(std::make_unique<CAlsaMixerDevice>(), captureDevice, notify);
 }
 
@@ -94,6 +96,23 @@ int CMixer::SetControlValueB(const MixerLine&, const MixerControl& control, int 
     return 0;
   values[size_t(item)] = value;
   return device_->SetControlDetails(control, items, values);
+}
+
+MixerCaps CMixer::Caps() const { return device_ ? device_->Caps() : MixerCaps(); }
+
+int CMixer::FindControl(DWORD lineId, DWORD controlId, MixerLine& line, MixerControl& control) const {
+  auto find = [&](const MixerLine& l, const std::vector<MixerControl>& controls) {
+    if (l.id != lineId) return false;
+    for (const MixerControl& c : controls)
+      if (c.id == controlId) return line = l, control = c, true;
+    return false;
+  };
+  for (const Destination& d : destinations_) {
+    if (find(d.line, d.controls)) return 1;
+    for (const Source& s : d.sources)
+      if (find(s.line, s.controls)) return 1;
+  }
+  return 0;
 }
 
 template <typename Visit>

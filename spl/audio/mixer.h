@@ -19,8 +19,9 @@ class CMixer {
   CMixer& operator=(const CMixer&) = delete;
   virtual ~CMixer();
 
-  // Opens the mixer of the card behind the named capture device (ALSA), learns its lines and
-  // controls; changes are posted to notify. 1, or 0 with the mixer closed and no lines.
+  // Opens the mixer of the card behind the named capture device (ALSA; "sim": the model card
+  // held in memory), learns its lines and controls; changes are posted to notify. 1, or 0
+  // with the mixer closed and no lines.
   int Init(const std::string& captureDevice, HWND notify);
   // The same on a given mixer layer (owned by the mixer from here on).
   int Init(std::unique_ptr<CMixerDevice> device, const std::string& captureDevice, HWND notify);
@@ -39,10 +40,13 @@ class CMixer {
   void SetMixerState(const CMixerState& state);
 
   const std::string& ProductName() const { return product_; }
+  // The card's identification (all zero while closed).
+  MixerCaps Caps() const;
   const std::string& Error() const { return error_; }
   int IsOpen() const { return device_ ? 1 : 0; }
 
- private:
+  // The lines and controls as learnt by Init: each destination with its own controls and its
+  // sources with theirs.
   struct Source {
     MixerLine line;
     std::vector<MixerControl> controls;
@@ -52,6 +56,11 @@ class CMixer {
     std::vector<MixerControl> controls;
     std::vector<Source> sources;
   };
+  const std::vector<Destination>& Destinations() const { return destinations_; }
+  // The line and control with these identifiers: 1 with both set, else 0.
+  int FindControl(DWORD lineId, DWORD controlId, MixerLine& line, MixerControl& control) const;
+
+ private:
   void Exit();
   // Calls visit(key, line, control) for every control of the map's four types, in the walk order.
   template <typename Visit>

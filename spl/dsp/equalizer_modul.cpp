@@ -57,6 +57,14 @@ float CEqualizerModul::GainAt(int y) const {
   return g >= 1.0f ? 1.0f : (g < 0.0f ? 0.0f : g);
 }
 
+int CEqualizerModul::ColumnOf(int hz) const {
+  return zoom_width_ > 0 ? kAreaInset + int((long long)(hz - zoom_start_) * area_width_ / zoom_width_) : kAreaInset;
+}
+
+int CEqualizerModul::RowOf(float gain) const {
+  return kGainTop + int((1.0f - gain) * float(area_height_ - kGainSpan) + 0.5f);
+}
+
 void CEqualizerModul::LButtonDown(int x, int y) {
   mode_ = Mode::kDrawing;
   last_hz_ = FrequencyAt(x);

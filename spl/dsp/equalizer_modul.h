@@ -43,6 +43,9 @@ class CEqualizerModul {
   }
   int FrequencyAt(int x) const;
   float GainAt(int y) const;
+  // The inverses, for drawing: the column of a frequency and the row of a gain (0 ... 1).
+  int ColumnOf(int hz) const;
+  int RowOf(float gain) const;
 
   // Applies a curve file (smoothing, gains, zoom); a file that cannot be read leaves the
   // default curve in force and returns 0 with error set.

@@ -5,6 +5,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -42,6 +43,34 @@ std::string ElementName(snd_mixer_elem_t* e) {
 
 bool IsTone(const std::string& name, const char* which) {
   return name.find("Tone") != std::string::npos && name.find(which) != std::string::npos;
+}
+
+constexpr const char* kDriverVersionFile = "/proc/asound/version";
+
+// CRC-16/CCITT (polynomial 0x1021, start 0xFFFF): a stable 16-bit stand-in for a product number.
+uint16_t Crc16(const std::string& text) {
+  uint16_t crc = 0xFFFF;
+  for (unsigned char c : text) {
+    crc ^= uint16_t(c << 8);
+    for (int bit = 0; bit < 8; ++bit) crc = uint16_t(crc & 0x8000 ? (crc << 1) ^ 0x1021 : crc << 1);
+  }
+  return crc;
+}
+
+// "Advanced Linux Sound Architecture Driver Version k6.1.0." -> 0x00060100.
+uint32_t KernelDriverVersion() {
+  std::FILE* f = std::fopen(kDriverVersionFile, "r");
+  if (!f) return 0;
+  char line[160] = {};
+  const bool read = std::fgets(line, sizeof line, f) != nullptr;
+  std::fclose(f);
+  const char* v = read ? std::strstr(line, "Version ") : nullptr;
+  if (!v) return 0;
+  v += std::strlen("Version ");
+  while (*v && (*v < '0' || *v > '9')) ++v;
+  unsigned major = 0, minor = 0, patch = 0;
+  if (std::sscanf(v, "%u.%u.%u", &major, &minor, &patch) < 2) return 0;
+  return (major & 0xFF) << 16 | (minor & 0xFF) << 8 | (patch & 0xFF);
 }
 
 }  // namespace
@@ -226,6 +255,24 @@ std::string CAlsaMixerDevice::ProductName() const {
     snd_ctl_close(ctl);
   }
   return name;
+}
+
+MixerCaps CAlsaMixerDevice::Caps() const {
+  MixerCaps caps;
+  caps.name = ProductName().substr(0, kMixerCapsNameSize - 1);
+  caps.destinations = uint32_t(Destinations());
+  caps.driverVersion = KernelDriverVersion();
+  snd_ctl_t* ctl = nullptr;
+  if (snd_ctl_open(&ctl, impl_->card.c_str(), 0) == 0) {
+    snd_ctl_card_info_t* info = nullptr;
+    snd_ctl_card_info_alloca(&info);
+    if (snd_ctl_card_info(ctl, info) == 0) {
+      caps.mid = uint16_t(snd_ctl_card_info_get_card(info));
+      caps.pid = Crc16(snd_ctl_card_info_get_driver(info));
+    }
+    snd_ctl_close(ctl);
+  }
+  return caps;
 }
 
 int CAlsaMixerDevice::Destinations() const { return int(impl_->destinations.size()); }

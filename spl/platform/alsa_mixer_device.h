@@ -19,6 +19,7 @@ class CAlsaMixerDevice : public CMixerDevice {
   int Open(const std::string& captureDevice, HWND notify) override;
   void Close() override;
   std::string ProductName() const override;
+  MixerCaps Caps() const override;
   int Destinations() const override;
   int GetDestination(int index, MixerLine& line) const override;
   int GetSource(int destination, int index, MixerLine& line) const override;

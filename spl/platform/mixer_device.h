@@ -3,6 +3,7 @@
 // and item. CMixer is written against this interface; the ALSA implementation is
 // alsa_mixer_device.h.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,20 @@ struct MixerLine {
   std::string name;
 };
 
+// What identifies a card to a saved mixer configuration. ALSA has no maker or product numbers,
+// so: mid is the card's index, pid a 16-bit checksum (CRC-16/CCITT) of the card's driver name,
+// driverVersion the kernel's sound driver version as 0x00MMmmpp (0 when unknown), name the
+// card's name (at most 31 bytes), support 0, destinations the number of destination lines.
+struct MixerCaps {
+  uint16_t mid = 0;
+  uint16_t pid = 0;
+  uint32_t driverVersion = 0;
+  std::string name;
+  uint32_t support = 0;
+  uint32_t destinations = 0;
+};
+constexpr size_t kMixerCapsNameSize = 32;  // bytes of the name field, its zero included
+
 struct MixerControl {
   DWORD id = 0;
   DWORD type = 0;
@@ -51,6 +66,7 @@ class CMixerDevice {
   virtual int Open(const std::string& captureDevice, HWND notify) = 0;
   virtual void Close() = 0;
   virtual std::string ProductName() const = 0;
+  virtual MixerCaps Caps() const = 0;
   virtual int Destinations() const = 0;
   virtual int GetDestination(int index, MixerLine& line) const = 0;
   virtual int GetSource(int destination, int index, MixerLine& line) const = 0;

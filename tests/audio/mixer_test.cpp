@@ -1,6 +1,7 @@
 // The mixer's walk over lines and controls and its state map, on a small card described in
 // memory (CI machines have no sound card), and on the real card when there is one.
 #include "spl/audio/mixer.h"
+#include "spl/platform/memory_mixer_device.h"
 
 #include <alsa/asoundlib.h>
 #include <gtest/gtest.h>
@@ -9,55 +10,7 @@
 
 namespace {
 
-// A card described in memory: lines with controls, values per control and channel.
-class CMemoryMixer : public CMixerDevice {
- public:
-  struct Line {
-    MixerLine info;
-    std::vector<MixerControl> controls;
-    std::vector<Line> sources;
-  };
-  std::vector<Line> lines;
-  std::map<DWORD, std::vector<long>> values;  // control id -> channel values
-  std::vector<DWORD> refuse_reads;
-  int writes = 0;
-
-  int Open(const std::string&, HWND) override { return 1; }
-  void Close() override {}
-  std::string ProductName() const override { return "memory card"; }
-  int Destinations() const override { return int(lines.size()); }
-  int GetDestination(int i, MixerLine& l) const override {
-    if (i < 0 || size_t(i) >= lines.size()) return 0;
-    l = lines[size_t(i)].info;
-    return 1;
-  }
-  int GetSource(int d, int i, MixerLine& l) const override {
-    l = lines[size_t(d)].sources.at(size_t(i)).info;
-    return 1;
-  }
-  int GetLineControls(DWORD id, std::vector<MixerControl>& c) const override {
-    for (const Line& d : lines) {
-      if (d.info.id == id) c = d.controls;
-      for (const Line& s : d.sources)
-        if (s.info.id == id) c = s.controls;
-    }
-    return 1;
-  }
-  int GetControlDetails(const MixerControl& c, int channels, std::vector<long>& v) const override {
-    for (DWORD id : refuse_reads)
-      if (id == c.id) return 0;
-    v = values.at(c.id);
-    v.resize(size_t(channels), v.empty() ? 0 : v[0]);
-    return 1;
-  }
-  int SetControlDetails(const MixerControl& c, int channels, const std::vector<long>& v) override {
-    values[c.id] = std::vector<long>(v.begin(), v.begin() + channels);
-    ++writes;
-    return 1;
-  }
-  const std::string& Error() const override { return error_; }
-  std::string error_;
-};
+using CMemoryMixer = CMemoryMixerDevice;
 
 MixerControl Control(DWORD id, DWORD type, const char* name, int items = 0) {
   MixerControl c;
@@ -71,6 +24,7 @@ MixerControl Control(DWORD id, DWORD type, const char* name, int items = 0) {
 
 std::unique_ptr<CMemoryMixer> SmallCard(const char* source_name = "Line In") {
   auto m = std::make_unique<CMemoryMixer>();
+  m->caps.name = "memory card";
   CMemoryMixer::Line rec;
   rec.info.id = 1;
   rec.info.name = "Recording Control";
@@ -128,7 +82,7 @@ TEST(Mixer, RestoringPutsBackOnlyTheKeysThatMatch) {
 
 TEST(Mixer, UnreadableControlsAndItemsOutsideTheListAreLeftOut) {
   auto card = SmallCard();
-  card->refuse_reads = {22};
+  card->refuseReads = {22};
   CMixer mixer;
   ASSERT_EQ(mixer.Init(std::move(card), "", 0), 1);
   const CMixerState state = mixer.GetMixerState();
