@@ -18,7 +18,7 @@
 
 namespace {
 constexpr const char* kCurveExtension = ".equ";
-constexpr int kMaxFilter = 512;
+constexpr int kMaxFilter = 96000;  // Hz: up to half the highest capture rate
 // The position choices, in the order of the box, with their settings values.
 constexpr struct {
   const char* text;

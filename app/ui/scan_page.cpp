@@ -39,8 +39,8 @@ enum HoldColumn { kHoldTime, kHoldKHz, kHoldLevel, kHoldBlocks, kHoldColumns };
 
 QString KHzText(double kHz) { return QString::number(kHz, 'f', 3); }
 
-QString UtcText(int seconds) {
-  return QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc()).toString("yyyy-MM-dd hh:mm:ss");
+QString UtcText(int seconds, const char* format = "yyyy-MM-dd hh:mm:ss") {
+  return QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc()).toString(format);
 }
 
 }  // namespace
@@ -166,6 +166,7 @@ QWidget* CScanPage::MakeReport() {
   head->addWidget(load);
   v->addLayout(head);
   m_report = new CScanReportView;
+  m_report->setMinimumHeight(150);
   m_report->SetScanner(&m_core.Scanner());
   m_report->SetClickHandler([this](int column, int line) { ShowCell(column, line); });
   v->addWidget(m_report, 1);
@@ -216,10 +217,16 @@ void CScanPage::ShowRunning() {
                                              : QFileInfo(QString::fromStdString(m_loaded)).fileName()));
 }
 
-int CScanPage::StartRange() {
+void CScanPage::BeginShowing() {
   StoreSettings();
   m_holds->setRowCount(0);
   m_loaded.clear();
+  // The report shows the levels a signal is judged by.
+  m_rows->setCurrentIndex(m_source->currentIndex() ? 0 : 1);
+}
+
+int CScanPage::StartRange() {
+  BeginShowing();
   const int ok = m_core.StartRangeScan();
   // A recording that could not be opened was switched off.
   m_recordOnSignal->setChecked(m_core.Settings().GetInt(kCfgScanRecordOnSignal) != 0);
@@ -229,9 +236,7 @@ int CScanPage::StartRange() {
 }
 
 int CScanPage::StartChannels() {
-  StoreSettings();
-  m_holds->setRowCount(0);
-  m_loaded.clear();
+  BeginShowing();
   const int ok = m_core.StartChannelScan(m_core.Settings().GetPath(kCfgDataFolder) + "/" + kChannelListName);
   m_recordOnSignal->setChecked(m_core.Settings().GetInt(kCfgScanRecordOnSignal) != 0);
   m_report->Redraw();
@@ -263,7 +268,7 @@ void CScanPage::ScanHold(const ScanEvent& event, int on) {
   if (on) m_holds->insertRow(row);
   ScanEntry entry;
   m_core.Scanner().GetEntry(event.column, event.line, entry);
-  const QString cells[kHoldColumns] = {UtcText(entry.time), KHzText(event.kHz), QString::number(event.value),
+  const QString cells[kHoldColumns] = {UtcText(entry.time, "hh:mm:ss"), KHzText(event.kHz), QString::number(event.value),
                                        QString::number(event.blocks)};
   for (int c = 0; c < kHoldColumns; ++c) m_holds->setItem(row, c, new QTableWidgetItem(cells[c]));
   if (on) m_holds->scrollToBottom();

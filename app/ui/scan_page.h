@@ -56,6 +56,7 @@ class CScanPage : public QWidget {
   QWidget* MakeLevels();
   QWidget* MakeReport();
   void StoreSettings();
+  void BeginShowing();  // a scan starts: its settings stored, the page cleared
   void ShowRunning();
   void SaveReport();
   void LoadReport();

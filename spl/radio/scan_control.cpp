@@ -6,7 +6,8 @@
 namespace {
 constexpr int kSMeterSquelchCentre = 129;  // receiver squelch setting that adds nothing
 constexpr int kSMeterSquelchScale = 2;
-constexpr int kBlockCountMax = 255;        // a cell holds one byte
+constexpr int kCellMax = 255;              // a cell holds one byte
+constexpr int kBlockCountMax = kCellMax;
 constexpr int kMsPerSecond = 1000;
 constexpr double kKHzPerHz = 0.001;
 constexpr double kDefaultSteps = 50.0;  // a range without a stop spans 50 steps
@@ -128,7 +129,9 @@ int CScanControl::ProcessBlock(const AudioBlock* block, int audioLevel) {
     if (column >= scanner_->GetXSize()) column = 0, line = scanner_->GetYSize();
     float measured = scanner_->Current();
     int finished;
-    next_ = scanner_->SetValue(smeter, audio, blocks, finished);
+    // The store keeps a byte a cell: a strong signal is kept at the top of the scale rather
+    // than wrapped round to a weak one.
+    next_ = scanner_->SetValue(std::min(smeter, kCellMax), std::min(audio, kCellMax), blocks, finished);
     next_column_ = scanner_->NextColumn();
     OnValue(column, line, measured, smeter, audio, blocks);
     if (finished >= 0) OnLineFinished(finished);

@@ -130,6 +130,14 @@ TEST(ScanControl, SumsOverTheDwellAndStepsTheRange) {
   scan.values.clear();
   scan.Feed(b.b, 0);
   EXPECT_EQ(scan.values[0].smeter, 20);
+  // A squelch setting of 0 adds 258: the store keeps the top of its scale, not 258 - 256.
+  st.receiverSquelch = 0;
+  scan.SetSettings(st);
+  scan.StartScan(100, 102, 1000, 100, 0);
+  scan.Feed(b.b, 0);
+  ScanEntry entry;
+  ASSERT_EQ(scanner.GetEntry(0, 0, entry), 1);
+  EXPECT_EQ(entry.smeter, 255);
   scan.StopScan();
   EXPECT_EQ(scan.Feed(b.b, 0), 0);  // stopped: nothing happens
 }
