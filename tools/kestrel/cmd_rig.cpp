@@ -209,11 +209,12 @@ int Control(CArgs& args) {
     // A type tunes only in its own modes: rather than have the frequency refused, the
     // receiver goes to the type's first mode.
     const int tuning = TuningMode(radio.CapabilityMask, radio.CurrentMode());
-    if (tuning != radio.CurrentMode())
-      Report(radio.Radio_SetMode(tuning),
-             "mode " + ModeName(tuning) + " (type " + std::to_string(type) + " has no " +
-                 ModeName(radio.CurrentMode()) + ")",
-             radio, refused);
+    if (tuning != radio.CurrentMode()) {
+      // Named before the mode changes.
+      const std::string what = "mode " + ModeName(tuning) + " (type " + std::to_string(type) + " has no " +
+                               ModeName(radio.CurrentMode()) + ")";
+      Report(radio.Radio_SetMode(tuning), what, radio, refused);
+    }
     snprintf(text, sizeof text, "frequency %.3f kHz", frq);
     Report(radio.Radio_SetFrq(frq), text, radio, refused);
   }
