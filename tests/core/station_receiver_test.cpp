@@ -19,8 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using rigctld_test::Ask;
-using rigctld_test::AskOne;
 using rigctld_test::CRigctldDaemon;
 
 class CPaneUi : public CStationUi {
@@ -96,24 +94,24 @@ TEST_F(StationReceiver, Type24DrivesRigctldAtTheGivenAddress) {
       << (ui_.messages.empty() ? "" : ui_.messages[0]);
   EXPECT_EQ(core_.Radio().PortDevice(), "localhost:" + std::to_string(port));
   // Connected, the station applied its stored tuning: 4581.513 kHz USB.
-  EXPECT_EQ(AskOne(port, "f"), "4581513");
-  EXPECT_EQ(AskOne(port, "m"), "USB");
+  EXPECT_EQ(daemon.AskOne("f"), "4581513");
+  EXPECT_EQ(daemon.Mode(), "USB");
 
   core_.SetFrequency(7055.5);
-  EXPECT_EQ(AskOne(port, "f"), "7055500");
+  EXPECT_EQ(daemon.AskOne("f"), "7055500");
   core_.SetMode(kModeLSB);
   core_.SetIfWidth(3);
-  EXPECT_EQ(Ask(port, "m", 2), (std::vector<std::string>{"LSB", "3000"}));
+  EXPECT_EQ(daemon.Ask("m", 2), (std::vector<std::string>{"LSB", "3000"}));
   core_.SetVolume(255);  // the receiver's own volume and squelch, not the station's
-  EXPECT_EQ(AskOne(port, "l AF"), "1.000000");
+  EXPECT_EQ(daemon.AskOne("l AF"), "1.000000");
   core_.SetSquelch(0);
-  EXPECT_EQ(AskOne(port, "l SQL"), "0.000000");
+  EXPECT_EQ(daemon.AskOne("l SQL"), "0.000000");
   core_.SetAttenuator(1);
-  EXPECT_EQ(AskOne(port, "l ATT"), "10");
+  EXPECT_EQ(daemon.AskOne("l ATT"), "10");
   core_.SetAgc(0);
-  EXPECT_EQ(AskOne(port, "l AGC"), "0");
+  EXPECT_EQ(daemon.AskOne("l AGC"), "0");
   core_.SetNoiseBlanker(1);
-  EXPECT_EQ(AskOne(port, "u NB"), "1");
+  EXPECT_EQ(daemon.AskOne("u NB"), "1");
   EXPECT_TRUE(ui_.messages.empty()) << ui_.messages[0];
 }
 

@@ -108,12 +108,12 @@ TEST_F(ReceiverPageTypes, Type24ControlsReachRigctld) {
     box->setChecked(false);
     box->click();  // on, as a user would switch it
   }
-  EXPECT_EQ(rigctld_test::AskOne(port, "l ATT"), "10");
-  EXPECT_EQ(rigctld_test::AskOne(port, "l AGC"), "6");
-  EXPECT_EQ(rigctld_test::AskOne(port, "u NB"), "1");
+  EXPECT_EQ(daemon.AskOne("l ATT"), "10");
+  EXPECT_EQ(daemon.AskOne("l AGC"), "6");
+  EXPECT_EQ(daemon.AskOne("u NB"), "1");
   QComboBox* mode = Control<QComboBox>("mode");
   mode->setCurrentIndex(mode->findData(kModeFM));
-  EXPECT_EQ(rigctld_test::AskOne(port, "m"), "FM");
+  EXPECT_EQ(daemon.Mode(), "FM");
   EXPECT_TRUE(ui_.messages.empty()) << ui_.messages[0];
 }
 
