@@ -113,3 +113,6 @@ constexpr int kCfgReceiveColour = 396;     // int, 0x00BBGGRR of received text
 constexpr int kCfgEqualizerName = 400;     // string of 16 bytes (curve name without ".EQU")
 constexpr int kCfgEqualizerNameSize = 16;
 constexpr int kCfgRttyExactBaud = 416;     // double, the RTTY baud rate when not whole (0 = none)
+// Automatic saving of pictures is on while these hold 0, as in files written before them.
+constexpr int kCfgFaxNoAutosave = 424;     // int, 1: running FAX lines begin no saved picture
+constexpr int kCfgSstvNoAutosave = 428;    // int, 1: an SSTV picture is not saved at its end

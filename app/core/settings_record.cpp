@@ -62,7 +62,8 @@ const IntDefault kIntDefaults[] = {
     {kCfgScanStep, 1000}, {kCfgScanRecordOnSignal, 0}, {kCfgScanRecordTime, 0},
     {kCfgScanDwellMs, 100}, {kCfgWaveOn, 1}, {kCfgLineOn, 1}, {kCfgDecoderFilter, 0},
     {kCfgEqualizerOn, 0}, {kCfgWaveOutVolume, 135}, {kCfgLineInVolume, 45},
-    {kCfgLineOutVolume, 135}, {kCfgReceiveColour, 0},
+    {kCfgLineOutVolume, 135}, {kCfgReceiveColour, 0}, {kCfgFaxNoAutosave, 0},
+    {kCfgSstvNoAutosave, 0},
 };
 const DoubleDefault kDoubleDefaults[] = {
     {kCfgRttyStopBits, 1.5}, {kCfgFrequency, 4581.513},
@@ -112,6 +113,8 @@ const SettingsField kFields[] = {
     {"text.colour", kCfgReceiveColour, kFieldInt, kIntBytes},
     {"equalizer.name", kCfgEqualizerName, kFieldString, kCfgEqualizerNameSize},
     {"rtty.baud_exact", kCfgRttyExactBaud, kFieldDouble, kDoubleBytes},
+    {"fax.no_autosave", kCfgFaxNoAutosave, kFieldInt, kIntBytes},
+    {"sstv.no_autosave", kCfgSstvNoAutosave, kFieldInt, kIntBytes},
     {"fax.center", kCfgFaxCenter, kFieldInt, kIntBytes},
     {"fax.shift", kCfgFaxShift, kFieldInt, kIntBytes},
     {"fax.width", kCfgFaxWidth, kFieldInt, kIntBytes},

@@ -176,6 +176,7 @@ void CStationCore::ApplyFaxSettings() {
   if (korr > 0.0 && korr < 1.0) fax_.SetKorr(korr);
   fax_.SetFaxParam(settings_.GetInt(kCfgFaxSyncWidth), settings_.GetInt(kCfgFaxSyncPolarity));
   fax_.SetDirection(settings_.GetInt(kCfgFaxVMirror));
+  fax_capture_.SetAutosave(!settings_.GetInt(kCfgFaxNoAutosave));
   if (settings_.GetInt(kCfgFaxAm))
     fax_.DefineBurst(settings_.GetInt(kCfgFaxBurst1), settings_.GetInt(kCfgFaxBurst2), kFaxBurstPercent);
 }
@@ -526,7 +527,7 @@ void CStationCore::OnSynopReport(SYN_DATA& report) {
 void CStationCore::OnFaxLine(HBITMAP line, int burst) {
   const uint8_t* p = fax_.AdrH(line);
   fax_capture_.Line(p, fax_.Width(line));
-  ui_->PictureLine(kProductFax, fax_capture_.Rows());
+  ui_->FaxLine(p, fax_.Width(line), burst);
 }
 
 void CStationCore::OnFaxState(int code) {
@@ -545,19 +546,43 @@ void CStationCore::OnFaxState(int code) {
   }
 }
 
-void CStationCore::OnSstvLine(int line) { ui_->PictureLine(kProductSstv, line); }
+void CStationCore::OnSstvLine(int line) { ui_->SstvLine(line); }
 
 void CStationCore::OnSstvState(unsigned long state) {
   const bool was = sstv_state_ & kSstvReceiving, is = state & kSstvReceiving;
   sstv_state_ = state;
   if (is && !was) ShowState(kStateReceiveSstv);
   if (!is && was) {
-    std::string path, why;
-    if (SaveSstvPicture(settings_.GetPath(kCfgSstvFolder), sstv_.GetPicture(), Now(), path, why))
-      ui_->ProductSaved(kProductSstv, path);
-    else
-      Message("SSTV picture not saved: " + why);
+    if (!settings_.GetInt(kCfgSstvNoAutosave)) SaveSstvNow();
     ShowState(kStateWaitSstv);
+  }
+}
+
+int CStationCore::SaveSstvNow() {
+  std::string path, why;
+  if (!SaveSstvPicture(settings_.GetPath(kCfgSstvFolder), sstv_.GetPicture(), Now(), path, why))
+    return Message("SSTV picture not saved: " + why), 0;
+  ui_->ProductSaved(kProductSstv, path);
+  return 1;
+}
+
+HBITMAP CStationCore::SstvPicture() { return sstv_.GetPicture(); }
+
+void CStationCore::FaxSetSyncPos(int delta) {
+  if (active_[kGroupFax]) fax_.SetSyncPos(delta);
+}
+
+void CStationCore::SetFaxMirror(int on) {
+  settings_.SetInt(kCfgFaxVMirror, on ? 1 : 0);
+  fax_.SetDirection(on ? 1 : 0);
+}
+
+void CStationCore::SetPictureAutosave(StationProduct kind, int on) {
+  if (kind == kProductFax) {
+    settings_.SetInt(kCfgFaxNoAutosave, on ? 0 : 1);
+    fax_capture_.SetAutosave(on);
+  } else if (kind == kProductSstv) {
+    settings_.SetInt(kCfgSstvNoAutosave, on ? 0 : 1);
   }
 }
 

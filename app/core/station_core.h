@@ -200,6 +200,16 @@ class CStationCore : private CStationEvents, private CTimerTarget {
   // The message capture of the text view (saving, the timer's start and end).
   CTextCapture& TextCapture() { return text_capture_; }
   CFaxPictureCapture& FaxCapture() { return fax_capture_; }
+  // The picture views: the SSTV picture being received (or the last one; null before the
+  // decoder was set up), saved at once into the sstv folder (1, or 0 with the ui told why);
+  // a new sync position for the FAX decoder (the column that becomes the left edge); the
+  // automatic saving of FAX or SSTV pictures switched and kept in the settings.
+  HBITMAP SstvPicture();
+  int SaveSstvNow();
+  void FaxSetSyncPos(int delta);
+  void SetPictureAutosave(StationProduct kind, int on);
+  // FAX lines painted from the bottom up (and from the right), kept in the settings.
+  void SetFaxMirror(int on);
 
   // The card whose mixer the audio page's sound card roles work on: the capture device, or
   // the model card held in memory ("sim") when capture is no sound card.

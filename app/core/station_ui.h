@@ -51,8 +51,10 @@ class CStationUi {
   // How clearly the text decoder receives (0 noise ... 100) and where it is tuned (tones,
   // carrier or speed), after each drawn block.
   virtual void DecoderQuality(int quality, const std::string& tuning) {}
-  // A new FAX line (gray bytes, 0 white ... 255 black) or SSTV line was drawn.
-  virtual void PictureLine(StationProduct kind, int y) {}
+  // A new FAX line (width gray bytes, 0 white ... 255 black; sync the decoder's sync value
+  // of the line), or line y of the SSTV picture (CStationCore::SstvPicture) was drawn.
+  virtual void FaxLine(const uint8_t* gray, int width, int sync) {}
+  virtual void SstvLine(int y) {}
   virtual void ProductSaved(StationProduct kind, const std::string& path) {}
   // The recorder's size in bytes and level in percent of full scale.
   virtual void RecorderLevel(long long bytes, double percent) {}

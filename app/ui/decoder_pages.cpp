@@ -22,6 +22,7 @@
 #include "app/core/settings_fields.h"
 #include "app/core/station_codes.h"
 #include "app/core/station_core.h"
+#include "spl/decoders/sstv_decoder.h"
 
 namespace {
 
@@ -48,6 +49,12 @@ constexpr int kBaudMax = 1200;
 constexpr double kStopBitChoices[] = {1.0, 1.5, 2.0};
 constexpr int kToneMinHz = 100, kToneMaxHz = 5000;
 constexpr int kCwBandwidthMinHz = 10, kCwBandwidthMaxHz = 1000;
+// Weather FAX: the two modules (index of cooperation) and the usual drum speeds.
+constexpr int kFaxIocChoices[] = {576, 288};
+constexpr int kFaxLpmChoices[] = {60, 90, 100, 120, 240};
+constexpr int kFaxShiftMaxHz = 2000, kFaxWidthMaxHz = 4000;
+constexpr int kFaxSyncWidthMax = 100;  // percent of a line
+constexpr int kFaxBurstMaxHz = 5000, kFaxBurstMaxPixels = 2000;
 
 QSpinBox* HzSpin(const char* name, int min, int max) {
   auto* spin = new QSpinBox;
@@ -93,6 +100,8 @@ CDecoderPages::CDecoderPages(CStationCore& core, QWidget* parent) : QWidget(pare
   tabs_->addTab(BuildTeleprinter(), "RTTY / SITOR / NAVTEX");
   tabs_->addTab(BuildCw(), "CW");
   tabs_->addTab(BuildPsk31(), "PSK31");
+  tabs_->addTab(BuildFax(), "FAX");
+  tabs_->addTab(BuildSstv(), "SSTV");
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(tabs_);
@@ -199,13 +208,151 @@ QWidget* CDecoderPages::BuildPsk31() {
   return page;
 }
 
+QWidget* CDecoderPages::BuildFax() {
+  auto* page = new QWidget;
+  fax_ioc_ = new QComboBox;
+  fax_ioc_->setObjectName("faxIoc");
+  for (int ioc : kFaxIocChoices) fax_ioc_->addItem(QString::number(ioc), ioc);
+  fax_lpm_ = new QComboBox;
+  fax_lpm_->setObjectName("faxLpm");
+  for (int lpm : kFaxLpmChoices) fax_lpm_->addItem(QString::number(lpm), lpm);
+  fax_demod_ = new QComboBox;
+  fax_demod_->setObjectName("faxDemod");
+  fax_demod_->addItem("FM (HF weather fax)", 0);
+  fax_demod_->addItem("AM (satellite)", 1);
+  fax_center_ = HzSpin("faxCenter", kToneMinHz, kToneMaxHz);
+  fax_shift_ = HzSpin("faxShift", 0, kFaxShiftMaxHz);
+  fax_width_ = HzSpin("faxWidth", 0, kFaxWidthMaxHz);
+  fax_am_filter_ = new QCheckBox("AM with band filter");
+  fax_am_filter_->setObjectName("faxAmFilter");
+  fax_sync_width_ = new QSpinBox;
+  fax_sync_width_->setObjectName("faxSyncWidth");
+  fax_sync_width_->setRange(0, kFaxSyncWidthMax);
+  fax_sync_width_->setSuffix(" %");
+  fax_sync_inverted_ = new QCheckBox("Inverted phasing pulse");
+  fax_sync_inverted_->setObjectName("faxSyncInverted");
+  fax_burst1_ = HzSpin("faxBurst1", 0, kFaxBurstMaxHz);
+  fax_burst2_ = new QSpinBox;
+  fax_burst2_->setObjectName("faxBurst2");
+  fax_burst2_->setRange(0, kFaxBurstMaxPixels);
+  fax_burst2_->setSuffix(" px");
+
+  auto* picture = new QGroupBox("Picture");
+  auto* picture_form = new QFormLayout(picture);
+  picture_form->addRow("IOC", fax_ioc_);
+  picture_form->addRow("Lines/minute", fax_lpm_);
+  picture_form->addRow("Modulation", fax_demod_);
+  auto* tones = new QGroupBox("Tones");
+  auto* tone_form = new QFormLayout(tones);
+  tone_form->addRow("Centre", fax_center_);
+  tone_form->addRow("Shift", fax_shift_);
+  tone_form->addRow("Filter", fax_width_);
+  tone_form->addRow(fax_am_filter_);
+  auto* sync = new QGroupBox("Phasing and burst");
+  auto* sync_form = new QFormLayout(sync);
+  sync_form->addRow("Pulse width", fax_sync_width_);
+  sync_form->addRow(fax_sync_inverted_);
+  sync_form->addRow("Burst tone", fax_burst1_);
+  sync_form->addRow("Burst length", fax_burst2_);
+
+  QPushButton* apply = ApplyButton("applyFax");
+  connect(apply, &QPushButton::clicked, this, [this] { ApplyFax(); });
+  auto* columns = new QHBoxLayout;
+  columns->addWidget(picture);
+  columns->addWidget(tones);
+  columns->addWidget(sync);
+  auto* layout = new QVBoxLayout(page);
+  layout->addLayout(columns);
+  layout->addLayout(RightAligned(apply));
+  layout->addStretch();
+  return page;
+}
+
+QWidget* CDecoderPages::BuildSstv() {
+  auto* page = new QWidget;
+  sstv_mode_ = new QComboBox;
+  sstv_mode_->setObjectName("sstvMode");
+  for (int i = 0; i < kSstvModeCount; ++i) {
+    const SstvMode* m = SstvModeAt(i);
+    sstv_mode_->addItem(m->name, m->mode);
+  }
+  sstv_mode_->setToolTip("The mode a picture starts in when its VIS code is not heard");
+  sstv_low_ = HzSpin("sstvLow", 0, kToneMaxHz);
+  sstv_high_ = HzSpin("sstvHigh", 0, kToneMaxHz);
+  auto* form_box = new QGroupBox("Receive");
+  auto* form = new QFormLayout(form_box);
+  form->addRow("Mode", sstv_mode_);
+  form->addRow("Filter from", sstv_low_);
+  form->addRow("Filter to", sstv_high_);
+  QPushButton* apply = ApplyButton("applySstv");
+  connect(apply, &QPushButton::clicked, this, [this] { ApplySstv(); });
+  auto* layout = new QVBoxLayout(page);
+  layout->addWidget(form_box);
+  layout->addLayout(RightAligned(apply));
+  layout->addStretch();
+  return page;
+}
+
+void CDecoderPages::ShowPictures() {
+  const CSettingsRecord& s = core_.Settings();
+  auto pick = [](QComboBox* box, int value) {
+    int index = box->findData(value);
+    if (index < 0) {  // a value from a frequency record or an older file: shown as it is
+      box->addItem(QString::number(value), value);
+      index = box->count() - 1;
+    }
+    box->setCurrentIndex(index);
+  };
+  pick(fax_ioc_, s.GetInt(kCfgFaxIoc));
+  pick(fax_lpm_, s.GetInt(kCfgFaxLpm));
+  fax_demod_->setCurrentIndex(s.GetInt(kCfgFaxAm) ? 1 : 0);
+  fax_center_->setValue(s.GetInt(kCfgFaxCenter));
+  fax_shift_->setValue(s.GetInt(kCfgFaxShift));
+  fax_width_->setValue(s.GetInt(kCfgFaxWidth));
+  fax_am_filter_->setChecked(s.GetInt(kCfgFaxAmFilter) != 0);
+  fax_sync_width_->setValue(s.GetInt(kCfgFaxSyncWidth));
+  fax_sync_inverted_->setChecked(s.GetInt(kCfgFaxSyncPolarity) != 0);
+  fax_burst1_->setValue(s.GetInt(kCfgFaxBurst1));
+  fax_burst2_->setValue(s.GetInt(kCfgFaxBurst2));
+  pick(sstv_mode_, s.GetInt(kCfgSstvMode));
+  sstv_low_->setValue(s.GetInt(kCfgSstvFilterLow));
+  sstv_high_->setValue(s.GetInt(kCfgSstvFilterHigh));
+}
+
+void CDecoderPages::ApplyFax() {
+  CSettingsRecord& s = core_.Settings();
+  s.SetInt(kCfgFaxIoc, fax_ioc_->currentData().toInt());
+  s.SetInt(kCfgFaxLpm, fax_lpm_->currentData().toInt());
+  s.SetInt(kCfgFaxAm, fax_demod_->currentData().toInt());
+  s.SetInt(kCfgFaxCenter, fax_center_->value());
+  s.SetInt(kCfgFaxShift, fax_shift_->value());
+  s.SetInt(kCfgFaxWidth, fax_width_->value());
+  s.SetInt(kCfgFaxAmFilter, fax_am_filter_->isChecked() ? 1 : 0);
+  s.SetInt(kCfgFaxSyncWidth, fax_sync_width_->value());
+  s.SetInt(kCfgFaxSyncPolarity, fax_sync_inverted_->isChecked() ? 1 : 0);
+  s.SetInt(kCfgFaxBurst1, fax_burst1_->value());
+  s.SetInt(kCfgFaxBurst2, fax_burst2_->value());
+  core_.SelectDecoder(kDecoderFax);
+}
+
+void CDecoderPages::ApplySstv() {
+  CSettingsRecord& s = core_.Settings();
+  s.SetInt(kCfgSstvMode, sstv_mode_->currentData().toInt());
+  s.SetInt(kCfgSstvFilterLow, sstv_low_->value());
+  s.SetInt(kCfgSstvFilterHigh, sstv_high_->value());
+  core_.SelectDecoder(kDecoderSstv);
+}
+
 void CDecoderPages::Refresh() {
   ShowTeleprinter();
+  ShowPictures();
   const CSettingsRecord& s = core_.Settings();
   cw_center_->setValue(s.GetInt(kCfgCwCenter));
   cw_bandwidth_->setValue(s.GetInt(kCfgCwBandwidth));
   // A decoder of another tab leaves each tab's last choice as it was.
   const int code = core_.Decoder();
+  if (code == kDecoderFax || code == kDecoderSstv)
+    tabs_->setCurrentIndex(tabs_->count() - (code == kDecoderFax ? 2 : 1));
   for (QButtonGroup* group : {teleprinter_, psk31_})
     if (QAbstractButton* button = group->button(code)) button->setChecked(true);
 }

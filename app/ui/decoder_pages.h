@@ -1,5 +1,6 @@
 // CDecoderPages: the decoders' parameter pages of the main window, one tab per family: the
-// teleprinter decoders (RTTY, RTTY sync, SITOR-B, SYNOP, NAVTEX), CW and PSK31. The values
+// teleprinter decoders (RTTY, RTTY sync, SITOR-B, SYNOP, NAVTEX), CW, PSK31, weather FAX and
+// SSTV. The values
 // live in the core's settings; a page shows them, writes them back when the user applies or
 // chooses a decoder, and selects that decoder through the core. A failing selection is
 // reported by the core; the page keeps what the user entered.
@@ -25,6 +26,11 @@ class CDecoderPages : public QWidget {
   QWidget* BuildTeleprinter();
   QWidget* BuildCw();
   QWidget* BuildPsk31();
+  QWidget* BuildFax();
+  QWidget* BuildSstv();
+  void ShowPictures();
+  void ApplyFax();
+  void ApplySstv();
   void ShowTeleprinter();
   void ShowShift();
   // The teleprinter tab's values into the settings (then the decoder selected).
@@ -45,4 +51,18 @@ class CDecoderPages : public QWidget {
   QSpinBox* cw_center_ = nullptr;
   QSpinBox* cw_bandwidth_ = nullptr;
   QButtonGroup* psk31_ = nullptr;
+  QComboBox* fax_ioc_ = nullptr;
+  QComboBox* fax_lpm_ = nullptr;
+  QSpinBox* fax_center_ = nullptr;
+  QSpinBox* fax_shift_ = nullptr;
+  QSpinBox* fax_width_ = nullptr;
+  QComboBox* fax_demod_ = nullptr;
+  QCheckBox* fax_am_filter_ = nullptr;
+  QSpinBox* fax_sync_width_ = nullptr;
+  QCheckBox* fax_sync_inverted_ = nullptr;
+  QSpinBox* fax_burst1_ = nullptr;
+  QSpinBox* fax_burst2_ = nullptr;
+  QComboBox* sstv_mode_ = nullptr;
+  QSpinBox* sstv_low_ = nullptr;
+  QSpinBox* sstv_high_ = nullptr;
 };

@@ -27,7 +27,10 @@
 #include "app/ui/sat_list_page.h"
 #include "app/ui/scan_page.h"
 #include "app/ui/timer_page.h"
+#include "app/views/qt/fax_receive_view.h"
+#include "app/views/qt/sstv_receive_view.h"
 #include "app/views/qt/text_receive_view.h"
+#include "spl/widgets/dib_edit_view.h"
 #include "spl/widgets/rich_edit.h"
 
 namespace {
@@ -37,6 +40,8 @@ constexpr int kPlacementNumbers = 10;
 constexpr int kMaximisedFlag = 2;
 constexpr int kShowNormal = 1, kShowMaximised = 3;
 constexpr int kMessagesKept = 50;
+// The picture window's title and the profile section of its recent files ("Lumagraph_State").
+constexpr const char* kPictureWindowTitle = "Lumagraph";
 constexpr const char* kRightPageKey = "RightPage";  // the tab above the audio page last shown
 constexpr const char* kResetQuestion = "Delete and Reset all parameters ?\n\nThen press OK";
 
@@ -93,6 +98,13 @@ void CMainWindow::CreatePages() {
   m_tabs->addTab(m_channels, "Channels");
   m_tabs->addTab(m_sats, "Satellites");
   m_tabs->addTab(m_scan, "Scanner");
+  // The picture views come last: the profile keeps the open tab by its place.
+  m_fax = new CFaxReceiveView(m_core, m_tabs);
+  m_sstv = new CSstvReceiveView(m_core, m_tabs);
+  m_tabs->addTab(m_fax, "FAX");
+  m_tabs->addTab(m_sstv, "SSTV");
+  m_fax->SetOpener([this](const QString& path) { OpenPicture(path); });
+  m_sstv->SetOpener([this](const QString& path) { OpenPicture(path); });
   auto refresh = [this] {
     if (m_receiver) m_receiver->Refresh();
     if (m_decoders) m_decoders->Refresh();
@@ -198,6 +210,7 @@ void CMainWindow::ShowMessage(const std::string& text) {
 
 void CMainWindow::StatusPane(int pane, const std::string& text) {
   if (QLabel* l = Pane(pane)) l->setText(QString::fromStdString(text));
+  if (pane == kPaneDecoder) ShowReceiveView();  // the decoder changed
 }
 
 void CMainWindow::ReceivedChar(int ch) {
@@ -245,10 +258,55 @@ void CMainWindow::DecoderQuality(int quality, const std::string& tuning) {
   if (m_text) m_text->SetQuality(quality, QString::fromStdString(tuning));
 }
 
+void CMainWindow::FaxLine(const uint8_t* gray, int width, int sync) {
+  if (m_fax) m_fax->FaxLine(gray, width, sync);
+}
+
+void CMainWindow::SstvLine(int y) {
+  if (m_sstv) m_sstv->SstvLine(y);
+}
+
 void CMainWindow::ProductSaved(StationProduct kind, const std::string& path) {
   statusBar()->showMessage(QString("saved %1").arg(QString::fromStdString(path)), 10000);
   if (kind == kProductText && m_text) m_text->MessageSaved(path);
+  if (kind == kProductFax && m_fax) m_fax->PictureSaved();
+  if (kind == kProductSstv && m_sstv) m_sstv->PictureSaved();
 }
+
+void CMainWindow::ShowReceiveView() {
+  if (!m_tabs) return;
+  QWidget* current = m_tabs->currentWidget();
+  if (current != m_text && current != m_fax && current != m_sstv) return;
+  const int decoder = m_core.Decoder();
+  m_tabs->setCurrentWidget(decoder == kDecoderFax    ? static_cast<QWidget*>(m_fax)
+                           : decoder == kDecoderSstv ? static_cast<QWidget*>(m_sstv)
+                           : decoder == kDecoderAudio ? current
+                                                      : static_cast<QWidget*>(m_text));
+}
+
+CDibEditView* CMainWindow::OpenPicture(const QString& path) {
+  if (!m_pictures) {
+    m_pictures = new CDibEditView(this);
+    m_pictures->setWindowFlag(Qt::Window);
+    m_pictures->setAttribute(Qt::WA_DeleteOnClose);
+    CProfileFile& profile = m_core.Profile();
+    m_pictures->Init(
+        kPictureWindowTitle,
+        [&profile](const std::string& section, const std::string& key) {
+          return profile.GetString(section, key, "");
+        },
+        [&profile](const std::string& section, const std::string& key, const std::string& value) {
+          profile.SetString(section, key, value);
+        });
+  }
+  m_pictures->OpenFile(path);
+  m_pictures->show();
+  m_pictures->raise();
+  m_pictures->activateWindow();
+  return m_pictures;
+}
+
+CDibEditView* CMainWindow::PictureWindow() const { return m_pictures; }
 
 void CMainWindow::RecorderLevel(long long bytes, double percent) {
   if (m_audio) m_audio->RecorderLevel(bytes, percent);
@@ -306,6 +364,7 @@ void CMainWindow::RestorePlacement() {
     m_sats->Init();
     const int page = m_core.Profile().GetInt("Settings", kRightPageKey, 0);
     m_tabs->setCurrentIndex(page >= 0 && page < m_tabs->count() ? page : 0);
+    ShowReceiveView();  // a receive view on top shows the decoder's own
     connect(m_tabs, &QTabWidget::currentChanged, this,
             [this](int index) { m_core.Profile().SetInt("Settings", kRightPageKey, index); });
   }

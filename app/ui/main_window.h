@@ -19,6 +19,8 @@
 class CReceiverPage;
 class CDecoderPages;
 class CTextReceiveView;
+class CFaxReceiveView;
+class CSstvReceiveView;
 class CAudioPage;
 class CFreqListView;
 class CTimerPage;
@@ -26,6 +28,7 @@ class CListPage;
 class CSatListPage;
 class CScanPage;
 class CPCR1000Modul;
+class CDibEditView;
 class QTabWidget;
 
 // The program title; the main window's title is the receiver's name beside it.
@@ -51,6 +54,9 @@ class CMainWindow : public QMainWindow, public CStationUi {
   // receiver).
   void OpenReceiverPanel();
   CPCR1000Modul* ReceiverPanel() const;
+  // Shows a picture file in the picture window (made on the first call) and returns it.
+  CDibEditView* OpenPicture(const QString& path);
+  CDibEditView* PictureWindow() const;
 
   // CStationUi.
   void ShowMessage(const std::string& text) override;
@@ -64,6 +70,8 @@ class CMainWindow : public QMainWindow, public CStationUi {
   void Squelch(int open) override;
   void AudioSquelch(int open) override;
   void DecoderQuality(int quality, const std::string& tuning) override;
+  void FaxLine(const uint8_t* gray, int width, int sync) override;
+  void SstvLine(int y) override;
   void ProductSaved(StationProduct kind, const std::string& path) override;
   void RecorderLevel(long long bytes, double percent) override;
   void PlayerPosition(int decoding, long long position, long long length) override;
@@ -75,6 +83,8 @@ class CMainWindow : public QMainWindow, public CStationUi {
   CReceiverPage* ReceiverPage() const { return m_receiver; }
   CDecoderPages* DecoderPages() const { return m_decoders; }
   CTextReceiveView* TextView() const { return m_text; }
+  CFaxReceiveView* FaxView() const { return m_fax; }
+  CSstvReceiveView* SstvView() const { return m_sstv; }
   CAudioPage* AudioPage() const { return m_audio; }
   CFreqListView* FreqList() const { return m_frqList; }
   CTimerPage* TimerPage() const { return m_timer; }
@@ -82,7 +92,7 @@ class CMainWindow : public QMainWindow, public CStationUi {
   CSatListPage* SatListPage() const { return m_sats; }
   CScanPage* ScanPage() const { return m_scan; }
   // The tabs above the audio page: received text (first), frequency list, timer list,
-  // channel scan list, satellite basis list, scanner.
+  // channel scan list, satellite basis list, scanner, FAX and SSTV pictures.
   QTabWidget* RightTabs() const { return m_tabs; }
   QString PaneText(int pane) const;
   // Messages shown so far (the last few), for the tests and the log of the session.
@@ -99,12 +109,16 @@ class CMainWindow : public QMainWindow, public CStationUi {
 
  private:
   void CreateMenus();
+  // Shows the receive view of the decoder's group when a receive view is on top.
+  void ShowReceiveView();
   QLabel* Pane(int pane) const;
 
   CStationCore& m_core;
   CReceiverPage* m_receiver = nullptr;
   CDecoderPages* m_decoders = nullptr;
   CTextReceiveView* m_text = nullptr;
+  CFaxReceiveView* m_fax = nullptr;
+  CSstvReceiveView* m_sstv = nullptr;
   CAudioPage* m_audio = nullptr;
   CFreqListView* m_frqList = nullptr;
   CTimerPage* m_timer = nullptr;
@@ -112,6 +126,7 @@ class CMainWindow : public QMainWindow, public CStationUi {
   CSatListPage* m_sats = nullptr;
   CScanPage* m_scan = nullptr;
   QPointer<CPCR1000Modul> m_panel;
+  QPointer<CDibEditView> m_pictures;
   QTabWidget* m_tabs = nullptr;
   bool m_listsOpen = false;  // the lists are opened once, when the placement is restored
   QLabel* m_panes[4] = {};  // frequency, mode, decoder, state

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -122,7 +123,7 @@ void CFaxPictureCapture::State(int code) {
       break;
     case kFaxWaitStop:
       End(0);
-      Begin();
+      if (autosave_) Begin();
       break;
     default:
       break;
@@ -154,7 +155,63 @@ int CFaxPictureCapture::End(int dropRows) {
   int saved = 0;
   last_error_.clear();
   const int ok = SaveFaxPicture(wanted, rows_.data(), width_, h, last_saved_, saved, last_error_);
+  std::string why;
+  if (ok && !SaveFaxPreview(last_saved_, rows_.data(), width_, saved, why) &&
+      last_error_.empty())
+    last_error_ = why;
   rows_.clear();
+  return ok;
+}
+
+int SaveFaxNow(const std::string& folder, const uint8_t* rows, int width, int height, time_t now,
+               std::string& path, std::string& error) {
+  int saved = 0;
+  if (!SaveFaxPicture(ProductFileName(folder, "FAX_", now, ".BMP"), rows, width, height, path,
+                      saved, error))
+    return 0;
+  if (!SaveFaxPreview(path, rows, width, saved, error)) return 1;  // the picture is safe
+  error.clear();
+  return 1;
+}
+
+std::string FaxPreviewName(const std::string& path) {
+  static const char kPictureExt[] = "BMP";
+  const size_t n = sizeof kPictureExt - 1;
+  if (path.size() < n) return "";
+  for (size_t i = 0; i < n; ++i)
+    if (std::toupper(static_cast<unsigned char>(path[path.size() - n + i])) != kPictureExt[i])
+      return "";
+  std::string preview = path;
+  preview.back() = std::islower(static_cast<unsigned char>(path.back())) ? 'm' : 'M';
+  return preview;
+}
+
+int SaveFaxPreview(const std::string& picturePath, const uint8_t* rows, int width, int height,
+                   std::string& error) {
+  const std::string target = FaxPreviewName(picturePath);
+  if (target.empty()) return error = picturePath + ": no BMP name for a preview", 0;
+  if (!rows || width < 1 || height < 1) return error = target + ": no picture", 0;
+  CDibSection dib;
+  HBITMAP full = GrayPicture(dib, rows, width, height);
+  if (!full) return error = target + ": cannot make the picture", 0;
+  HBITMAP small = dib.Shrink(full, kFaxPreviewFileWidth, kFaxPreviewFileHeight, 1);
+  DeleteObject(full);
+  if (!small) return error = target + ": cannot make the preview", 0;
+  std::string why;
+  const std::string temp = MakeTempFileBeside(target, &why);
+  int ok = 0;
+  if (temp.empty()) {
+    error = why;
+  } else if (!dib.SaveFile(temp.c_str(), small)) {
+    error = target + ": " + strerror(errno ? errno : EIO);
+    remove(temp.c_str());
+  } else if (rename(temp.c_str(), target.c_str()) != 0) {
+    error = target + ": " + strerror(errno);
+    remove(temp.c_str());
+  } else {
+    ok = 1;
+  }
+  DeleteObject(small);
   return ok;
 }
 

@@ -17,8 +17,12 @@
 constexpr int kFaxMinPictureRows = 60;
 // Lines of a tone drawn before its state change fired; they are not part of the picture.
 constexpr int kFaxToneRows = 4;
-// The tallest picture gathered; a longer transmission continues in a new picture.
-constexpr int kFaxMaxPictureRows = 2560;
+// The tallest picture gathered (over two hours of chart at 120 lines a minute); a longer
+// transmission continues in a new picture.
+constexpr int kFaxMaxPictureRows = 16384;
+// The small picture saved beside every FAX picture (its name ends in BMM), fitted into this.
+constexpr int kFaxPreviewFileWidth = 160;
+constexpr int kFaxPreviewFileHeight = 256;
 constexpr int kSstvJpegQuality = 75;
 
 class CFaxPictureCapture {
@@ -27,6 +31,8 @@ class CFaxPictureCapture {
   int Init(const std::string& folder);
   void SetFolder(const std::string& folder) { folder_ = folder; }
   void SetClock(std::function<time_t()> now) { clock_ = std::move(now); }
+  // Off, lines running no longer begin a picture (one that runs is still ended and saved).
+  void SetAutosave(int on) { autosave_ = on != 0; }
   // A reception state of the FAX decoder: lines running (7) begin a picture (ending one
   // that runs), start and stop tones (2, 3, 4) end it.
   void State(int code);
@@ -44,7 +50,7 @@ class CFaxPictureCapture {
   void Begin();
   std::string folder_;
   std::function<time_t()> clock_;
-  bool running_ = false;
+  bool running_ = false, autosave_ = true;
   int width_ = 0;
   time_t start_ = 0;
   std::vector<uint8_t> rows_;
@@ -58,6 +64,21 @@ class CFaxPictureCapture {
 // set ("PATH: the system's reason") and nothing left in the folder.
 int SaveFaxPicture(const std::string& wanted, const uint8_t* rows, int width, int height,
                    std::string& path, int& savedRows, std::string& error);
+
+// What "Save this now" of the FAX view saves: rows as SaveFaxPicture takes them, named by now
+// in folder, with the preview beside. 1 with path set (error says why a preview is missing),
+// or 0 with error set.
+int SaveFaxNow(const std::string& folder, const uint8_t* rows, int width, int height, time_t now,
+               std::string& path, std::string& error);
+
+// The preview file of a saved picture: the name with the last letter changed to M when it
+// ends in BMP (any case), else "".
+std::string FaxPreviewName(const std::string& path);
+// Writes the preview of rows (as SaveFaxPicture takes them) fitted into 160 x 256, keeping
+// its aspect, as an 8-bit BMP at FaxPreviewName(picturePath), replacing an older one. 1, or
+// 0 with error set (nothing is left half written).
+int SaveFaxPreview(const std::string& picturePath, const uint8_t* rows, int width, int height,
+                   std::string& error);
 
 // Saves an SSTV picture (any depth the JPEG writer takes) as a JPEG in folder, named by now.
 // 1 with path set, or 0 with error set and nothing left in the folder.

@@ -127,6 +127,9 @@ class CDibSection {
   // gray values); operators: bit 1 Sobel, 2 Prewitt, 4 isotropic, the highest set bit wins;
   // with none of them the result stays black.
   HBITMAP BorderDetect(HBITMAP src, int operators);
+  // Strokes of an 8-bit picture (values of at least 128) thinned to one pixel: 255 on the
+  // remaining stroke pixels, 0 elsewhere, gray palette. Null for other depths (kDibCreate).
+  HBITMAP Thinning(HBITMAP src);
 
   // The colour of pixel (x, y) counted from the top, 0x00BBGGRR; 0 outside.
   COLORREF PixelColor(HBITMAP h, int x, int y);

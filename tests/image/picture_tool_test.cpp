@@ -1,9 +1,12 @@
 // kestrel picture: info lines for every file kind, conversions between kinds and depths,
-// and the messages for files and options it refuses.
+// edits through the picture editor's engine, and the messages for files, options and
+// operations it refuses.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "spl/image/dib_section.h"
 #include "tests/common/signal_test_util.h"
@@ -83,8 +86,8 @@ TEST(PictureTool, BadFilesAreNamed) {
       {"info " + dir.File("cut.jpg"), "cut.jpg: bad JPEG file"},
       {"info " + dir.File("none.bmp"), "none.bmp: cannot open the file"},
       {"convert " + dir.File("cut.bmp") + " " + dir.File("o.bmp"), "bad BMP file"},
-      {"info", "expected info FILE or convert IN OUT"},
-      {"rotate " + plain, "expected info FILE or convert IN OUT"},
+      {"info", "expected info FILE, convert IN OUT or edit IN OUT"},
+      {"rotate " + plain, "expected info FILE, convert IN OUT or edit IN OUT"},
       {"info " + plain + " --rle", "info takes no options"},
       {"convert " + plain + " " + dir.File("o.bmp") + " --bits 5", "--bits must be 1, 4, 8 or 24"},
       {"convert " + plain + " " + dir.File("o.bmp") + " --quality 50", "--quality is for JPEG output"},
@@ -178,6 +181,101 @@ TEST(PictureTool, ConvertsDepths) {
   }
   DeleteObject(c);
   DeleteObject(src);
+}
+
+// A 24-bit picture w x h, different in every pixel, saved plain (bottom-up).
+std::string MakeColours(CDibSection& dib, const sigtest::TempDir& dir, int w, int h) {
+  HBITMAP a = dib.Create(w, h, 24);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      uint8_t* p = dib.AdrH(a) + size_t(h - 1 - y) * size_t(dib.BPL(a)) + 3 * size_t(x);
+      p[0] = uint8_t(x * 31 + y), p[1] = uint8_t(y * 47), p[2] = uint8_t(x * y + 5);
+    }
+  const std::string path = dir.File("colours" + std::to_string(w) + ".bmp");
+  dib.SaveFile(path.c_str(), a);
+  DeleteObject(a);
+  return path;
+}
+
+TEST(PictureTool, EditsInOrder) {
+  sigtest::TempDir dir;
+  CDibSection dib;
+  const std::string in = MakeColours(dib, dir, 7, 5);
+  // Left and back right: the same file, byte for byte.
+  auto r = RunTool("picture edit " + in + " " + dir.File("same.bmp") + " --op r90 --op r270");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("same.bmp: 7 x 5, 24 bits after 2 operations"), std::string::npos) << r.out;
+  EXPECT_EQ(ReadAll(dir.File("same.bmp")), ReadAll(in));
+  r = RunTool("picture edit " + in + " " + dir.File("turned.bmp") + " --op r90");
+  ASSERT_EQ(r.status, 0) << r.out;
+  HBITMAP a = dib.LoadFile(in.c_str()), t = dib.LoadFile(dir.File("turned.bmp").c_str());
+  ASSERT_NE(t, nullptr);
+  ASSERT_EQ(dib.Width(t), 5);
+  ASSERT_EQ(dib.Height(t), 7);
+  EXPECT_EQ(dib.PixelColor(t, 0, 0), dib.PixelColor(a, 6, 0));  // the top right comes left
+  EXPECT_EQ(dib.PixelColor(t, 4, 6), dib.PixelColor(a, 0, 4));
+  DeleteObject(a);
+  DeleteObject(t);
+
+  // Applied in the order given.
+  r = RunTool("picture edit " + in + " " + dir.File("o.bmp") + " --op crop:1,1,3,2 --op r270");
+  EXPECT_NE(r.out.find("o.bmp: 2 x 3, 24 bits after 2 operations"), std::string::npos) << r.out;
+  r = RunTool("picture edit " + in + " " + dir.File("o.bmp") + " --op r270 --op crop:1,1,3,2");
+  EXPECT_NE(r.out.find("o.bmp: 3 x 2, 24 bits after 2 operations"), std::string::npos) << r.out;
+
+  // Module conversion from 576 to 288 at 120 lines per minute halves 1810 pixels.
+  const std::string fax = MakeColours(dib, dir, 1810, 4);
+  r = RunTool("picture edit " + fax + " " + dir.File("fax.bmp") + " --op modul:576:120:288:120");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("fax.bmp: 905 x 4, 24 bits after 1 operation\n"), std::string::npos) << r.out;
+
+  // The kinds of output file.
+  for (auto [args, name, bits] : std::vector<std::tuple<std::string, std::string, int>>{
+           {"--gray", "g.bmp", 8}, {"--reduce", "r.bmp", 8}, {"", "plain.bmp", 24}}) {
+    r = RunTool("picture edit " + in + " " + dir.File(name) + " --op invert " + args);
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(pictest::Le16(ReadAll(dir.File(name)), 28), bits) << name;
+  }
+  r = RunTool("picture edit " + in + " " + dir.File("j.jpg") + " --op bright:3 --reduce");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("j.jpg: 7 x 5, 24 bits"), std::string::npos) << r.out;
+  EXPECT_EQ(ReadAll(dir.File("j.jpg")).at(0), 0xFF);
+}
+
+TEST(PictureTool, EditNamesBadOperations) {
+  sigtest::TempDir dir;
+  CDibSection dib;
+  const std::string in = MakeColours(dib, dir, 7, 5), out = dir.File("out.bmp");
+  struct {
+    std::string args, message, out = "out.bmp";
+  } cases[] = {
+      {"--op bright:x", "bad op \"bright:x\": expected bright:N"},
+      {"--op bright:2.5", "bad op \"bright:2.5\": expected bright:N"},
+      {"--op r90:1", "bad op \"r90:1\": expected r90"},
+      {"--op resize:10", "bad op \"resize:10\": expected resize:WxH"},
+      {"--op crop:1,2,3", "bad op \"crop:1,2,3\""},
+      {"--op modul:576:120:288", "bad op \"modul:576:120:288\""},
+      {"--op zoom:2", "unknown op \"zoom:2\" (one of r90, r180"},
+      {"--op r90 --op kup:6", "op \"kup:6\" failed (expected kup:N with N from 1 to 5)"},
+      {"--op modul:576:0:288:120", "op \"modul:576:0:288:120\" failed"},
+      {"--op resize:0x5", "op \"resize:0x5\" failed"},
+      {"--op slant:0", "op \"slant:0\" failed"},
+      {"", "edit needs at least one --op"},
+      {"--op r90 --rle", "edit takes --op, --gray and --reduce"},
+      {"--op r90 --op r90", "edit writes JPEG files named .jpg", "out.jpeg"},
+      {"--op", "option --op needs a value"},
+  };
+  for (const auto& c : cases) {
+    const auto r = RunTool("picture edit " + in + " " + dir.File(c.out) + " " + c.args);
+    EXPECT_EQ(r.status, 2) << c.args << "\n" << r.out;
+    EXPECT_NE(r.out.find("kestrel: picture: " + c.message), std::string::npos) << c.args << "\n" << r.out;
+  }
+  EXPECT_TRUE(ReadAll(out).empty() && ReadAll(dir.File("out.jpeg")).empty());  // nothing written
+  auto r = RunTool("picture convert " + in + " " + out + " --op r90");
+  EXPECT_NE(r.out.find("--op, --gray and --reduce are for edit"), std::string::npos) << r.out;
+  r = RunTool("picture edit " + dir.File("none.bmp") + " " + out + " --op r90");
+  EXPECT_NE(r.out.find("none.bmp: cannot open the file"), std::string::npos) << r.out;
+  EXPECT_NE(RunTool("picture --help").out.find("crop:X,Y,W,H"), std::string::npos);
 }
 
 }  // namespace

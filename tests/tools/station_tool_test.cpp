@@ -3,6 +3,7 @@
 // the settings files written at the end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "app/core/profile_file.h"
+#include "app/views/picture_capture.h"
 #include "spl/image/dib_section.h"
 #include "tests/common/rtty_signal.h"
 #include "tests/common/signal_test_util.h"
@@ -96,7 +98,7 @@ TEST_F(StationTool, NavtexFileThroughNoiseLeavesOneMessageThatPandocReadsBack) {
     EXPECT_NE(text.find(line), std::string::npos) << line << " in\n" << text;
 }
 
-TEST_F(StationTool, FaxFileGivesABmpInTheFaxFolder) {
+TEST_F(StationTool, FaxFileGivesABmpAndItsPreviewInTheFaxFolder) {
   // A 300-line picture: white with a black block on the left half of its middle third.
   CDibSection dib;
   HBITMAP pic = dib.Create(600, 300, 24);
@@ -115,9 +117,11 @@ TEST_F(StationTool, FaxFileGivesABmpInTheFaxFolder) {
 
   const auto r = RunTool(Station("--audio-in wavfast:" + wav + " --decoder 4096 --until-end"));
   ASSERT_EQ(r.status, 0) << r.out;
-  const auto faxes = Files("T/fax");
-  ASSERT_EQ(faxes.size(), 1u) << r.out;
-  HBITMAP got = dib.LoadFile(faxes[0].c_str());
+  auto faxes = Files("T/fax");
+  std::sort(faxes.begin(), faxes.end());  // the preview (.BMM) first
+  ASSERT_EQ(faxes.size(), 2u) << r.out;
+  EXPECT_EQ(FaxPreviewName(faxes[1].string()), faxes[0].string());
+  HBITMAP got = dib.LoadFile(faxes[1].c_str());
   ASSERT_NE(got, nullptr);
   EXPECT_EQ(dib.Width(got), 1810);
   const int h = std::abs(dib.Height(got));

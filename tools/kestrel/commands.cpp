@@ -31,7 +31,7 @@ const ToolCommand kToolCommands[] = {
     {"frqlist", "the station's frequency list (FrqData.mdb): list, show, import and export CSV, apply", RunFrqlist},
     {"locator", "Maidenhead locator to latitude and longitude and back", RunLocator},
     {"mixer", "show, save and restore the sound card mixer of a capture device", RunMixer},
-    {"picture", "look into BMP and JPEG files, convert between them and pixel depths", RunPicture},
+    {"picture", "look into BMP and JPEG files, convert and edit them (rotate, slant, sync, module ...)", RunPicture},
     {"play", "play a wave file on a sound device", RunPlay},
     {"record", "record a sound device (or a file) into a wave file, any codec", RunRecord},
     {"records", "timer, channel and satellite list files (.tim .scl .sbl): show, add, toggle, delete", RunRecords},
