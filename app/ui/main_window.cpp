@@ -27,6 +27,7 @@
 #include "app/ui/sat_list_page.h"
 #include "app/ui/scan_page.h"
 #include "app/ui/timer_page.h"
+#include "app/views/qt/colour_manipulator.h"
 #include "app/views/qt/fax_receive_view.h"
 #include "app/views/qt/sstv_receive_view.h"
 #include "app/views/qt/text_receive_view.h"
@@ -298,6 +299,13 @@ CDibEditView* CMainWindow::OpenPicture(const QString& path) {
         [&profile](const std::string& section, const std::string& key, const std::string& value) {
           profile.SetString(section, key, value);
         });
+    QMenu* colours = m_pictures->menuBar()->addMenu("&Colours");
+    colours->addAction("Color &manipulator...", m_pictures, [this] {
+      const QString file = QString::fromStdString(m_pictures->Engine().FileName());
+      if (file.isEmpty()) return;
+      CColourManipulator dialog(file, [this, file] { m_pictures->OpenFile(file); }, m_pictures);
+      dialog.exec();
+    });
   }
   m_pictures->OpenFile(path);
   m_pictures->show();

@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <string>
@@ -12,6 +13,8 @@
 
 #include "app/core/station_core.h"
 #include "app/views/picture_capture.h"
+#include "app/views/palette_file.h"
+#include "app/views/qt/colour_manipulator.h"
 #include "app/views/qt/fax_receive_view.h"
 #include "app/views/qt/picture_file_list.h"
 #include "app/views/qt/picture_pane.h"
@@ -100,6 +103,31 @@ TEST(FaxReceiveView, AnotherModuleStartsAFreshStoreAndMirrorWritesFromTheBottom)
 
   view.findChild<QCheckBox*>("faxAutosave")->setChecked(false);
   EXPECT_EQ(station.core.Settings().GetInt(kCfgFaxNoAutosave), 1);
+}
+
+TEST(ColourManipulator, PreviewTakesTheChosenPaletteAndApplyRewritesTheFile) {
+  Station station;
+  const std::vector<uint8_t> rows = BandedLine();
+  std::string path, error;
+  ASSERT_EQ(SaveFaxNow(station.Folder(kCfgFaxFolder).toStdString(), rows.data(), kWidth, 1,
+                       time_t(1700000000), path, error),
+            1)
+      << error;
+  int applied = 0;
+  CColourManipulator dialog(QString::fromStdString(path), [&] { ++applied; });
+  ASSERT_FALSE(dialog.Preview().isNull());
+  EXPECT_EQ(dialog.windowTitle(),
+            QStringLiteral("Lumagraph Color Manipulator for %1")
+                .arg(QFileInfo(QString::fromStdString(path)).fileName()));
+  Palette blue = GrayPalette();
+  for (int i = 0; i < kPaletteEntries; ++i) blue.entries[i] = RGBQUAD{uint8_t(i), 0, 0, 0};
+  dialog.SetPalette(blue);
+  // The white right third of the line shows blue, the black left third stays black.
+  EXPECT_EQ(dialog.Preview().pixel(dialog.Preview().width() - 1, 0), qRgb(0, 0, 255));
+  EXPECT_EQ(dialog.Preview().pixel(0, 0), qRgb(0, 0, 0));
+  ASSERT_EQ(dialog.Apply(), 1);
+  EXPECT_EQ(applied, 1);
+  EXPECT_EQ(QImage(QString::fromStdString(path)).pixel(kWidth - 1, 0), qRgb(0, 0, 255));
 }
 
 TEST(SstvReceiveView, ListsTheSstvFolderAndIgnoresLinesWithoutAPicture) {

@@ -107,6 +107,11 @@ void CFaxReceiveView::SetMirror(bool on) {
 void CFaxReceiveView::FaxLine(const uint8_t* gray, int width, int sync) {
   if (width < 1) return;
   if (width != m_store.Width()) Rebuild(width);  // another module: a new store
+  // A wave file decoded into the FAX decoder starts anywhere in a chart: its first lines
+  // are synchronised automatically.
+  const bool file = m_core.FileDecodeRunning() != 0;
+  if (file && !m_fileDecoding) m_store.ArmSync();
+  m_fileDecoding = file;
   const int row = m_store.CurrentRow(), preview_row = m_store.PreviewRow();
   const bool previewed = m_store.AddLine(gray, width, sync);
   int delta = 0;

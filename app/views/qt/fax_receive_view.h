@@ -50,4 +50,5 @@ class CFaxReceiveView : public QWidget {
   QLabel* m_size = nullptr;
   QCheckBox* m_autosave = nullptr;
   QCheckBox* m_mirror = nullptr;
+  bool m_fileDecoding = false;  // the lines came from a wave file at the last line
 };
