@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ui/map_render.h"
 #include "app/ui/station_app.h"
 
 namespace {
@@ -51,6 +52,13 @@ int main(int argc, char** argv) {
   const int parsed = ParseKstlOptions(argc, argv, options, error);
   if (parsed < 0) return fputs(error.c_str(), stdout), 0;
   if (!parsed) return fprintf(stderr, "kstl: %s\n", error.c_str()), 2;
+  if (!options.renderMap.empty() || !options.renderTrack.empty()) {
+    if (!HaveDisplay()) setenv("QT_QPA_PLATFORM", "offscreen", 1);  // pictures need no display
+    QApplication app(argc, argv);
+    const int status = RenderMapPicture(options, error);
+    if (status) fprintf(stderr, "kstl: %s\n", error.c_str());
+    return status;
+  }
   if (!HaveDisplay()) return RunHeadless(options);
   QApplication app(argc, argv);
   app.setApplicationName("kstl");

@@ -18,6 +18,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "app/lists/sat_basis.h"
 #include "app/ui/audio_page.h"
 #include "app/ui/decoder_pages.h"
 #include "app/ui/freq_list_view.h"
@@ -29,6 +30,7 @@
 #include "app/ui/timer_page.h"
 #include "app/views/qt/colour_manipulator.h"
 #include "app/views/qt/fax_receive_view.h"
+#include "app/views/qt/sat_track_view.h"
 #include "app/views/qt/sstv_receive_view.h"
 #include "app/views/qt/text_receive_view.h"
 #include "spl/widgets/dib_edit_view.h"
@@ -177,6 +179,8 @@ void CMainWindow::CreateMenus() {
   lists->addAction("Satellite basis list", [this] { m_tabs->setCurrentWidget(m_sats); });
   lists->addAction("Scanner", [this] { m_tabs->setCurrentWidget(m_scan); });
   lists->addSeparator();
+  lists->addAction("Satellite tracking", [this] { OpenSatTrack(); })->setShortcut(QKeySequence("Ctrl+M"));
+  lists->addSeparator();
   for (QAction* a : m_frqList->Actions()) lists->addAction(a);
 
   QMenu* help = menuBar()->addMenu("&Help");
@@ -315,6 +319,27 @@ CDibEditView* CMainWindow::OpenPicture(const QString& path) {
 }
 
 CDibEditView* CMainWindow::PictureWindow() const { return m_pictures; }
+
+CSatTrackView* CMainWindow::OpenSatTrack() {
+  if (!m_track) {
+    m_track = new CSatTrackView(m_core.Profile(), this);
+    m_track->setWindowFlag(Qt::Window);
+    m_track->setAttribute(Qt::WA_DeleteOnClose);
+    m_track->resize(1100, 620);
+  }
+  // The element sets and the observer as the satellite list page keeps them, read anew.
+  CSatBasis basis;
+  if (basis.Init(m_core.Settings().GetPath(kCfgDataFolder))) basis.LoadElements();
+  m_track->SetElements(basis.Elements());
+  if (basis.Elements().empty())
+    statusBar()->showMessage(QString("no element sets in %1").arg(QString::fromStdString(basis.ElementPath())), 10000);
+  const SatObserverSettings o = ReadSatObserver(m_core.Profile());
+  int y = 0, x = 0;
+  if (CheckObserverLocator(o.locator, y, x, nullptr)) m_track->SetObserver(y, x, o.height, o.minElevation);
+  m_track->show();
+  m_track->raise();
+  return m_track;
+}
 
 void CMainWindow::RecorderLevel(long long bytes, double percent) {
   if (m_audio) m_audio->RecorderLevel(bytes, percent);

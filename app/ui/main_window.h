@@ -29,6 +29,7 @@ class CSatListPage;
 class CScanPage;
 class CPCR1000Modul;
 class CDibEditView;
+class CSatTrackView;
 class QTabWidget;
 
 // The program title; the main window's title is the receiver's name beside it.
@@ -57,6 +58,9 @@ class CMainWindow : public QMainWindow, public CStationUi {
   // Shows a picture file in the picture window (made on the first call) and returns it.
   CDibEditView* OpenPicture(const QString& path);
   CDibEditView* PictureWindow() const;
+  // Shows the satellite tracking window (made on the first call) with the element sets of the
+  // data folder and the observer of the satellite list page.
+  CSatTrackView* OpenSatTrack();
 
   // CStationUi.
   void ShowMessage(const std::string& text) override;
@@ -127,6 +131,7 @@ class CMainWindow : public QMainWindow, public CStationUi {
   CScanPage* m_scan = nullptr;
   QPointer<CPCR1000Modul> m_panel;
   QPointer<CDibEditView> m_pictures;
+  QPointer<CSatTrackView> m_track;
   QTabWidget* m_tabs = nullptr;
   bool m_listsOpen = false;  // the lists are opened once, when the placement is restored
   QLabel* m_panes[4] = {};  // frequency, mode, decoder, state

@@ -15,10 +15,15 @@ namespace {
 constexpr const char* kUsage =
     "usage: kstl [--base DIR] [--port PATH|COMn|sim[:TYPE]] [--audio-in DEVICE|wav:FILE|sim]\n"
     "            [--audio-out DEVICE|null] [--quit-after SECONDS] [--screenshot FILE.png]\n"
+    "       kstl --render-map OUT.png\n"
+    "       kstl --render-track OUT.png --tle FILE --observer LOCATOR|LAT,LON --time UTC\n"
     "The station: without --port it runs on the simulated receiver and band (no receiver and\n"
     "no sound card needed). The base folder: DIR, else the current folder when it holds\n"
     "KSTL.INI or KSTLCONFIG.CFG, else ~/.local/share/kestrel. --quit-after closes the window\n"
-    "after SECONDS (saving what is under way), --screenshot grabs it just before.\n";
+    "after SECONDS (saving what is under way), --screenshot grabs it just before.\n"
+    "--render-map draws the world map, --render-track the tracking view with every satellite\n"
+    "of the element file FILE at UTC (2026-12-01T12:00:00), into OUT.png without a window,\n"
+    "and ends.\n";
 constexpr double kMaxQuitAfter = 7 * 24 * 3600.0;
 
 }  // namespace
@@ -28,7 +33,9 @@ int ParseKstlOptions(int argc, char** argv, KstlOptions& out, std::string& error
     const std::string a = argv[i];
     if (a == "--help" || a == "-h") return error = kUsage, -1;
     const bool valued = a == "--base" || a == "--port" || a == "--audio-in" || a == "--audio-out" ||
-                        a == "--quit-after" || a == "--screenshot" || a == "--synop-store";
+                        a == "--quit-after" || a == "--screenshot" || a == "--synop-store" ||
+                        a == "--render-map" || a == "--render-track" || a == "--tle" ||
+                        a == "--observer" || a == "--time";
     if (!valued) return error = "unknown option \"" + a + "\"\n" + kUsage, 0;
     if (i + 1 >= argc) return error = a + " needs a value", 0;
     const std::string v = argv[++i];
@@ -38,6 +45,11 @@ int ParseKstlOptions(int argc, char** argv, KstlOptions& out, std::string& error
     else if (a == "--audio-out") out.audioOut = v;
     else if (a == "--screenshot") out.screenshot = v;
     else if (a == "--synop-store") out.synopStore = v;
+    else if (a == "--render-map") out.renderMap = v;
+    else if (a == "--render-track") out.renderTrack = v;
+    else if (a == "--tle") out.tle = v;
+    else if (a == "--observer") out.observer = v;
+    else if (a == "--time") out.time = v;
     else {
       char* end = nullptr;
       out.quitAfter = strtod(v.c_str(), &end);
@@ -45,6 +57,8 @@ int ParseKstlOptions(int argc, char** argv, KstlOptions& out, std::string& error
         return error = "--quit-after wants seconds, more than 0", 0;
     }
   }
+  if (!out.renderTrack.empty() && (out.tle.empty() || out.observer.empty() || out.time.empty()))
+    return error = "--render-track needs --tle FILE, --observer and --time", 0;
   int type = 0;
   if (out.audioIn.empty() && ParseSimPort(out.port, type)) out.audioIn = kSimAudioName;
   return 1;

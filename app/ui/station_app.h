@@ -19,6 +19,9 @@ struct KstlOptions {
   std::string synopStore;
   double quitAfter = 0.0;  // seconds, 0 = run until closed
   std::string screenshot;  // PNG of the main window taken just before quitting
+  // Offscreen pictures instead of the station: the world map, or the tracking view of the
+  // element sets in tle for observer at time (UTC).
+  std::string renderMap, renderTrack, tle, observer, time;
 };
 
 // Parses the arguments after the program name: 1, 0 with error set, -1 when --help was asked

@@ -19,7 +19,8 @@ constexpr double kPassResolutionSeconds = 1.0;
 
 // Appends the passes of sat for obs between from and from + hours (seconds since 1970) to
 // passes, in time order; a pass under way at from starts at from, one still under way at the
-// end ends there. Returns the number appended; 0 also when the orbit cannot be computed.
+// end ends there. Returns the number appended; 0 also when the orbit cannot be computed or
+// the satellite has decayed (CTrackSat::LastDecayed); a pass search stops at a decay.
 // A pass shorter than the coarse step can be missed.
 int FindPasses(CTrackSat& track, const SatElem& sat, const Observer& obs, double from,
                double hours, std::vector<SatPass>& passes);

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "spl/sat/sgp4_earth.h"
+
 namespace {
 
 // Earth and orbit constants of the model.
@@ -54,6 +56,13 @@ constexpr int kSquareX = 120, kSquareY = 60;  // of a square (2 x 1 degrees)
 constexpr int kSubX = 5;                      // of a sub-square in longitude (5')
 constexpr double kSubYPerMinute = 0.4;        // sub-squares per arc minute of latitude (2.5')
 constexpr double kSubYMinutes = 2.5;
+
+// Time scales: the Julian date of 1970-01-01 0 h and the days from 1950-01-00 0 h to it.
+constexpr double kJulianUnixEpoch = 2440587.5;
+constexpr double kDays1950ToUnix = 7306.0;
+constexpr double kSecondsPerMinute = 60.0;
+constexpr double kMinutesPerDegree = 60.0;
+constexpr double kKmPerMetre = 0.001;
 
 double Frac(double v) { return v - std::floor(v); }
 
@@ -111,6 +120,33 @@ bool Field(const std::string& line, int from, int to, bool allowBlank, double& o
   if (digits == 0 || points > 1) return false;
   out = std::strtod(s.c_str(), nullptr);
   return std::isfinite(out);
+}
+
+// A number with an implied leading decimal point and a power of ten, as the drag term is
+// written (" 66816-4" = 0.66816e-4, "-11606-4", "00000+0"). Blank columns give 0.
+bool ImpliedField(const std::string& line, int from, int to, double& out) {
+  std::string s = line.substr(size_t(from - 1), size_t(to - from + 1));
+  size_t b = 0, e = s.size();
+  while (b < e && s[b] == ' ') ++b;
+  while (e > b && s[e - 1] == ' ') --e;
+  s = s.substr(b, e - b);
+  out = 0;
+  if (s.empty()) return true;
+  double sign = 1;
+  size_t i = 0;
+  if (s[0] == '+' || s[0] == '-') sign = s[i++] == '-' ? -1 : 1;
+  if (i < s.size() && s[i] == '.') ++i;  // some writers put the point in
+  std::string digits;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9') digits += s[i++];
+  if (digits.empty()) return false;
+  int exponent = 0;
+  if (i < s.size()) {
+    if ((s[i] != '+' && s[i] != '-') || i + 2 != s.size() || s[i + 1] < '0' || s[i + 1] > '9')
+      return false;
+    exponent = (s[i + 1] - '0') * (s[i] == '-' ? -1 : 1);
+  }
+  out = sign * std::strtod(("0." + digits).c_str(), nullptr) * std::pow(10.0, exponent);
+  return true;
 }
 
 struct FieldSpec {
@@ -174,6 +210,18 @@ char CTrackSat::GetNASACheckSum(const std::string& line) {
   return char('0' + sum % 10);
 }
 
+char CTrackSat::GetCommonCheckSum(const std::string& line) {
+  int sum = 0;
+  for (size_t i = 0; i < line.size() && i < size_t(kChecked); ++i) {
+    char c = line[i];
+    if (c >= '0' && c <= '9')
+      sum += c - '0';
+    else if (c == '-')
+      sum += 1;
+  }
+  return char('0' + sum % 10);
+}
+
 int CTrackSat::FindNASAEntry(std::FILE* file, std::string lines[3],
                              std::vector<std::string>* notes) {
   std::string line;
@@ -191,7 +239,7 @@ int CTrackSat::FindNASAEntry(std::FILE* file, std::string lines[3],
       const char* why = nullptr;
       if (int(l.size()) < kElementLine)
         why = "shorter than 69 characters";
-      else if (l[kChecked] != GetNASACheckSum(l))
+      else if (l[kChecked] != GetNASACheckSum(l) && l[kChecked] != GetCommonCheckSum(l))
         why = "check digit wrong";
       if (why) {
         ok = false;
@@ -264,6 +312,8 @@ int CTrackSat::ReadNASA(std::FILE* file, std::vector<SatElem>& sats,
     s.meanAnomaly = v[kMeanAnomaly];
     s.meanMotion = v[kMeanMotion];
     s.revolution = int32_t(v[kRevolution]);
+    if (!ImpliedField(lines[1], 54, 61, s.bstar) && notes)
+      notes->push_back("set " + lines[1].substr(2, 5) + ": drag term unreadable, taken as 0");
 
     const char* why = nullptr;
     double e = s.eccentricity * kEccentricityScale;
@@ -433,9 +483,10 @@ void CTrackSat::GetSubSatPoint(double theta) {
 
 int CTrackSat::Predict(const SatElem& sat, const Observer& obs, const SatTime& time,
                        Satellite& result) {
-  valid_ = false;
+  valid_ = decayed_ = false;
   result = Satellite{0, 0, 0, -90};
-  detail_ = SatDetail{0, 0, 0, -90, 0, 0};
+  detail_ = SatDetail{0, 0, 0, -90, 0, 0, false};
+  if (model_ == kSatModelSgp4) return PredictSgp4(sat, obs, time, result);
   // 1. The set's values in radians and days, the observer in radians and km.
   epoch_ = GetDayNum(sat.epochYear, 1, 0) + sat.epochDay;
   inclination_ = sat.inclination * kDegToRad;
@@ -462,7 +513,10 @@ int CTrackSat::Predict(const SatElem& sat, const Observer& obs, const SatTime& t
   // 5. Mean motion and mean anomaly now.
   delta_ = t - epoch_;
   mean_motion_ = n0 + 2.0 * decay_ * delta_;
-  if (!(mean_motion_ > 0.0)) return 0;  // decayed past any orbit
+  if (!(mean_motion_ > 0.0)) {  // decayed past any orbit
+    decayed_ = true;
+    return 0;
+  }
   double revs = sat.revolution + mean_anomaly_ / kTwoPi + delta_ * (n0 + decay_ * delta_);
   double whole = std::floor(revs);
   revolution_ = whole;
@@ -482,13 +536,70 @@ int CTrackSat::Predict(const SatElem& sat, const Observer& obs, const SatTime& t
                           detail_.elevation, detail_.azimuth, detail_.range};
   for (double v : check) {
     if (!std::isfinite(v) || std::fabs(v) > 1e9) {
-      detail_ = SatDetail{0, 0, 0, -90, 0, 0};
+      detail_ = SatDetail{0, 0, 0, -90, 0, 0, false};
       return 0;
     }
   }
+  if (detail_.height < kSatDecayHeightKm) {
+    detail_ = SatDetail{0, 0, 0, -90, 0, 0, false};
+    decayed_ = true;
+    return 0;
+  }
+  return Finish(obs, result);
+}
+
+int CTrackSat::PredictSgp4(const SatElem& sat, const Observer& obs, const SatTime& time,
+                           Satellite& result) {
+  if (time.month < 1 || time.month > 12) return 0;
+  // The set's model, set up again only when another set comes.
+  if (!sgp4_ready_ || std::memcmp(&sgp4_sat_, &sat, sizeof sat) != 0) {
+    sgp4_sat_ = sat;
+    sgp4_ready_ = true;
+    int year = sat.epochYear < 50 ? 2000 + sat.epochYear : 1900 + sat.epochYear;
+    sgp4_epoch_unix_ =
+        SatTimeToUnix(SatTime{year, 1, 1, 0, 0, 0.0}) + (sat.epochDay - 1.0) * kSecondsPerDay;
+    Sgp4Elements e{sgp4_epoch_unix_ / kSecondsPerDay + kDays1950ToUnix,
+                   sat.inclination, sat.node, sat.eccentricity * kEccentricityScale,
+                   sat.perigee, sat.meanAnomaly, sat.meanMotion, sat.bstar};
+    sgp4_init_ = sgp4_.Init(e);
+  }
+  if (!sgp4_init_) {
+    decayed_ = sgp4_.Error() == kSgp4Decayed;
+    return 0;
+  }
+  const double when = SatTimeToUnix(time);
+  double pos[3], vel[3];
+  int err = sgp4_.Propagate((when - sgp4_epoch_unix_) / kSecondsPerMinute, pos, vel);
+  if (err != kSgp4Ok) {
+    // Drag that shrinks the orbit to nothing or stretches it past e = 1 brings it down; the
+    // lunar-solar terms pushing e out of range, a time too far away or edge values that give
+    // no finite position are failures of the model, not decay.
+    decayed_ = err == kSgp4Decayed || err == kSgp4MeanMotionOutOfRange ||
+               err == kSgp4EccentricityOutOfRange || err == kSgp4SemiLatusNegative;
+    return 0;
+  }
+  const double gmst = GreenwichSiderealTime(when / kSecondsPerDay + kJulianUnixEpoch);
+  const GeodeticPoint below = TemeToGeodetic(pos, gmst, kWgs72);
+  if (below.height < kSatDecayHeightKm) {
+    decayed_ = true;
+    return 0;
+  }
+  const GeodeticPoint site{-obs.y / kMinutesPerDegree, obs.x / kMinutesPerDegree,
+                          obs.height * kKmPerMetre};
+  const LookAngles look = Look(site, pos, gmst, kWgs72);
+  const double check[] = {below.latitude, below.longitude, below.height, look.elevation,
+                          look.azimuth, look.range};
+  for (double v : check)
+    if (!std::isfinite(v)) return 0;
+  detail_ = SatDetail{below.latitude, below.longitude, below.height, look.elevation,
+                      look.azimuth, look.range, true};
+  return Finish(obs, result);
+}
+
+int CTrackSat::Finish(const Observer& obs, Satellite& result) {
   // 12. Rounded to the map's arc minutes, whole km and degrees.
-  result.y = RoundInt(-60.0 * detail_.latitude);
-  result.x = RoundInt(60.0 * detail_.longitude);
+  result.y = RoundInt(-kMinutesPerDegree * detail_.latitude);
+  result.x = RoundInt(kMinutesPerDegree * detail_.longitude);
   result.height = RoundInt(detail_.height);
   result.elevation = RoundInt(detail_.elevation);
   valid_ = true;

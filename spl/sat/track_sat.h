@@ -1,7 +1,8 @@
 // CTrackSat: reads NORAD two-line element sets and predicts where a satellite is for a UTC
-// time and an observer (sub-satellite point, height, elevation), with a Keplerian orbit whose
-// node and perigee drift under J2 and whose mean motion decays linearly. It also converts
-// between map coordinates and six-character Maidenhead locators.
+// time and an observer (sub-satellite point, height, elevation). Two orbit models: SGP4/SDP4
+// (CSgp4, the model the element sets are made for; the default), and a Keplerian orbit whose
+// node and perigee drift under J2 and whose mean motion decays linearly (cheaper, kilometres
+// off). It also converts between map coordinates and six-character Maidenhead locators.
 //
 // Map coordinates are integers in arc minutes: x = longitude, east positive (-10800..10800),
 // y = latitude, north NEGATIVE (-5400 north pole .. 5400 south pole).
@@ -10,6 +11,8 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "spl/sat/sgp4.h"
 
 // One element set as read from a two-line file.
 struct SatElem {
@@ -28,7 +31,17 @@ struct SatElem {
   double meanAnomaly;     // degrees
   double meanMotion;      // revolutions per day
   double decay;           // first derivative of the mean motion / 2, revolutions per day^2
+  double bstar;           // drag term of SGP4, 1 / Earth radii (line 1, columns 54-61)
 };
+
+// The orbit model of CTrackSat.
+enum SatModel {
+  kSatModelKepler,  // Keplerian orbit with J2 drift of node and perigee, linear decay
+  kSatModelSgp4,    // SGP4 (near-earth) and SDP4 (periods of 225 minutes and more)
+};
+
+// Below this height (km) a satellite is taken to have come down.
+constexpr double kSatDecayHeightKm = 100.0;
 
 struct Observer {
   int y;          // latitude, arc minutes, north negative
@@ -47,12 +60,14 @@ struct Satellite {
 
 // The same results unrounded, with the azimuth and range, for tracks and pass searches.
 struct SatDetail {
-  double latitude;   // degrees, north positive (geocentric)
+  double latitude;   // degrees, north positive (geodetic with SGP4, geocentric with Kepler)
   double longitude;  // degrees, east positive, -180..180
-  double height;     // km
+  double height;     // km (above the WGS-72 ellipsoid with SGP4, the equatorial radius with
+                     // Kepler)
   double elevation;  // degrees
   double azimuth;    // degrees from north through east
   double range;      // km from the observer
+  bool geodetic;     // latitude and height are geodetic (SGP4)
 };
 
 // A UTC instant. Predict reads the date and the time of day.
@@ -84,12 +99,18 @@ class CTrackSat {
   int ReadNASA(std::FILE* file, std::vector<SatElem>& sats,
                std::vector<std::string>* notes = nullptr);
 
+  // The model Predict uses; SGP4 unless set.
+  void SetModel(SatModel model) { model_ = model; }
+  SatModel Model() const { return model_; }
+
   // Position of sat at time for obs. Fills result in any case; 1 when the (rounded)
   // elevation is at least the observer's minimum elevation, else 0. When the orbit cannot be
-  // computed at that time (decayed past a mean motion of zero, say) the result is
-  // {0, 0, 0, -90}, LastValid() is false and the return is 0.
+  // computed at that time the result is {0, 0, 0, -90}, LastValid() is false and the return
+  // is 0; LastDecayed() then says whether the satellite has come down by then (below
+  // kSatDecayHeightKm, drag beyond any orbit, or the model reporting decay).
   int Predict(const SatElem& sat, const Observer& obs, const SatTime& time, Satellite& result);
   bool LastValid() const { return valid_; }
+  bool LastDecayed() const { return decayed_; }
   // The last prediction unrounded.
   const SatDetail& LastDetail() const { return detail_; }
   // Kepler calls and Newton iterations since the last change of day.
@@ -107,6 +128,12 @@ class CTrackSat {
  private:
   int FindNASAEntry(std::FILE* file, std::string lines[3], std::vector<std::string>* notes);
   static char GetNASACheckSum(const std::string& line);
+  // The check digit by the common rule: '+' counts 0 (GetNASACheckSum counts it 2).
+  static char GetCommonCheckSum(const std::string& line);
+  int PredictSgp4(const SatElem& sat, const Observer& obs, const SatTime& time,
+                  Satellite& result);
+  // Rounds detail_ into result; the return of Predict.
+  int Finish(const Observer& obs, Satellite& result);
   void Init(double day);
   double Kepler(double meanAnomaly, double eccentricity);
   static double GetDayNum(int year, int month, int day);
@@ -136,6 +163,13 @@ class CTrackSat {
   double sun_obliquity_ = 0, sun_eccentricity_ = 0, sun_perigee_ = 0, sun_mean_anomaly_ = 0;
   double sun_mean_motion_ = 0, sun_true_anomaly_ = 0, sun_q_ = 0, sun_q_root_ = 0;
   int kepler_calls_ = 0, kepler_iterations_ = 0;
-  bool valid_ = false;
+  bool valid_ = false, decayed_ = false;
   SatDetail detail_{};
+  SatModel model_ = kSatModelSgp4;
+  // SGP4 state of the last set predicted (kept while the same set comes again).
+  CSgp4 sgp4_;
+  SatElem sgp4_sat_{};
+  bool sgp4_ready_ = false;
+  int sgp4_init_ = 0;
+  double sgp4_epoch_unix_ = 0;
 };

@@ -80,7 +80,7 @@ TEST(ElementSets, FieldsComeFromTheirColumns) {
   EXPECT_TRUE(r.notes.empty());
 }
 
-TEST(ElementSets, CheckDigitCountsDigitsMinusOnePlusTwo) {
+TEST(ElementSets, CheckDigitCountsDigitsMinusOnePlusTwoOrZero) {
   // Line 1 with a '-' and a '+' (the exponents) and letters: the reader must agree with the
   // format's rule, and refuse the same line with any other digit.
   SetText t;
@@ -89,7 +89,10 @@ TEST(ElementSets, CheckDigitCountsDigitsMinusOnePlusTwo) {
   Read r = ReadText(good);
   ASSERT_EQ(r.sats.size(), 1u);
   EXPECT_DOUBLE_EQ(r.sats[0].decay, -0.00012745);
+  // The common rule counts the one '+' as 0, two less: that digit is accepted too
+  // (sgp4_test.cpp), every other one refused.
   for (int d = 1; d < 10; ++d) {
+    if (d == 8) continue;
     std::string l1 = WithCheck(t.l1);
     l1[68] = char('0' + (l1[68] - '0' + d) % 10);
     Read bad = ReadText(t.name + "\n" + l1 + "\n" + WithCheck(t.l2) + "\n");
@@ -247,6 +250,7 @@ TEST(ElementSets, EpochYears99And05) {
     CTrackSat track;
     Observer obs{0, 0, 0, 0};
     Satellite s;
+    track.SetModel(kSatModelKepler);  // its sub-satellite point is geocentric
     track.Predict(r.sats[0], obs, SatTime{full, 2, 1, 12, 0, 0.0}, s);
     ASSERT_TRUE(track.LastValid());
     EXPECT_NEAR(track.LastDetail().latitude, 50.0, 0.01) << year;

@@ -21,18 +21,25 @@ constexpr double kMinutesPerDegree = 60.0;
 constexpr long kMaxHeightM = 100000;
 constexpr double kMaxHours = 24.0 * 31;
 constexpr double kTimerListHours = 24.0;
+constexpr double kSecondsPerHour = 3600.0;
 
 const char* kSatUsage =
     "usage: kestrel sat predict --tle FILE --observer LOCATOR|LAT,LON [--height M]\n"
-    "                           [--min-el DEG] [--time UTC] [--sat NAME|NUMBER]\n"
+    "                           [--min-el DEG] [--time UTC] [--sat NAME|NUMBER] [--model M]\n"
     "       kestrel sat passes  --tle FILE --observer LOCATOR|LAT,LON [--height M]\n"
     "                           [--min-el DEG] [--time UTC] [--hours N] [--sat NAME|NUMBER]\n"
+    "                           [--model M]\n"
     "       kestrel sat timerlist --sbl FILE.sbl --tle FILE --observer LOCATOR|LAT,LON\n"
-    "                           [--height M] [--min-el DEG] [--time UTC] [--hours N] -o OUT.tim\n"
+    "                           [--height M] [--min-el DEG] [--time UTC] [--hours N] [--model M]\n"
+    "                           -o OUT.tim\n"
     "  LAT,LON in degrees, north and east positive; a locator stands for its square's centre.\n"
     "  UTC as 2026-12-01T12:00:00 (or with a blank, seconds optional); default: now.\n"
-    "  predict prints position, height, elevation and azimuth; passes prints start, end and\n"
-    "  peak elevation of every pass in the next --hours (default 24).\n"
+    "  --model sgp4 (default: SGP4/SDP4, geodetic latitude and height above the WGS-72\n"
+    "  ellipsoid) or kepler (Keplerian orbit with J2 drift, geocentric latitude, height above\n"
+    "  the equator's radius; some kilometres off).\n"
+    "  predict prints position, height, elevation and azimuth (\"decayed\" for a satellite\n"
+    "  that has come down by then); passes prints start, end and peak elevation of every pass\n"
+    "  in the next --hours (default 24), with the date of an end or peak on a later day.\n"
     "  timerlist turns the checked entries of a satellite basis list (their SatID is the\n"
     "  catalogue number) into a timer list: one entry per pass starting from an hour before\n"
     "  --time up to --hours (at most 24) after it, ordered by start; window minutes count from\n"
@@ -88,17 +95,35 @@ bool ParseObserver(const std::string& text, Observer& obs, std::string& why) {
   return true;
 }
 
-bool ParseTime(const std::string& text, double& unix_seconds) {
+int DaysInMonth(int year, int month) {
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+// "2026-12-01T12:00:00" (or a blank for the T, seconds optional, a trailing Z) to seconds
+// since 1970; false with why for a malformed text or an impossible date or time.
+bool ParseTime(const std::string& text, double& unix_seconds, std::string& why) {
   SatTime t{};
   char sep = 0, tail = 0;
   double sec = 0;
   int n = sscanf(text.c_str(), "%d-%d-%d%c%d:%d:%lf%c", &t.year, &t.month, &t.day, &sep, &t.hour,
                  &t.minute, &sec, &tail);
   if (n == 8 && tail == 'Z') n = 7;
-  if ((n != 6 && n != 7) || (sep != 'T' && sep != ' ') || t.month < 1 || t.month > 12 ||
-      t.day < 1 || t.day > 31 || t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 ||
-      !(sec >= 0 && sec < 61))
+  if ((n != 6 && n != 7) || (sep != 'T' && sep != ' ')) {
+    why = "--time wants UTC as 2026-12-01T12:00:00, not \"" + text + "\"";
     return false;
+  }
+  char date[48];
+  snprintf(date, sizeof date, "%04d-%02d-%02d", t.year, t.month, t.day);
+  if (t.year < 1 || t.month < 1 || t.month > 12 || t.day < 1 || t.day > DaysInMonth(t.year, t.month)) {
+    why = std::string("--time: there is no date ") + date;
+    return false;
+  }
+  if (t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 || !(sec >= 0 && sec < 60)) {
+    why = "--time: \"" + text.substr(11) + "\" is not a time of day (00:00:00 to 23:59:59)";
+    return false;
+  }
   t.second = sec;
   unix_seconds = SatTimeToUnix(t);
   return true;
@@ -110,6 +135,12 @@ std::string TimeText(double unix_seconds) {
   snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
            t.minute, int(t.second));
   return text;
+}
+
+// The time of day of when, with its date in front when it falls on another day than since.
+std::string TimeOnDay(double when, double since) {
+  std::string w = TimeText(when), s = TimeText(since);
+  return w.compare(0, 10, s, 0, 10) == 0 ? w.substr(11) : w;
 }
 
 bool Matches(const SatElem& s, const std::string& want) {
@@ -165,10 +196,13 @@ int Sat(CArgs& args) {
   obs.height = int(height);
   obs.minElevation = int(min_el);
   double now = double(std::time(nullptr));
-  if (args.Has("--time") && !ParseTime(args.Get("--time"), now))
-    return Fail("sat", "--time wants UTC as 2026-12-01T12:00:00, not \"" + args.Get("--time") + "\"");
+  if (args.Has("--time") && !ParseTime(args.Get("--time"), now, why)) return Fail("sat", why);
+  const std::string model = args.Has("--model") ? args.Get("--model") : "sgp4";
+  if (model != "sgp4" && model != "kepler")
+    return Fail("sat", "--model is sgp4 or kepler, not \"" + model + "\"");
 
   CTrackSat track;
+  track.SetModel(model == "kepler" ? kSatModelKepler : kSatModelSgp4);
   std::vector<SatElem> sats;
   std::vector<std::string> notes;
   const std::string file = args.Get("--tle");
@@ -186,6 +220,10 @@ int Sat(CArgs& args) {
       Satellite r;
       int visible = track.Predict(s, obs, SatTimeFromUnix(now), r);
       if (!track.LastValid()) {
+        if (track.LastDecayed()) {
+          printf("%-24s %5d  %s UTC  decayed\n", s.name, s.number, TimeText(now).c_str());
+          continue;
+        }
         fprintf(stderr, "kestrel: %s: %s cannot be predicted at %s\n", file.c_str(), s.name,
                 TimeText(now).c_str());
         ++failed;
@@ -193,20 +231,37 @@ int Sat(CArgs& args) {
       }
       const SatDetail& d = track.LastDetail();
       if (!CTrackSat::MapToLocator(r.y, r.x, locator)) strcpy(locator, "-");
-      printf("%-24s %5d  %s UTC  %s %s (%s)  height %5d km  elevation %3d deg  azimuth %5.1f "
+      char height[32];
+      if (d.geodetic)
+        snprintf(height, sizeof height, "%7.1f km", d.height);
+      else
+        snprintf(height, sizeof height, "%5d km", r.height);
+      printf("%-24s %5d  %s UTC  %s %s (%s)%s  height %s  elevation %3d deg  azimuth %5.1f "
              "deg  range %7.0f km  %s\n",
              s.name, s.number, TimeText(now).c_str(), Degrees(d.latitude, 'N', 'S').c_str(),
-             Degrees(d.longitude, 'E', 'W').c_str(), locator, r.height, r.elevation, d.azimuth,
-             d.range, visible ? "visible" : "below");
+             Degrees(d.longitude, 'E', 'W').c_str(), locator, d.geodetic ? " geodetic" : "",
+             height, r.elevation, d.azimuth, d.range, visible ? "visible" : "below");
     } else {
+      // A satellite that has come down has no passes: say so instead of searching.
+      Satellite r;
+      track.Predict(s, obs, SatTimeFromUnix(now), r);
+      if (track.LastDecayed()) {
+        printf("%s (%d): decayed at %s UTC, no passes, skipped\n", s.name, s.number,
+               TimeText(now).c_str());
+        continue;
+      }
       std::vector<SatPass> found;
       FindPasses(track, s, obs, now, hours, found);
       printf("%s (%d): %zu pass(es) from %s UTC in %.1f h\n", s.name, s.number, found.size(),
              TimeText(now).c_str(), hours);
       for (const SatPass& p : found)
         printf("  start %s  end %s  peak %4.1f deg at %s (azimuth %5.1f)\n",
-               TimeText(p.start).c_str(), TimeText(p.end).c_str() + 11, p.peakElevation,
-               TimeText(p.peak).c_str() + 11, p.peakAzimuth);
+               TimeText(p.start).c_str(), TimeOnDay(p.end, p.start).c_str(), p.peakElevation,
+               TimeOnDay(p.peak, p.start).c_str(), p.peakAzimuth);
+      const double end = now + hours * kSecondsPerHour;
+      track.Predict(s, obs, SatTimeFromUnix(end), r);
+      if (track.LastDecayed())
+        printf("  decayed before %s UTC: no passes after that\n", TimeText(end).c_str());
     }
   }
   if (!shown) return Fail("sat", "no satellite \"" + want + "\" in " + file);
@@ -216,7 +271,9 @@ int Sat(CArgs& args) {
 }  // namespace
 
 int RunSat(int argc, char** argv) {
-  CArgs args({"--tle", "--observer", "--height", "--min-el", "--time", "--sat", "--hours", "--sbl", "-o"}, {});
+  CArgs args({"--tle", "--observer", "--height", "--min-el", "--time", "--sat", "--hours", "--sbl", "-o",
+              "--model"},
+             {});
   if (!args.Parse(argc, argv)) return Fail("sat", args.Error());
   if (args.WantsHelp()) return fputs(kSatUsage, stdout), kExitOk;
   return Sat(args);
