@@ -1,6 +1,8 @@
 #include "app/lists/sat_basis.h"
 
 #include <cctype>
+#include <cmath>
+#include <cstdio>
 
 #include "app/lists/frq_list_file.h"
 #include "app/lists/sat_timer_list.h"
@@ -30,6 +32,29 @@ void WriteSatObserver(CProfileFile& profile, const SatObserverSettings& observer
   profile.SetString(kObserverSection, kObserverLocatorKey, Upper(observer.locator));
   profile.SetInt(kObserverSection, kObserverHeightKey, observer.height);
   profile.SetInt(kObserverSection, kObserverMinElevKey, observer.minElevation);
+}
+
+int ObserverLocatorFromText(const std::string& text, std::string& locator, std::string* error) {
+  double lat = 0.0, lon = 0.0;
+  char rest = 0;
+  constexpr double kMaxLat = 90.0, kMaxLon = 180.0;
+  constexpr int kArcMinutes = 60;
+  if (text.find(',') != std::string::npos) {
+    char loc[8] = {};
+    if (sscanf(text.c_str(), "%lf,%lf %c", &lat, &lon, &rest) == 2 && std::fabs(lat) <= kMaxLat &&
+        std::fabs(lon) <= kMaxLon &&
+        CTrackSat::MapToLocator(-int(std::lround(lat * kArcMinutes)),
+                                int(std::lround(lon * kArcMinutes)), loc)) {
+      locator = loc;
+      return 1;
+    }
+    if (error) *error = kSatMsgBadLocator;
+    return 0;
+  }
+  int y = 0, x = 0;
+  if (!CheckObserverLocator(text, y, x, error)) return 0;
+  locator = Upper(text);
+  return 1;
 }
 
 int CheckObserverLocator(const std::string& text, int& y, int& x, std::string* error) {

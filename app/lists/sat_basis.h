@@ -42,6 +42,10 @@ void WriteSatObserver(CProfileFile& profile, const SatObserverSettings& observer
 // two digits more, which are accepted but not used. Map coordinates (arc minutes, north
 // negative) of the six characters' square; 1, or 0 with kSatMsgBadLocator in *error.
 int CheckObserverLocator(const std::string& text, int& y, int& x, std::string* error);
+// What the observer field takes: a locator as above, or latitude and longitude in degrees
+// ("52.5,13.4", north and east positive), which become the locator of their sub-square.
+// 1 with locator set, or 0 with kSatMsgBadLocator in *error.
+int ObserverLocatorFromText(const std::string& text, std::string& locator, std::string* error);
 
 // How Generate ended.
 enum SatGenerateResult {

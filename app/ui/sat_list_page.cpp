@@ -106,14 +106,14 @@ void CSatListPage::ShowObserver() {
 
 int CSatListPage::StoreObserver() {
   const std::string text = m_locator->text().trimmed().toUpper().toStdString();
-  int y, x;
-  std::string why;
-  if (!CheckObserverLocator(text, y, x, &why)) {
+  std::string locator, why;
+  if (!ObserverLocatorFromText(text, locator, &why)) {
     Tell(why);
     return 0;
   }
+  if (locator != text) m_locator->setText(QString::fromStdString(locator));  // latitude, longitude given
   SatObserverSettings o;
-  o.locator = text;
+  o.locator = locator;
   o.height = m_height->value();
   o.minElevation = m_minElev->value();
   WriteSatObserver(Core().Profile(), o);

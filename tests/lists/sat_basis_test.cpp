@@ -80,6 +80,21 @@ TEST(SatObserverTest, TheObserverIsKeptInTheProfile) {
   EXPECT_EQ(back.minElevation, 10);
 }
 
+TEST(SatObserverTest, LatitudeAndLongitudeBecomeTheLocatorOfTheirSubSquare) {
+  std::string locator, why;
+  ASSERT_EQ(ObserverLocatorFromText("52.5,13.4", locator, &why), 1) << why;
+  EXPECT_EQ(locator, "JO62QM");
+  ASSERT_EQ(ObserverLocatorFromText("-33.9, 151.2", locator, &why), 1) << why;
+  EXPECT_EQ(locator, "QF56OC");
+  ASSERT_EQ(ObserverLocatorFromText("jn57rx", locator, &why), 1);
+  EXPECT_EQ(locator, "JN57RX");
+  for (const char* bad : {"91,0", "0,181", "52.5,", "52.5,13.4,7", "JN57"}) {
+    why.clear();
+    EXPECT_EQ(ObserverLocatorFromText(bad, locator, &why), 0) << bad;
+    EXPECT_EQ(why, kSatMsgBadLocator) << bad;
+  }
+}
+
 TEST(SatObserverTest, LocatorsNeedSixCharacters) {
   int y = 1, x = 1;
   std::string why;
