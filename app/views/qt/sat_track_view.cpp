@@ -167,7 +167,8 @@ void CSatTrackView::Tick() {
   m_panes[1]->setText(m_offsetOn->isChecked()
                           ? QString::fromStdString(TimespanPaneText(now, m_offset->value()))
                           : QString());
-  if (!m_sats.empty()) m_map->viewport()->update();
+  // A rubber band being dragged is not disturbed by the redraw.
+  if (!m_sats.empty() && !m_map->Dragging()) m_map->viewport()->update();
 }
 
 QString CSatTrackView::PaneText(int pane) const {
