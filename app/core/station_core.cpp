@@ -448,7 +448,8 @@ void CStationCore::FaxStep(const AudioBlock* d) {
   else fax_.DecodeAM(fax_block_);
   // A module change asked for by a start tone takes effect between blocks.
   if (fax_ioc_pending_) {
-    fax_.SetFaxMode(fax_ioc_pending_, settings_.GetInt(kCfgFaxLpm));
+    // The change restarts the receive state; the start tone that asked for it was heard.
+    if (fax_.SetFaxMode(fax_ioc_pending_, settings_.GetInt(kCfgFaxLpm))) fax_.ExpectPhasing();
     fax_ioc_pending_ = 0;
   }
 }

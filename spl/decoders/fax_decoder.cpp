@@ -11,8 +11,17 @@ namespace {
 
 constexpr int kGrayLevels = 256;         // line bitmap palette: value i shows gray 255 - i
 constexpr int kChunk = 128;              // FM normalisation chunk (samples)
-constexpr int kToneTaps = 64;            // tone band-pass at the pixel rate
+// Start and stop tones (300, 675, 450 Hz of black/white modulation) are looked for in the
+// demodulated signal at the audio rate, band-passed and decimated to a rate independent of the
+// module: the pixel values are taken only at carrier crossings, and at the pixel rate of IOC 288
+// that irregular sampling moves a 675 Hz tone to about 450 Hz.
 constexpr float kToneLow = 200.0f, kToneHigh = 800.0f;
+constexpr double kToneMinRate = 2700.0;     // Hz, four times the highest tone
+// The tone band-pass is also the decimation's low-pass: above 1000 Hz it passes nearly nothing.
+constexpr double kToneFilterSeconds = 0.012;  // band-pass length: a transition of about 170 Hz
+constexpr double kToneWindowSeconds = 0.35;   // analysed stretch: bins of about 3 Hz
+constexpr int kToneBins = 2;                  // a windowed tone's bins beside its peak
+constexpr double kToneShare = 0.5;            // of the band's power, for a tone
 constexpr float kEnvelopeCutoff = 3000.0f;
 constexpr float kEnvelopeShift = 10400.0f;
 constexpr double kPllGain = 100.0;
@@ -49,8 +58,9 @@ void CFaxDecoder::Release() {
   if (line_bitmap_) DeleteObject(line_bitmap_);
   line_bitmap_ = nullptr;
   line_pixels_ = nullptr;
-  for (AudioBlock** b : {&band_, &reference_, &line_, &output_, &tone_filtered_, &tone_history_,
-                         &spectrum_, &burst_filtered_, &burst_envelope_}) {
+  for (AudioBlock** b : {&band_, &reference_, &line_, &output_, &tone_imag_, &tone_history_,
+                         &spectrum_, &burst_filtered_, &burst_envelope_, &tone_in_,
+                         &tone_out_}) {
     FreeAudioBlock(*b);
     *b = nullptr;
   }
@@ -64,8 +74,11 @@ void CFaxDecoder::ComputeDerived() {
   // A line of xSize pixels lasts exactly 60 / rpm seconds.
   pixel_step_ = double(x_size_) * rpm_ / 60.0 / sample_rate_;
   quarter_ = (sample_rate_ / center_) / 4;
+  tone_decimation_ = int(sample_rate_ / kToneMinRate);
+  if (tone_decimation_ < 1) tone_decimation_ = 1;
+  tone_rate_ = double(sample_rate_) / tone_decimation_;
   fft_order_ = 1;
-  while ((1 << fft_order_) < x_size_) ++fft_order_;
+  while ((1 << fft_order_) < tone_rate_ * kToneWindowSeconds) ++fft_order_;
   n_fft_ = 1 << fft_order_;
 }
 
@@ -89,8 +102,6 @@ int CFaxDecoder::Init(int sampleRate, int blockSize, int filterTaps, int filterW
     return 0;
   ComputeDerived();
   if (pixel_step_ >= 1.0 || x_size_ < 2) return 0;
-  const int pixel_rate = int(double(x_size_) * rpm_ / 60.0);
-  if (pixel_rate < 1) return 0;
   if (!band_pass_.Init(sampleRate, blockSize, filterTaps) ||
       !band_pass_.CreateBP(float(center_ - width_ / 2), float(center_ + width_ / 2),
                            unsigned(filterWindow)))
@@ -99,19 +110,22 @@ int CFaxDecoder::Init(int sampleRate, int blockSize, int filterTaps, int filterW
       !envelope_low_pass_.CreateTP(kEnvelopeCutoff, unsigned(filterWindow)))
     return 0;
   if (!shifter_.Init(kEnvelopeShift, sampleRate, blockSize)) return 0;
-  if (!tone_band_pass_.Init(pixel_rate, x_size_, kToneTaps) ||
-      !tone_band_pass_.CreateBP(kToneLow, kToneHigh, 0))
+  if (!tone_band_pass_.Init(sampleRate, blockSize, int(sampleRate * kToneFilterSeconds)) ||
+      !tone_band_pass_.CreateBP(kToneLow, kToneHigh, kFilterWindowHann))
     return 0;
   if (!NewAudioBlock(&band_, blockSize) || !NewAudioBlock(&reference_, blockSize) ||
       !NewAudioBlock(&line_, x_size_) || !NewAudioBlock(&output_, blockSize) ||
-      !NewAudioBlock(&tone_filtered_, n_fft_) || !NewAudioBlock(&tone_history_, n_fft_) ||
+      !NewAudioBlock(&tone_imag_, n_fft_) || !NewAudioBlock(&tone_history_, n_fft_) ||
       !NewAudioBlock(&spectrum_, n_fft_) || !NewAudioBlock(&burst_filtered_, x_size_) ||
-      !NewAudioBlock(&burst_envelope_, x_size_))
+      !NewAudioBlock(&burst_envelope_, x_size_) || !NewAudioBlock(&tone_in_, blockSize) ||
+      !NewAudioBlock(&tone_out_, blockSize))
     return 0;
   COpAmp op;
-  for (AudioBlock* b : {band_, reference_, line_, output_, tone_filtered_, tone_history_, spectrum_,
-                        burst_filtered_, burst_envelope_})
+  for (AudioBlock* b : {band_, reference_, line_, output_, tone_imag_, tone_history_, spectrum_,
+                        burst_filtered_, burst_envelope_, tone_in_, tone_out_})
     op.Set(b, 0.0f);
+  tone_fill_ = tone_done_ = 0;
+  tone_phase_ = 1;
   if (!pll_.Init(sampleRate, center_, kPllGain, kPllHistory)) return 0;
   line_bitmap_ = Create(x_size_, 1, 8);
   if (!line_bitmap_) return 0;
@@ -158,6 +172,10 @@ void CFaxDecoder::SetSyncPos(int delta) {
   pos %= x_size_;
   if (pos < 0) pos += x_size_;
   line_pos_ = int(pos);
+}
+
+void CFaxDecoder::ExpectPhasing() {
+  if (ready_) Enter(kFaxWaitSync);
 }
 
 int CFaxDecoder::DefineBurst(int freq, int len, int percent) {
@@ -244,14 +262,19 @@ void CFaxDecoder::DecodeFM(const AudioBlock* block) {
       const double t = ap + ac > 0.0 ? i - ac / (ap + ac) : double(i);
       const double v = (t - fm_last_cross_ - half_white_) * gray_scale_ + 0.5;
       fm_value_ = v < 0.0 ? 0 : v > 255.0 ? 255 : int(v);
-      for (; fm_owed_ > 0; --fm_owed_)
-        if (PutPixel(fm_value_, float(fm_value_))) EndLineFM(block->tick);
+      for (; fm_owed_ > 0; --fm_owed_) {
+        if (!PutPixel(fm_value_, float(fm_value_))) continue;
+        FeedTones(i);  // the tone decision sees the signal up to this sample
+        EndLineFM(block->tick);
+      }
       fm_last_cross_ = t;
     }
     fm_prev_ = c;
     for (fm_clock_ += pixel_step_; fm_clock_ >= 1.0; fm_clock_ -= 1.0) ++fm_owed_;
     output_->data[i] = float(fm_value_);
   }
+  FeedTones(block_size_);
+  tone_done_ = 0;
   fm_last_cross_ -= block_size_;
   MeasureAudioBlock(output_);
   output_->tick = block->tick;
@@ -360,26 +383,55 @@ void CFaxDecoder::DecodeAMFilter(const AudioBlock* block) {
   EndDecode();
 }
 
+void CFaxDecoder::FeedTones(int upto) {
+  const int n = upto - tone_done_;
+  if (n <= 0) return;
+  std::memcpy(tone_in_->data, output_->data + tone_done_, sizeof(float) * n);
+  tone_in_->count = tone_out_->count = n;
+  tone_band_pass_.Filter(tone_in_, tone_out_, 0);
+  tone_in_->count = tone_out_->count = block_size_;
+  float* h = tone_history_->data;
+  for (int k = 0; k < n; ++k) {
+    if (--tone_phase_ > 0) continue;
+    tone_phase_ = tone_decimation_;
+    h[tone_fill_] = tone_out_->data[k];
+    tone_fill_ = (tone_fill_ + 1) % n_fft_;
+  }
+  tone_done_ = upto;
+}
+
+int CFaxDecoder::ToneFrequency() {
+  // Oldest value first, under a Hann window: a tone's power then stays within two bins of
+  // its peak.
+  const float* h = tone_history_->data;
+  for (int j = 0; j < n_fft_; ++j)
+    spectrum_->data[j] =
+        h[(tone_fill_ + j) % n_fft_] * float(0.5 - 0.5 * std::cos(2.0 * M_PI * j / n_fft_));
+  COpAmp op;
+  op.Set(tone_imag_, 0.0f);
+  op.FFT(spectrum_, tone_imag_, fft_order_, 1, 0);
+  float* power = spectrum_->data;  // the first half of the spectrum is overwritten in place
+  double total = 0.0;
+  int k = 0;
+  for (int j = 0; j < n_fft_ / 2; ++j) {
+    const float re = spectrum_->data[j], im = tone_imag_->data[j];
+    power[j] = re * re + im * im;
+    total += power[j];
+    if (power[j] > power[k]) k = j;
+  }
+  // A modulation tone holds most of the band's power; picture content (a chart repeats its
+  // lines, so it has lines in its spectrum too) spreads it.
+  double near = 0.0;
+  for (int j = k - kToneBins; j <= k + kToneBins; ++j)
+    if (j >= 0 && j < n_fft_ / 2) near += power[j];
+  if (total <= 0.0 || near < kToneShare * total) return 0;
+  return int(k * tone_rate_ / n_fft_ + 0.5);
+}
+
 void CFaxDecoder::CheckLine() {
   const int old = state_;
   int f = -1;
-  if (state_ == kFaxWaitStart || state_ == kFaxWaitStop) {
-    tone_band_pass_.Filter(line_, tone_filtered_, 0);
-    float* h = tone_history_->data;
-    std::memmove(h, h + x_size_, sizeof(float) * (n_fft_ - x_size_));
-    std::memcpy(h + (n_fft_ - x_size_), tone_filtered_->data, sizeof(float) * x_size_);
-    std::memcpy(spectrum_->data, h, sizeof(float) * n_fft_);
-    COpAmp op;
-    op.Set(tone_filtered_, 0.0f);
-    op.FFT(spectrum_, tone_filtered_, fft_order_, 1, 0);
-    int k = 0;
-    float best = -1.0f;
-    for (int j = 0; j < n_fft_ / 2; ++j) {
-      const float a = std::fabs(spectrum_->data[j]);
-      if (a > best) best = a, k = j;
-    }
-    f = int(((long long)rpm_ * k * x_size_ / 60) / n_fft_);
-  }
+  if (state_ == kFaxWaitStart || state_ == kFaxWaitStop) f = ToneFrequency();
   switch (state_) {
     case kFaxWaitStart:
       StartToneRule(f);

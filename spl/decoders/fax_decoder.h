@@ -57,6 +57,9 @@ class CFaxDecoder : public CDibSection {
   int SetKorr(double step);
   double GetKorr() const { return pixel_step_; }
   void SetSyncPos(int delta);
+  // A start tone was recognised before a module change, whose Init restarted the receive
+  // state: look for the phasing lines now (state 5, not reported), as after a start tone.
+  void ExpectPhasing();
   void SetDirection(int direction) { direction_ = direction; }
   void SetAutoSync(double step) { auto_sync_ = step; }
   void SetAutoBright(double rate) { auto_bright_ = rate < 0.0 ? 0.0 : rate > 0.1 ? 0.1 : rate; }
@@ -83,6 +86,8 @@ class CFaxDecoder : public CDibSection {
   bool PutPixel(int byte, float value);  // true when it finished a line
   void EndLineFM(uint32_t tick);
   void EndLineAM(double& clock);
+  void FeedTones(int upto);  // band-passes and decimates output samples up to `upto`
+  int ToneFrequency();       // Hz of the strongest modulation in the tone history
   void CheckLine();
   void StartToneRule(int f);
   void Enter(int state);
@@ -103,7 +108,10 @@ class CFaxDecoder : public CDibSection {
   double auto_bright_ = 0.05, auto_sync_ = 0.1;
   // Derived.
   double half_black_ = 0.0, half_white_ = 0.0, gray_scale_ = 0.0, pixel_step_ = 0.0;
-  int x_size_ = 0, quarter_ = 0, fft_order_ = 1, n_fft_ = 2;
+  int x_size_ = 0, quarter_ = 0;
+  // Tone detection: the demodulated signal decimated to toneRate, n_fft_ values in a ring.
+  int tone_decimation_ = 1, fft_order_ = 1, n_fft_ = 2;
+  double tone_rate_ = 0.0;
   // Running state.
   int state_ = kFaxWaitStart, line_pos_ = 0;
   double black_level_ = 0.0, white_level_ = 255.0;
@@ -125,7 +133,7 @@ class CFaxDecoder : public CDibSection {
   AudioBlock* reference_ = nullptr;
   AudioBlock* line_ = nullptr;
   AudioBlock* output_ = nullptr;
-  AudioBlock* tone_filtered_ = nullptr;
+  AudioBlock* tone_imag_ = nullptr;  // imaginary part of the tone spectrum
   AudioBlock* tone_history_ = nullptr;
   AudioBlock* spectrum_ = nullptr;
   AudioBlock* burst_filtered_ = nullptr;
@@ -134,6 +142,9 @@ class CFaxDecoder : public CDibSection {
   CPLL pll_;
   CFrqShift shifter_;
   CWindowList input_windows_, line_windows_, output_windows_;
+  AudioBlock* tone_in_ = nullptr;   // a stretch of the demodulated block ...
+  AudioBlock* tone_out_ = nullptr;  // ... and its tone band-passed copy
+  int tone_fill_ = 0, tone_phase_ = 1, tone_done_ = 0;
   int ready_ = 0;
   int burst_ready_ = 0;
   int decoding_ = 0;       // inside a Decode call: re-initialisation is deferred

@@ -16,24 +16,39 @@ namespace {
 // 138.24, sync 9.0 and porch 1.5 in the middle of the line, red 138.24; a single 9 ms sync
 // precedes the first line. SC2-180: sync 5.5225, porch 0.5, red, green, blue of 235 each.
 // Robot 72: sync 9, porch 3, luminance 138, separator 4.5 and porch 1.5, R-Y 69, separator 4.5
-// and porch 1.5, B-Y 69.
+// and porch 1.5, B-Y 69; its colours follow the BT.601 studio-range equations that Robot
+// equipment uses.
 const SstvMode kModes[kSstvModeCount] = {
     {kSstvMartin1, "Martin 1", 44, 256, 960, 10.762332f, 446.446, 4.862, 0.0, 0.0, kSstvRgb,
+     kSstvMatrix601Studio,
      {{1, 5.434, 146.432, kSstvWidth},
       {2, 152.438, 146.432, kSstvWidth},
       {0, 299.442, 146.432, kSstvWidth}}},
     {kSstvScottie1, "Scottie 1", 60, 256, 960, 20.13986f, 428.22, 9.0, 279.48, 9.0, kSstvRgb,
+     kSstvMatrix601Studio,
      {{1, 1.5, 138.24, kSstvWidth},
       {2, 141.24, 138.24, kSstvWidth},
       {0, 289.98, 138.24, kSstvWidth}}},
     {kSstvSc2180, "SC2-180", 55, 256, 960, 6.7605634f, 711.0225, 5.5225, 0.0, 0.0, kSstvRgb,
+     kSstvMatrix601Studio,
      {{0, 6.0225, 235.0, kSstvWidth},
       {1, 241.0225, 235.0, kSstvWidth},
       {2, 476.0225, 235.0, kSstvWidth}}},
     {kSstvRobot72, "Robot 72", 12, 240, 666, 25.6f, 300.0, 9.0, 0.0, 0.0, kSstvYuv,
+     kSstvMatrix601Studio,
      {{0, 12.0, 138.0, kSstvWidth},
       {1, 156.0, 69.0, kSstvWidth / 2},
       {2, 231.0, 69.0, kSstvWidth / 2}}},
+};
+
+// Inverses of Y = y_offset + y_scale (kr R + kg G + kb B) and of a colour difference
+// 128 + c_scale (component - E_Y) / (1 - k): y_gain = 1 / y_scale, v_gain = (1 - kr) / c_scale,
+// u_gain = (1 - kb) / c_scale, g_gain = 1 / kg. 601 studio: y_scale 219/255, c_scale 112/255
+// (R = 1.164 (Y - 16) + 1.596 (V - 128) ...); 709 full: y_scale 1, c_scale 1/2.
+const SstvColourMatrix kMatrices[kSstvMatrixCount] = {
+    {"601", 16.0f, 255.0f / 219.0f, 0.299f, 0.114f, (1.0f - 0.299f) * 255.0f / 112.0f,
+     (1.0f - 0.114f) * 255.0f / 112.0f, 1.0f / 0.587f},
+    {"709", 0.0f, 1.0f, 0.2126f, 0.0722f, 1.5748f, 1.8556f, 1.3982103f},
 };
 
 constexpr double kBlackHz = 1500.0, kWhiteHz = 2300.0;  // brightness linear in between
@@ -126,6 +141,16 @@ const SstvMode* SstvModeByVis(int vis) {
   for (const SstvMode& m : kModes)
     if (m.vis == vis) return &m;
   return nullptr;
+}
+
+const SstvColourMatrix* SstvColourMatrixAt(int matrix) {
+  return matrix >= 0 && matrix < kSstvMatrixCount ? &kMatrices[matrix] : nullptr;
+}
+
+int CSstvDecoder::SetColourMatrix(int matrix) {
+  if (matrix != kSstvMatrixOfMode && !SstvColourMatrixAt(matrix)) return 0;
+  matrix_ = matrix;
+  return 1;
 }
 
 const SstvMode* SstvModeAt(int index) {
@@ -671,6 +696,8 @@ HBITMAP CSstvDecoder::GetLine(int y) {
   for (const SstvScan& s : geometry_->scans)
     for (int j = 0; j < s.pixels && j < kSstvWidth; ++j) value[s.channel][j] = ScanValue(y, s, j);
   uint8_t* out = line_bitmap_->pixels;
+  const SstvColourMatrix& m =
+      kMatrices[matrix_ == kSstvMatrixOfMode ? geometry_->matrix : matrix_];
   for (int i = 0; i < kSstvWidth; ++i) {
     uint8_t r, g, b;
     if (geometry_->colour == kSstvRgb) {
@@ -680,9 +707,10 @@ HBITMAP CSstvDecoder::GetLine(int y) {
       const float Y = float(int(value[0][i] + 0.5));
       const float V = float(int(value[1][i / 2] + 0.5)) - 128.0f;
       const float U = float(int(value[2][i / 2] + 0.5)) - 128.0f;
-      const float red = Y + 1.5748f * V;
-      const float blue = Y + 1.8556f * U;
-      const float green = (Y - 0.0722f * blue - 0.2126f * red) * 1.3982103f;
+      const float E = (Y - m.y_offset) * m.y_gain;
+      const float red = E + m.v_gain * V;
+      const float blue = E + m.u_gain * U;
+      const float green = (E - m.kb * blue - m.kr * red) * m.g_gain;
       r = Clamp8(red), g = Clamp8(green), b = Clamp8(blue);
     }
     out[3 * i] = b;

@@ -38,6 +38,22 @@ enum SstvColour {
   kSstvYuv = 1,  // luminance and two half-width colour differences (channel 1 R-Y, 2 B-Y)
 };
 
+// Colour-difference matrices of the luminance modes (rows of SstvColourMatrixAt).
+constexpr int kSstvMatrixOfMode = -1;    // each mode's own (SstvMode::matrix), the default
+constexpr int kSstvMatrix601Studio = 0;  // BT.601, Y 16 ... 235, differences 16 ... 240
+constexpr int kSstvMatrix709Full = 1;    // BT.709, Y and differences over the full 0 ... 255
+constexpr int kSstvMatrixCount = 2;
+
+// Back from a luminance byte Y and colour-difference bytes V (R-Y) and U (B-Y) to RGB:
+// E = (Y - y_offset) x y_gain, R = E + v_gain (V - 128), B = E + u_gain (U - 128),
+// G = (E - kb B - kr R) x g_gain.
+struct SstvColourMatrix {
+  const char* name;  // "601", "709"
+  float y_offset, y_gain, kr, kb, v_gain, u_gain, g_gain;
+};
+// The row of kSstvMatrix601Studio or kSstvMatrix709Full; null for another number.
+const SstvColourMatrix* SstvColourMatrixAt(int matrix);
+
 // One colour scan inside a line period, times from the start of the line period.
 struct SstvScan {
   int channel;      // which colour (see SstvColour)
@@ -59,6 +75,7 @@ struct SstvMode {
   double sync_at_ms;     // where the line sync starts within the line period
   double first_line_ms;  // from the end of the VIS to the start of line 0's period
   SstvColour colour;
+  int matrix;            // kSstvMatrix... of a luminance mode as it is sent (RGB modes ignore it)
   SstvScan scans[3];
 };
 
@@ -106,6 +123,11 @@ class CSstvDecoder : public CDibSection {
   // Nominal positions per sample of a mode number at the current rate (0.0 for another).
   double NominalTiming(int mode) const;
   void SetAVIS(int on) { avis_ = on != 0; }
+  // Colour matrix of the luminance modes: kSstvMatrixOfMode (the mode's own, the default) or a
+  // kSstvMatrix... row for every such mode; takes effect at the next GetLine. 1, or 0 (kept)
+  // for another number.
+  int SetColourMatrix(int matrix);
+  int GetColourMatrix() const { return matrix_; }
   // on = 0 stops receiving (no state report); otherwise a picture starts now.
   void Run(int on);
   // While receiving: search the line syncs again.
@@ -163,6 +185,7 @@ class CSstvDecoder : public CDibSection {
   int low_ = 1000, high_ = 2500, taps_ = 64, window_ = 0;
   int mode_ = kSstvMartin1;
   bool mix_sync_ = false, avis_ = true;
+  int matrix_ = kSstvMatrixOfMode;
   double timing_table_[kSstvModeSlots] = {};
   // Derived by SetMode.
   const SstvMode* geometry_ = nullptr;

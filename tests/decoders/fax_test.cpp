@@ -245,6 +245,35 @@ INSTANTIATE_TEST_SUITE_P(Demodulators, FaxAmRoundTrip,
                          ::testing::Values(AmCase{1, 30.0, 20.0}, AmCase{2, 30.0, 18.0},
                                            AmCase{1, 20.0, 16.0}, AmCase{2, 20.0, 16.0}));
 
+// The start tone tells the module: 300 Hz for IOC 576, 675 Hz for IOC 288. The decoder set to
+// the module must hear its own start tone and the 450 Hz stop tone at every drum speed (at IOC
+// 288 the pixel rate once sampled the 675 Hz tone too irregularly to find it).
+TEST(FaxDecoder, StartAndStopTonesAtEveryModuleAndDrumSpeed) {
+  const struct {
+    int ioc, start_event;
+  } modules[] = {{576, kFaxStart300}, {288, kFaxStart675}};
+  for (const auto& m : modules)
+    for (int rpm : {60, 90, 120, 240}) {
+      CFaxTransmitter t;
+      ASSERT_EQ(t.Init(kRate, m.ioc, rpm, 0), 1);
+      // Tones of eight lines: five consecutive lines make a tone, which a 5 s tone at 60 lines
+      // a minute gives only just.
+      const double line_s = 60.0 / rpm;
+      ASSERT_EQ(t.SetTimes(8 * line_s, 8 * line_s, 8 * line_s), 1);
+      const int w = t.GetXSize();
+      std::vector<uint8_t> picture(size_t(w) * 4, 255);
+      std::vector<float> s;
+      ASSERT_EQ(t.Transmit(picture.data(), w, 4, s), 1);
+      Recorder d;
+      ASSERT_EQ(d.Init(kRate, kBlock, 64, 0), 1);
+      ASSERT_EQ(d.SetFaxMode(m.ioc, rpm), 1);
+      Feed(d, s, 0);
+      const std::vector<int> want = {m.start_event, kFaxWaitSync, kFaxWaitPicture, kFaxWaitStop,
+                                     kFaxStop450,   kFaxWaitStart};
+      EXPECT_EQ(d.events, want) << "IOC " << m.ioc << ", " << rpm << " lines a minute";
+    }
+}
+
 // The column of a dark bar in a received row (the mean of its dark pixels), -1 without one.
 double BarColumn(const std::vector<uint8_t>& rows, int w, int y) {
   double sum = 0.0;

@@ -1,8 +1,9 @@
 // SSTV decoder: mode geometry, tone levels, VIS and vertical-sync starts, guarded indices, and
 // signal-level round trips through the SSTV transmitter (every mode, noise, a fast sample
-// clock with its slant correction, pictures cut short, noise only).
+// clock with its slant correction, pictures cut short, noise only, Robot 72 colour matrices).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -126,14 +127,15 @@ double Psnr(CSstvDecoder& d, const std::vector<uint8_t>& want) {
   return mse > 0.0 ? 10.0 * std::log10(255.0 * 255.0 / mse) : 99.0;
 }
 
+// The transmitter as it is set up after Init (Robot 72 in the published 601 studio range),
+// or with another Robot colour matrix.
 std::vector<float> Transmission(int mode, const std::vector<uint8_t>& chart, int lines,
-                                double ppm = 0.0) {
+                                double ppm = 0.0, int matrix = -1) {
   CSstvTransmitter tx;
   std::vector<float> s;
   EXPECT_TRUE(tx.Init(mode, kRate, ppm, kAmplitude));
-  // The decoder's Robot 72 colour differences are full-range BT.709 ones.
-  if (mode == kSstvRobot72) {
-    EXPECT_TRUE(tx.SetColorMatrix(kSstvYcc709Full));
+  if (matrix >= 0) {
+    EXPECT_TRUE(tx.SetColorMatrix(matrix));
   }
   EXPECT_TRUE(tx.SetPicture(chart.data(), kSstvWidth, lines));
   EXPECT_TRUE(tx.Transmit(s));
@@ -661,6 +663,76 @@ TEST(SstvRoundTrip, CallbacksMayChangeTheSetUp) {
   EXPECT_LE(d.GetWritePosition(), d.GetRawSize());
   EXPECT_GE(d.syncs, 1);
   ASSERT_NE(d.GetPicture(), nullptr);
+}
+
+// Colour bars in Robot 72: the bar centres' mean colours, in red, green, blue.
+struct BarColours {
+  int rgb[8][3] = {};
+};
+
+BarColours ReceiveBars(int sent_matrix, int decoder_matrix, double snr) {
+  static const uint8_t bars[8][3] = {{255, 255, 255}, {255, 255, 0}, {0, 255, 255}, {0, 255, 0},
+                                     {255, 0, 255},   {255, 0, 0},   {0, 0, 255},   {0, 0, 0}};
+  const int lines = SstvModeByNumber(kSstvRobot72)->lines;
+  std::vector<uint8_t> chart(size_t(kSstvWidth) * lines * 3);
+  for (size_t p = 0; p < chart.size() / 3; ++p)
+    std::memcpy(&chart[3 * p], bars[(p % kSstvWidth) * 8 / kSstvWidth], 3);
+  std::vector<float> s = Padded(Transmission(kSstvRobot72, chart, lines, 0.0, sent_matrix));
+  if (snr < 90.0) sigtest::AddNoise(s, kRate, snr, 21, kAmplitude * kAmplitude / 2.0);
+  Recorder d;
+  EXPECT_EQ(d.Init(kRate, kBlock), 1);
+  EXPECT_EQ(d.SetColourMatrix(decoder_matrix), 1);
+  Feed(d, s);
+  EXPECT_EQ(d.GetMode(), kSstvRobot72);
+  HBITMAP pic = d.GetPicture();
+  // The median of each channel over the bar's middle: clamping at 0 and 255 would move a
+  // mean of noisy saturated values inwards.
+  BarColours got;
+  constexpr int kBarWidth = kSstvWidth / 8, kMargin = 12;
+  for (int bar = 0; bar < 8; ++bar) {
+    std::vector<int> v[3];
+    for (int y = 20; y < lines - 20; y += 4)
+      for (int x = bar * kBarWidth + kMargin; x < (bar + 1) * kBarWidth - kMargin; ++x) {
+        const uint8_t* px = pic->pixels + size_t(lines - 1 - y) * pic->bpl + 3 * x;
+        for (int c = 0; c < 3; ++c) v[c].push_back(px[2 - c]);
+      }
+    for (int c = 0; c < 3; ++c) {
+      std::nth_element(v[c].begin(), v[c].begin() + v[c].size() / 2, v[c].end());
+      got.rgb[bar][c] = v[c][v[c].size() / 2];
+    }
+  }
+  static_assert(sizeof(bars) == sizeof(got.rgb) / sizeof(int));
+  return got;
+}
+
+// The largest difference of any bar's channel from the bars sent.
+int WorstBarError(const BarColours& got) {
+  static const int want[8][3] = {{255, 255, 255}, {255, 255, 0}, {0, 255, 255}, {0, 255, 0},
+                                 {255, 0, 255},   {255, 0, 0},   {0, 0, 255},   {0, 0, 0}};
+  int worst = 0;
+  for (int bar = 0; bar < 8; ++bar)
+    for (int c = 0; c < 3; ++c) worst = std::max(worst, std::abs(got.rgb[bar][c] - want[bar][c]));
+  return worst;
+}
+
+// Robot equipment, and the transmitter as it starts, send the BT.601 studio-range equations;
+// the decoder takes them by default. The full-range 709 ones stay selectable on both sides, and
+// the matrices differ enough that a mismatch shows in the bars.
+TEST(SstvColour, Robot72BarsInEitherMatrix) {
+  for (double snr : {99.0, 20.0}) {
+    const int worst = WorstBarError(ReceiveBars(-1, kSstvMatrixOfMode, snr));
+    EXPECT_LE(worst, 4) << "601 default, snr " << snr;
+  }
+  EXPECT_LE(WorstBarError(ReceiveBars(kSstvYcc709Full, kSstvMatrix709Full, 99.0)), 4);
+  EXPECT_LE(WorstBarError(ReceiveBars(kSstvYcc601Studio, kSstvMatrix601Studio, 99.0)), 4);
+  EXPECT_GT(WorstBarError(ReceiveBars(-1, kSstvMatrix709Full, 99.0)), 20);
+
+  CSstvDecoder d;
+  EXPECT_EQ(d.GetColourMatrix(), kSstvMatrixOfMode);
+  EXPECT_EQ(d.SetColourMatrix(kSstvMatrixCount), 0);
+  EXPECT_EQ(d.SetColourMatrix(-2), 0);
+  EXPECT_EQ(d.GetColourMatrix(), kSstvMatrixOfMode);
+  EXPECT_EQ(SstvModeByNumber(kSstvRobot72)->matrix, kSstvMatrix601Studio);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // kestrel transmit fax / decode fax: a chart sent, noise added, received back into BMP files
 // named by the picture's UTC start; the states on standard error, cut-off recordings, module
-// switching by the 675 Hz start tone, the AM demodulators and refused input.
+// switching by the 675 Hz start tone, every module and drum speed, the AM demodulators and
+// refused input.
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <utime.h>
@@ -344,6 +345,88 @@ TEST_F(FaxTool, AmDemodulatorsReceiveTheWholeFile) {
   }
 }
 
+// What a received picture of a black block on white shows: rows crossed by the block (a dark
+// run of about the block's width), rows that are white apart from the AM burst at the line
+// start, and the first column of the block.
+struct BlockSeen {
+  int block_rows = 0, white_rows = 0, first_column = -1;
+};
+
+BlockSeen SeeBlock(const std::vector<uint8_t>& lum, int w, int h, int block_width) {
+  constexpr int kBurstColumns = 50, kDark = 128;
+  BlockSeen seen;
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* row = &lum[size_t(y) * w];
+    int run = 0, longest = 0, longest_end = 0, dark = 0;
+    for (int x = 0; x < w; ++x) {
+      run = row[x] < kDark ? run + 1 : 0;
+      if (run > longest) longest = run, longest_end = x;
+      if (x >= kBurstColumns && row[x] < kDark) ++dark;
+    }
+    if (std::abs(longest - block_width) * 10 < block_width) {
+      ++seen.block_rows;
+      if (seen.first_column < 0) seen.first_column = longest_end + 1 - longest;
+    } else if (dark * 50 < w) {
+      ++seen.white_rows;
+    }
+  }
+  return seen;
+}
+
+// Every module at every drum speed through the tool, FM with the module given and left to the
+// start tone, and AM (the two demodulators by turns): the picture has the module's width, about
+// the lines sent, and the block where it was sent. The tones last six lines: a tone is
+// recognised on five consecutive lines, which a 5 s tone at 60 lines a minute gives only just.
+// The carrier-peak AM demodulator leaves streaks while its levels settle: only the block is
+// asked of it.
+TEST_F(FaxTool, EveryModuleAndDrumSpeed) {
+  constexpr int kW = 600, kH = 6, kPhasingLines = 6, kToneLines = 6;
+  std::vector<uint8_t> block(size_t(kW) * kH, 255);
+  for (int y = 2; y < 5; ++y)  // the middle half of the rows, the middle third of the columns
+    for (int x = 200; x < 400; ++x) block[size_t(y) * kW + x] = 0;
+  const std::string picture = dir_.path() + "/block.bmp";
+  ASSERT_TRUE(SaveGray(picture, block, kW, kH));
+  const std::string wav = dir_.path() + "/m.wav";
+  for (int ioc : {576, 288})
+    for (int lpm : {60, 90, 120, 240})
+      for (bool am : {false, true}) {
+        const std::string given = "--ioc " + std::to_string(ioc);
+        const std::string lines = " --lpm " + std::to_string(lpm);
+        const std::string phasing = std::to_string(kPhasingLines * 60.0 / lpm);
+        const std::string tone = std::to_string(kToneLines * 60.0 / lpm);
+        auto r = sigtest::RunTool("transmit fax " + std::string(am ? "--am " : "") + given +
+                                  lines + " --phasing " + phasing + " --start-tone " + tone +
+                                  " --stop-tone " + tone + " --picture " + picture + " -o " + wav);
+        ASSERT_EQ(r.status, 0) << r.out;
+        const int w = ioc == 576 ? 1810 : 905, rows = w * kH / kW;
+        const bool carrier_peaks = am && (lpm == 90 || lpm == 240);
+        const std::vector<std::string> decodes =
+            !am ? std::vector<std::string>{given, ""}
+                : std::vector<std::string>{(carrier_peaks ? "--am " : "--am-envelope ") + given};
+        for (const std::string& options : decodes) {
+          std::filesystem::remove_all(out_);
+          std::filesystem::create_directory(out_);
+          r = sigtest::RunTool("decode fax " + options + lines + " --out " + out_ + " " + wav,
+                               false);
+          const std::string what = "IOC " + std::to_string(ioc) + lines + " [" + options + "]";
+          ASSERT_EQ(r.status, 0) << what << r.out;
+          const std::vector<std::string> files = Pictures(r.out);
+          ASSERT_EQ(files.size(), 1u) << what << r.out;
+          int pw = 0, ph = 0;
+          const std::vector<uint8_t> got = LoadLuminance(files[0], pw, ph);
+          EXPECT_EQ(pw, w) << what;
+          // AM pictures begin with the phasing lines of burst and white.
+          EXPECT_NEAR(ph, rows + (am ? kPhasingLines : 0), 2) << what;
+          const BlockSeen seen = SeeBlock(got, pw, ph, w / 3);
+          EXPECT_NEAR(seen.block_rows, rows / 2, 2) << what;
+          if (!carrier_peaks) {
+            EXPECT_GE(seen.block_rows + seen.white_rows, ph - 3) << what;
+          }
+          EXPECT_NEAR(seen.first_column, w / 3, w / 20) << what;
+        }
+      }
+}
+
 TEST_F(FaxTool, RefusesBadInput) {
   const std::string wav = dir_.path() + "/fax.wav";
   Send("--lpm 240", wav);
@@ -361,6 +444,7 @@ TEST_F(FaxTool, RefusesBadInput) {
         "decode fax --center 5400" + out + wav, "transmit fax --picture " + text + " -o x.wav",
         "transmit fax --picture " + dir_.path() + "/none.bmp -o x.wav",
         "transmit fax --ioc 352 --picture " + picture_ + " -o x.wav",
+        "transmit fax --phasing -1 --picture " + picture_ + " -o x.wav",
         "transmit fax --picture " + picture_}) {
     auto r = sigtest::RunTool(bad);
     EXPECT_EQ(r.status, 2) << bad << "\n" << r.out;

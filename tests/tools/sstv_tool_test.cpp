@@ -34,12 +34,10 @@ std::vector<uint8_t> Bars(int lines) {
   return c;
 }
 
+// The transmitter as it starts (Robot 72 in the 601 studio range).
 void AppendTransmission(std::vector<float>& s, int mode) {
   CSstvTransmitter tx;
   ASSERT_TRUE(tx.Init(mode, kRate, 0.0, kAmplitude));
-  if (mode == kSstvTxRobot72) {
-    ASSERT_TRUE(tx.SetColorMatrix(kSstvYcc709Full));
-  }
   const int lines = tx.GetLines();
   const std::vector<uint8_t> bars = Bars(lines);
   ASSERT_TRUE(tx.SetPicture(bars.data(), 320, lines));
@@ -186,6 +184,40 @@ TEST(SstvTool, WaveEndingInsideALineSavesThePartialPicture) {
   BarColour(dir.File("SSTV_2026-01-02_03-04.JPG"), 1, got);  // rows 20 ... 190: part is black
   EXPECT_GT(got[0], 60);
   EXPECT_LT(got[2], 60);
+}
+
+// Robot 72 as the transmitter sends it by default (601 studio range, as Robot equipment does):
+// the default decoding gives the bars back; --ycc 709 reads them with the full-range equations,
+// white comes out gray.
+TEST(SstvTool, Robot72ColourMatrixChoice) {
+  sigtest::TempDir dir;
+  std::vector<float> s;
+  AppendNoise(s, 0.5, 9);
+  AppendTransmission(s, kSstvTxRobot72);
+  AppendNoise(s, 0.5, 10);
+  const std::string wav = WriteRecording(dir, "r.wav", s, Utc(2026, 5, 6, 7, 8, 0));
+  static const int want[8][3] = {{255, 255, 255}, {255, 255, 0}, {0, 255, 255}, {0, 255, 0},
+                                 {255, 0, 255},   {255, 0, 0},   {0, 0, 255},   {0, 0, 0}};
+  int worst[2] = {};
+  const char* options[2] = {"", "--ycc 709"};
+  for (int run = 0; run < 2; ++run) {
+    const std::string out = dir.File(std::to_string(run));
+    auto r = sigtest::RunTool("decode sstv " + std::string(options[run]) + " --out " + out +
+                              " " + wav, false);
+    ASSERT_EQ(r.status, 0) << r.out;
+    for (int bar = 0; bar < 8; ++bar) {
+      int got[3];
+      BarColour(out + "/SSTV_2026-05-06_07-08.JPG", bar, got);
+      for (int k = 0; k < 3; ++k)
+        worst[run] = std::max(worst[run], std::abs(got[k] - want[bar][k]));
+    }
+  }
+  EXPECT_LE(worst[0], 12);  // JPEG included
+  EXPECT_GT(worst[1], 15);
+  auto r = sigtest::RunTool("decode sstv --ycc 2020 --out " + dir.path() + " " + wav);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("kestrel: decode sstv: --ycc is 601 or 709, not 2020"), std::string::npos)
+      << r.out;
 }
 
 TEST(SstvTool, NoiseOnlyAndBadInput) {

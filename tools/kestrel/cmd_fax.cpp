@@ -38,6 +38,9 @@ constexpr int kBurstAgreeLines = 4, kBurstAgreePixels = 3;
 constexpr int kDefaultLpm = 120, kMinLpm = 30, kMaxLpm = 480;
 constexpr int kIocWide = 576, kIocNarrow = 288;  // 288 is announced by the 675 Hz start tone
 constexpr int kMaxTone = 20000;
+// The transmitter's start tone, phasing and stop tone lengths (seconds), and their limit.
+constexpr double kStartSeconds = 5.0, kPhasingSeconds = 30.0, kStopSeconds = 5.0;
+constexpr double kMaxPartSeconds = 600.0;
 // Lines of a tone that were drawn before the tone event fired (it fires on the fifth).
 constexpr int kToneLinesDrawn = 4;
 // A picture is saved and a new one begun at the largest bitmap height.
@@ -56,11 +59,13 @@ const char* kDecodeUsage =
     "(slant correction; nominal IOC*pi*LPM/60/rate rounded to whole pixels per line).\n";
 
 const char* kTransmitUsage =
-    "usage: kestrel transmit fax [--ioc 576|288] [--lpm N] [--am] --picture IN -o OUT.wav\n"
+    "usage: kestrel transmit fax [--ioc 576|288] [--lpm N] [--am] [--start-tone S]\n"
+    "                            [--phasing S] [--stop-tone S] --picture IN -o OUT.wav\n"
     "Sends the picture IN (BMP or JPEG) in gray, scaled to IOC*pi pixels a line keeping its\n"
     "aspect, at N lines a minute (30 ... 480, default 120) into a mono 16-bit wave file at\n"
     "11025 Hz: FM with start tone, phasing and stop tone, or with --am on a 2400 Hz subcarrier\n"
-    "with a sync burst in every line.\n";
+    "with a sync burst in every line. The start tone, phasing and stop tone last 5, 30 and 5\n"
+    "seconds unless given (AM sends only the phasing, as lines of burst).\n";
 
 // Demodulators, by option.
 enum FaxDemod { kDemodFm, kDemodAm, kDemodEnvelope };
@@ -115,6 +120,8 @@ class CFaxFileDecoder : public CFaxDecoder {
       const int ioc = pending_ioc_;
       pending_ioc_ = 0;
       if (!SetIoc(ioc)) failed_ = true;
+      // The change restarted the receive state; the start tone that asked for it was heard.
+      else ExpectPhasing();
     }
   }
 
@@ -172,8 +179,18 @@ class CFaxFileDecoder : public CFaxDecoder {
       if (!SetKorr(k)) return 0;
     }
     if (ioc == user_ioc_) user_x_size_ = GetXSize();
-    if (demod_ != kDemodFm && !DefineBurst(kBurstHz, kBurstPixels, kBurstPercent)) return 0;
+    if (demod_ != kDemodFm && !DefineBurst(BurstAtPixelRate(), kBurstPixels, kBurstPercent))
+      return 0;
     return 1;
+  }
+
+  // The burst is keyed pixel by pixel at 1040 Hz of the pixel rate; at a pixel rate below
+  // twice that (slow drums, IOC 288) the keyed pixels show it at its alias.
+  int BurstAtPixelRate() const {
+    const int rate = rpm_ * GetXSize() / 60;
+    if (rate < 1) return kBurstHz;
+    const int folded = kBurstHz % rate;
+    return folded > rate / 2 ? rate - folded : folded;
   }
 
   // The decoder pulls the burst towards the line start by a fraction of a pixel a line; from
@@ -339,16 +356,23 @@ int RunDecodeFax(int argc, char** argv) {
 
 int RunTransmitFax(int argc, char** argv) {
   const std::string subject = "transmit fax";
-  CArgs a({"--ioc", "--lpm", "--picture", "-o"}, {"--am"});
+  CArgs a({"--ioc", "--lpm", "--picture", "-o", "--start-tone", "--phasing", "--stop-tone"},
+          {"--am"});
   if (!a.Parse(argc, argv)) return Fail(subject, a.Error());
   if (a.WantsHelp()) return fputs(kTransmitUsage, stdout), kExitOk;
   if (!a.Positional().empty()) return Fail(subject, "unexpected \"" + a.Positional()[0] + "\"");
   if (!a.Has("--picture") || !a.Has("-o")) return Fail(subject, "--picture and -o are needed");
   long ioc, lpm;
   if (!ReadIoc(a, subject, ioc)) return kExitUsage;
-  if (!a.GetInt("--lpm", kDefaultLpm, kMinLpm, kMaxLpm, lpm)) return Fail(subject, a.Error());
+  double start_s, phasing_s, stop_s;
+  if (!a.GetInt("--lpm", kDefaultLpm, kMinLpm, kMaxLpm, lpm) ||
+      !a.GetDouble("--start-tone", kStartSeconds, 0.0, kMaxPartSeconds, start_s) ||
+      !a.GetDouble("--phasing", kPhasingSeconds, 0.0, kMaxPartSeconds, phasing_s) ||
+      !a.GetDouble("--stop-tone", kStopSeconds, 0.0, kMaxPartSeconds, stop_s))
+    return Fail(subject, a.Error());
   CFaxTransmitter tx;
-  if (!tx.Init(kTransmitRate, int(ioc), int(lpm), a.Has("--am") ? 1 : 0))
+  if (!tx.Init(kTransmitRate, int(ioc), int(lpm), a.Has("--am") ? 1 : 0) ||
+      !tx.SetTimes(start_s, phasing_s, stop_s))
     return Fail(subject, "the transmitter refuses these settings");
   const std::string in = a.Get("--picture");
   CDibSection dib;

@@ -34,12 +34,14 @@ constexpr ModeName kModeNames[] = {
 constexpr int kAuto = -1;
 
 const char* kUsage =
-    "usage: kestrel decode sstv [--mode martin1|scottie1|sc2-180|robot72|auto] --out DIR "
-    "FILE.wav\n"
+    "usage: kestrel decode sstv [--mode martin1|scottie1|sc2-180|robot72|auto] [--ycc 601|709]\n"
+    "                           --out DIR FILE.wav\n"
     "Receives SSTV pictures and saves each as DIR/SSTV_YYYY-MM-DD_HH-MM.JPG (UTC start time;\n"
     "_2, _3 ... rather than overwrite). With auto (the default) the VIS code before each\n"
     "picture selects the mode; a fixed mode starts a picture at any 30 ms sync instead.\n"
-    "A picture cut short is saved as far as it came. State changes go to standard error.\n";
+    "A picture cut short is saved as far as it came. State changes go to standard error.\n"
+    "--ycc: Robot 72's colour equations, 601 (studio range, as Robot sends; default) or 709\n"
+    "full range.\n";
 
 std::string StateText(unsigned long s) {
   if (!(s & kSstvReceiving)) return "waiting for a picture";
@@ -120,7 +122,7 @@ time_t RecordingStart(const std::string& path, long long frames, int rate) {
 }  // namespace
 
 int RunDecodeSstv(int argc, char** argv) {
-  CArgs args({"--mode", "--out"}, {});
+  CArgs args({"--mode", "--out", "--ycc"}, {});
   if (!args.Parse(argc, argv)) return Fail(kSubject, args.Error());
   if (args.WantsHelp()) {
     fputs(kUsage, stdout);
@@ -135,6 +137,13 @@ int RunDecodeSstv(int argc, char** argv) {
     if (mode == -2)
       return Fail(kSubject, "unknown mode '" + mode_name +
                                 "' (martin1, scottie1, sc2-180, robot72 or auto)");
+  }
+  int matrix = kSstvMatrixOfMode;
+  if (args.Has("--ycc")) {
+    const std::string ycc = args.Get("--ycc");
+    for (int i = 0; i < kSstvMatrixCount; ++i)
+      if (ycc == SstvColourMatrixAt(i)->name) matrix = i;
+    if (matrix == kSstvMatrixOfMode) return Fail(kSubject, "--ycc is 601 or 709, not " + ycc);
   }
   if (!args.Has("--out") || args.Positional().size() != 1) {
     fputs(kUsage, stderr);
@@ -158,6 +167,7 @@ int RunDecodeSstv(int argc, char** argv) {
   if (!decoder.SetFilter(1000, 2500, Scaled(kStationTaps, rate), 0) ||
       !decoder.Init(rate, block))
     return Fail(kSubject, "CSstvDecoder::Init error (rate " + std::to_string(rate) + " Hz)");
+  decoder.SetColourMatrix(matrix);
   if (mode != kAuto) {
     decoder.SetAVIS(0);
     if (!decoder.SetMode(mode, 0.0)) return Fail(kSubject, "CSstvDecoder::SetMode error");

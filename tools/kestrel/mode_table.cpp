@@ -16,7 +16,7 @@ const ModeCommand kDecodeModes[] = {
     {"synop", "SYNOP/SHIP bulletins: [--db STORE.db] FILE.txt|-", RunDecodeSynop},
     {"bpsk31", "PSK31, binary: [--tone HZ] FILE.wav", RunDecodeBpsk31},
     {"qpsk31", "PSK31, quadrature: [--tone HZ] [--reverse] FILE.wav", RunDecodeQpsk31},
-    {"sstv", "SSTV pictures as JPEG: [--mode martin1|scottie1|sc2-180|robot72|auto] --out DIR FILE.wav", RunDecodeSstv},
+    {"sstv", "SSTV pictures as JPEG: [--mode martin1|scottie1|sc2-180|robot72|auto] [--ycc 601|709] --out DIR FILE.wav", RunDecodeSstv},
     {"fax", "weather fax pictures as BMP: [--ioc 576|288] [--lpm N] [--am|--am-envelope] --out DIR FILE.wav", RunDecodeFax},
     {nullptr, nullptr, nullptr},
 };
@@ -30,7 +30,7 @@ const ModeCommand kTransmitModes[] = {
     {"bpsk31", "PSK31, binary: [--tone HZ] --text TEXT -o OUT.wav", RunTransmitBpsk31},
     {"qpsk31", "PSK31, quadrature: [--tone HZ] [--reverse] --text TEXT -o OUT.wav", RunTransmitQpsk31},
     {"sstv", "SSTV picture: --mode martin1|scottie1|sc2-180|robot72 --picture IN|--chart -o OUT.wav", RunTransmitSstv},
-    {"fax", "weather fax: [--ioc 576|288] [--lpm N] [--am] --picture IN -o OUT.wav", RunTransmitFax},
+    {"fax", "weather fax: [--ioc 576|288] [--lpm N] [--am] [--start-tone S] [--phasing S] [--stop-tone S] --picture IN -o OUT.wav", RunTransmitFax},
     {nullptr, nullptr, nullptr},
 };
 const int kTransmitModeCount = sizeof(kTransmitModes) / sizeof(kTransmitModes[0]) - 1;
