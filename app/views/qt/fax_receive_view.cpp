@@ -115,7 +115,8 @@ void CFaxReceiveView::FaxLine(const uint8_t* gray, int width, int sync) {
   const int row = m_store.CurrentRow(), preview_row = m_store.PreviewRow();
   const bool previewed = m_store.AddLine(gray, width, sync);
   int delta = 0;
-  if (m_store.TakeSyncPos(delta)) m_core.FaxSetSyncPos(delta);
+  // FM lines carry no sync value (0): a whole line's shift would change nothing.
+  if (m_store.TakeSyncPos(delta) && delta % width != 0) m_core.FaxSetSyncPos(delta);
   // A scroll moves everything; otherwise only the new row changed.
   if (m_store.CurrentRow() == row + (m_store.Mirrored() ? -1 : 1))
     m_live->RowsChanged(row, row);
