@@ -597,6 +597,15 @@ int CTrackSat::PredictSgp4(const SatElem& sat, const Observer& obs, const SatTim
 }
 
 int CTrackSat::Finish(const Observer& obs, Satellite& result) {
+  // A set far from any real one (a drag term of thousands, say) can throw the orbit out of
+  // all measure: what has no place on the map is no position.
+  constexpr double kMaxHeightKm = 1e9;
+  if (!(std::fabs(detail_.latitude) <= 90.0) || !(std::fabs(detail_.longitude) <= 360.0) ||
+      !(std::fabs(detail_.height) <= kMaxHeightKm) || !(std::fabs(detail_.elevation) <= 90.0)) {
+    detail_ = SatDetail{0, 0, 0, -90, 0, 0, false};
+    result = Satellite{0, 0, 0, -90};
+    return 0;
+  }
   // 12. Rounded to the map's arc minutes, whole km and degrees.
   result.y = RoundInt(-kMinutesPerDegree * detail_.latitude);
   result.x = RoundInt(kMinutesPerDegree * detail_.longitude);

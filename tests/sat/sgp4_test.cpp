@@ -311,6 +311,27 @@ TEST(Sgp4Track, MolniyaForADay) {
   EXPECT_NEAR((apogees[1] - apogees[0]) / 60.0, model.PeriodMinutes(), 3.0);
 }
 
+TEST(Sgp4Track, AnAbsurdDragTermGivesNoPositionRatherThanAnyNumber) {
+  // A drag term of 0.57 (a set the fuzzer made from NOAA 19's) throws the orbit beyond any
+  // place on the map within hours: no position, and nothing undefined on the way.
+  SatElem sat = ReferenceSets()[1];
+  sat.bstar = 0.57312;
+  CTrackSat track;
+  const Observer obs{-2976, 660, 300, 0};
+  Satellite s;
+  const double epoch = SatTimeToUnix(SatTime{2026, 12, 1, 0, 0, 0.0}) + (sat.epochDay - 335) * 86400;
+  for (double days : {0.0, 0.5, 1.0, 3.0, 10.0}) {
+    const int visible = track.Predict(sat, obs, SatTimeFromUnix(epoch + days * 86400.0), s);
+    if (track.LastValid()) {
+      EXPECT_LE(std::abs(s.y), 5400) << days;
+      EXPECT_LE(std::abs(s.x), 10800) << days;
+    } else {
+      EXPECT_EQ(visible, 0) << days;
+      EXPECT_EQ(s.elevation, -90) << days;
+    }
+  }
+}
+
 TEST(Sgp4Track, DecayedSatellitesHaveNoPositionsAndNoPasses) {
   std::vector<SatElem> sats = ReferenceSets();
   SatElem iss = sats[0];
