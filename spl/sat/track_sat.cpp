@@ -196,28 +196,16 @@ double SatTimeToUnix(const SatTime& t) {
 
 // ---- Element sets -----------------------------------------------------------------------
 
-char CTrackSat::GetNASACheckSum(const std::string& line) {
+char CTrackSat::CheckSum(const std::string& line, int plusWeight) {
   int sum = 0;
   for (size_t i = 0; i < line.size() && i < size_t(kChecked); ++i) {
-    char c = line[i];
+    const char c = line[i];
     if (c >= '0' && c <= '9')
       sum += c - '0';
     else if (c == '-')
       sum += 1;
     else if (c == '+')
-      sum += 2;
-  }
-  return char('0' + sum % 10);
-}
-
-char CTrackSat::GetCommonCheckSum(const std::string& line) {
-  int sum = 0;
-  for (size_t i = 0; i < line.size() && i < size_t(kChecked); ++i) {
-    char c = line[i];
-    if (c >= '0' && c <= '9')
-      sum += c - '0';
-    else if (c == '-')
-      sum += 1;
+      sum += plusWeight;
   }
   return char('0' + sum % 10);
 }
@@ -239,7 +227,7 @@ int CTrackSat::FindNASAEntry(std::FILE* file, std::string lines[3],
       const char* why = nullptr;
       if (int(l.size()) < kElementLine)
         why = "shorter than 69 characters";
-      else if (l[kChecked] != GetNASACheckSum(l) && l[kChecked] != GetCommonCheckSum(l))
+      else if (l[kChecked] != CheckSum(l, kNasaPlusWeight) && l[kChecked] != CheckSum(l, 0))
         why = "check digit wrong";
       if (why) {
         ok = false;

@@ -127,9 +127,10 @@ class CTrackSat {
 
  private:
   int FindNASAEntry(std::FILE* file, std::string lines[3], std::vector<std::string>* notes);
-  static char GetNASACheckSum(const std::string& line);
-  // The check digit by the common rule: '+' counts 0 (GetNASACheckSum counts it 2).
-  static char GetCommonCheckSum(const std::string& line);
+  // The check digit of a line: digits their value, '-' 1 and '+' plusWeight (the sets' own
+  // rule counts it 2, the common one 0), modulo 10.
+  static constexpr int kNasaPlusWeight = 2;
+  static char CheckSum(const std::string& line, int plusWeight);
   int PredictSgp4(const SatElem& sat, const Observer& obs, const SatTime& time,
                   Satellite& result);
   // Rounds detail_ into result; the return of Predict.

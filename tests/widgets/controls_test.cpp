@@ -22,18 +22,9 @@
 #include "spl/widgets/knob.h"
 #include "spl/widgets/potentiometer.h"
 #include "spl/widgets/round_meter.h"
+#include "tests/widgets/widget_app.h"
 
 namespace {
-
-QApplication& App() {
-  if (QApplication* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  static int argc = 1;
-  static char name[] = "test_widgets";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
 QImage Grab(QWidget& w) { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 QRgb At(const QImage& img, QPointF p) { return img.pixel(int(p.x()), int(p.y())); }

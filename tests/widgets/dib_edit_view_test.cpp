@@ -12,18 +12,9 @@
 
 #include "spl/image/bit24.h"
 #include "spl/widgets/dib_edit_view.h"
+#include "tests/widgets/widget_app.h"
 
 namespace {
-
-QApplication& App() {
-  if (QApplication* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  static int argc = 1;
-  static char name[] = "test_widgets";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
 constexpr int kW = 64, kH = 40;
 constexpr int kEdge = 10;  // the black column of the test picture

@@ -15,17 +15,9 @@
 #include "spl/widgets/level_meter.h"
 #include "spl/widgets/s_meter.h"
 #include "spl/widgets/seven_segment.h"
+#include "tests/widgets/widget_app.h"
 
 namespace {
-
-QApplication& App() {
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  static int argc = 1;
-  static char name[] = "test_widgets";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
 QImage Grab(QWidget& w) { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 

@@ -14,22 +14,12 @@
 #include "spl/dsp/spectrum_analyser.h"
 #include "spl/dsp/spectrogram.h"
 #include "spl/widgets/paint_widget.h"
+#include "tests/widgets/widget_app.h"
 
 namespace {
 
 constexpr int kRate = 11025;
 constexpr int kBlock = 1024;
-
-QApplication& App() {
-  // Off-screen unless the caller chose a platform.
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  static int argc = 1;
-  static char name[] = "test_widgets";
-  static char* argv[] = {name, nullptr};
-  // Never destroyed: Qt's own globals may be gone by the time statics are torn down.
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
 AudioBlock* Tone(double hz, float amp) {
   AudioBlock* b = nullptr;

@@ -12,17 +12,9 @@
 #include <vector>
 
 #include "spl/widgets/world_map_view.h"
+#include "tests/widgets/widget_app.h"
 
 namespace {
-
-QApplication& App() {
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  static int argc = 1;
-  static char name[] = "test_widgets";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
 // A mouse event delivered straight to w at pos.
 void Mouse(QWidget* w, QEvent::Type type, Qt::MouseButton button, QPoint pos) {
