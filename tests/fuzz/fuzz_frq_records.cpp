@@ -13,39 +13,17 @@
 
 #include "app/core/safe_file.h"
 #include "app/lists/frq_record.h"
+#include "tests/fuzz/fuzz_folder.h"
 
 namespace {
 
 // The text fields of a record, written out here on their own: offset and size.
 constexpr int kTexts[][2] = {{8, 32}, {48, 16}, {144, 16}, {324, 80}};
 
-// In memory where the system offers it: every write back is flushed to disk.
-// In memory where the system offers it: every write back is flushed to disk. Removed at exit.
-std::string g_folder;
-
-void RemoveFolder() {
-  for (const char* name : {"/in.tim", "/out.tim"}) unlink((g_folder + name).c_str());
-  rmdir(g_folder.c_str());
-}
-
-std::string Folder() {
-  char shm[] = "/dev/shm/fuzz-frq-XXXXXX";
-  char tmp[] = "/tmp/fuzz-frq-XXXXXX";
-  if (mkdtemp(shm))
-    g_folder = shm;
-  else if (mkdtemp(tmp))
-    g_folder = tmp;
-  else
-    return "";
-  std::atexit(RemoveFolder);
-  return g_folder;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string folder = Folder();
-  if (folder.empty()) return 0;
+  const std::string& folder = FuzzFolder();
   const std::string in = folder + "/in.tim";
   const std::string out = folder + "/out.tim";
   std::FILE* f = std::fopen(in.c_str(), "wb");

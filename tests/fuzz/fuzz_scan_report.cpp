@@ -10,14 +10,10 @@
 #include <vector>
 
 #include "spl/radio/scanner.h"
+#include "tests/fuzz/fuzz_folder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static std::string path = [] {
-    char tmpl[] = "/tmp/fuzz-scan-XXXXXX";
-    int fd = mkstemp(tmpl);
-    if (fd >= 0) close(fd);
-    return std::string(tmpl);
-  }();
+  static const std::string path = FuzzFolder() + "/report.scn";
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return 0;
   std::fwrite(data, 1, size, f);

@@ -13,15 +13,9 @@
 #include "app/core/profile_file.h"
 #include "app/core/safe_file.h"
 #include "app/core/settings_record.h"
+#include "tests/fuzz/fuzz_folder.h"
 
 namespace {
-
-std::string TempFolder() {
-  // Files are written with fsync: on tmpfs that costs nothing.
-  std::string tmpl = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-  tmpl += "/fuzz-settings-XXXXXX";
-  return mkdtemp(tmpl.data()) ? tmpl : std::string("/tmp");
-}
 
 void Check(bool ok) {
   if (!ok) std::abort();
@@ -89,7 +83,7 @@ void FuzzProfile(const std::string& folder, const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string folder = TempFolder();
+  const std::string& folder = FuzzFolder();
   FuzzRecord(folder, data, size);
   FuzzProfile(folder, data, size);
   return 0;

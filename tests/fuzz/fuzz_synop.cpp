@@ -9,6 +9,7 @@
 
 #include "spl/decoders/synop_decoder.h"
 #include "spl/decoders/synop_import.h"
+#include "tests/fuzz/fuzz_folder.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ CFuzzDecoder* decoder = nullptr;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   const std::string data = KESTREL_SYNOP_DATA;
-  const std::string db = "/tmp/fuzz_synop_" + std::to_string(getpid()) + ".db";
+  const std::string db = FuzzFolder() + "/synop.db";
   std::string error;
   if (!SynopCreateStore(db.c_str(), (data + "/stations.csv").c_str(),
                         (data + "/labels.tsv").c_str(), (data + "/regions.tsv").c_str(),

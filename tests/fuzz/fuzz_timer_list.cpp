@@ -12,28 +12,9 @@
 
 #include "app/lists/frq_list_file.h"
 #include "app/lists/time_scanner.h"
+#include "tests/fuzz/fuzz_folder.h"
 
 namespace {
-
-std::string g_folder;
-
-void RemoveFolder() {
-  unlink((g_folder + "/in.tim").c_str());
-  rmdir(g_folder.c_str());
-}
-
-std::string Folder() {
-  char shm[] = "/dev/shm/fuzz-tim-XXXXXX";
-  char tmp[] = "/tmp/fuzz-tim-XXXXXX";
-  if (mkdtemp(shm))
-    g_folder = shm;
-  else if (mkdtemp(tmp))
-    g_folder = tmp;
-  else
-    return "";
-  std::atexit(RemoveFolder);
-  return g_folder;
-}
 
 class CCheckedTarget : public CTimerTarget {
  public:
@@ -61,8 +42,7 @@ constexpr time_t kRunSeconds = 2 * 86400 + 3600;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string folder = Folder();
-  if (folder.empty()) return 0;
+  const std::string& folder = FuzzFolder();
   const std::string in = folder + "/in.tim";
   std::FILE* f = std::fopen(in.c_str(), "wb");
   if (!f) return 0;

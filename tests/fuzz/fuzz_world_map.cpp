@@ -10,13 +10,7 @@
 
 #include "spl/sat/world_map_cities.h"
 #include "spl/sat/world_map_data.h"
-
-namespace {
-std::string CityFile() {
-  static const std::string path = "/tmp/fuzz_world_map_cities." + std::to_string(getpid());
-  return path;
-}
-}  // namespace
+#include "tests/fuzz/fuzz_folder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MapLayer layer;
@@ -29,12 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (total != layer.points.size()) std::abort();
 
   // The same bytes as a cities file (written anew, so that its size or time tells).
-  std::FILE* f = std::fopen(CityFile().c_str(), "wb");
+  std::FILE* f = std::fopen((FuzzFolder() + "/cities.txt").c_str(), "wb");
   if (!f) return 0;
   std::fwrite(data, 1, size, f);
   std::fclose(f);
   CCityList cities;
-  cities.Update(CityFile());
+  cities.Update(FuzzFolder() + "/cities.txt");
   for (const MapCity& c : cities.Cities())
     if (c.name.size() > size_t(CCityList::kMaxName)) std::abort();
   return 0;
