@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
           libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev
-          libasound2-dev libasound2-data sox
+          libasound2-dev libasound2-data libsoxr-dev sox
           libsqlite3-dev sqlite3 libjpeg62-turbo-dev imagemagick minimodem multimon-ng libhamlib-utils
           qt6-base-dev pandoc)
 

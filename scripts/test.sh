@@ -5,20 +5,23 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# Each stage says how long it took, so a slow one shows in the CI log.
+stage() { echo "== $1 (at ${SECONDS} s)"; }
+
 scripts/setup.sh --sanitize
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 
-echo "== tests, sanitizer build"
+stage "tests, sanitizer build"
 ctest --test-dir build-asan -j2 --output-on-failure --timeout 600
 
 fuzz_seconds=${KESTREL_FUZZ_SECONDS:-10}
 for fuzzer in build-asan/tests/fuzz/fuzz_*; do
   [ -x "$fuzzer" ] || continue
   name=$(basename "$fuzzer")
-  echo "== $name for ${fuzz_seconds} s"
+  stage "$name for ${fuzz_seconds} s"
   corpus=$(mktemp -d)
   seeds=tests/fuzz/corpus/${name#fuzz_}
   [ -d "$seeds" ] && cp -r "$seeds"/. "$corpus"/
@@ -28,11 +31,11 @@ for fuzzer in build-asan/tests/fuzz/fuzz_*; do
   rm -rf "$corpus"
 done
 
-echo "== tests, plain build"
+stage "tests, plain build"
 ctest --test-dir build -j2 --output-on-failure --timeout 600
 
 # Only the programs whose code runs threads: the rest would double the time and find nothing.
-echo "== tests that use threads, ThreadSanitizer build"
+stage "tests that use threads, ThreadSanitizer build"
 tsan_tests="test_platform test_audio test_radio test_core"
 CC=clang CXX=clang++ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTREL_TSAN=ON \
   -DKESTREL_BENCH=OFF > /dev/null
@@ -43,3 +46,4 @@ for t in $tsan_tests; do
   echo "-- $t"
   "build-tsan/tests/$t" --gtest_brief=1
 done
+stage "done"

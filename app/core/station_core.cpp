@@ -151,8 +151,8 @@ int CStationCore::SetUpFax() {
     // The FAX decoder runs at twice the rate on twice the block: every sample is doubled. Its
     // filter keeps the time span of the others (the same length would halve it, too short for
     // the phasing pulses to be found).
-    if (!fax_.Init(2 * settings_.GetInt(kCfgSampleRate), 2 * settings_.GetInt(kCfgBlockSize),
-                   2 * settings_.GetInt(kCfgFilterLength), 0))
+    if (!SetUpPictureInput() ||
+        !fax_.Init(2 * kPictureRate, 2 * PictureBlock(), 2 * settings_.GetInt(kCfgFilterLength), 0))
       return Message("CFaxDecoder::Init error"), 0;
     if (!Connect(w, 0)) return Message("Connect error"), 0;
     if (!fax_.Connect(w, kFaxLineChannel) || !fax_.Connect(w, kFaxInputChannel) ||
@@ -181,11 +181,20 @@ void CStationCore::ApplyFaxSettings() {
     fax_.DefineBurst(settings_.GetInt(kCfgFaxBurst1), settings_.GetInt(kCfgFaxBurst2), kFaxBurstPercent);
 }
 
+int CStationCore::PictureBlock() const {
+  return settings_.GetInt(kCfgSampleRate) == kPictureRate ? settings_.GetInt(kCfgBlockSize)
+                                                          : kPictureBlock;
+}
+
+int CStationCore::SetUpPictureInput() {
+  return picture_input_.Init(settings_.GetInt(kCfgSampleRate), kPictureRate, PictureBlock());
+}
+
 int CStationCore::SetUpSstv() {
   if (!active_[kGroupSstv]) {
     StopDecoders();
     const HWND w = page_[kGroupFax];
-    if (!sstv_.Init(settings_.GetInt(kCfgSampleRate), settings_.GetInt(kCfgBlockSize)))
+    if (!SetUpPictureInput() || !sstv_.Init(kPictureRate, PictureBlock()))
       return Message("CSstvDecoder::Init error"), 0;
     if (!sstv_.Connect(w, kSstvInputChannel) || !sstv_.Connect(w, kSstvPositionChannel) ||
         !sstv_.Connect(w, kSstvOutputChannel))
@@ -392,10 +401,10 @@ void CStationCore::RunDecoder(AudioBlock* d, bool display, AudioBlock*& out) {
       if (display) ui_->DecoderQuality(TextDecoderQuality(), TextDecoderTuning());
       return;
     case kGroupFax:
-      if (active_[kGroupFax]) FaxStep(d);
+      if (active_[kGroupFax]) picture_input_.Push(d, [this](AudioBlock* b) { FaxStep(b); });
       return;
     case kGroupSstv:
-      if (active_[kGroupSstv]) sstv_.Decode(d);
+      if (active_[kGroupSstv]) picture_input_.Push(d, [this](AudioBlock* b) { sstv_.Decode(b); });
       return;
     default:
       if (scan_playing_ && &out != &unused_out_) {

@@ -30,6 +30,7 @@
 #include "spl/audio/wave_player.h"
 #include "spl/audio/wave_recorder.h"
 #include "spl/dsp/audio_squelch.h"
+#include "spl/dsp/block_resampler.h"
 #include "spl/dsp/equalizer_modul.h"
 #include "spl/dsp/tone_gen.h"
 #include "spl/radio/scan_control.h"
@@ -67,6 +68,11 @@ constexpr int kFaxDefaultBurst1 = 832, kFaxDefaultBurst2 = 39;
 // volume / 270 (full volume stays below the control's maximum, as users are used to).
 constexpr int kSoftVolumeScale = 270;
 int SoftVolumeControlValue(int min, int max, int volume);
+
+// The rate the picture decoders time their lines at (cards at other rates are resampled to
+// it), and their block size there.
+constexpr int kPictureRate = 11025;
+constexpr int kPictureBlock = 1024;
 
 class CStationCore : private CStationEvents, private CTimerTarget {
  public:
@@ -254,6 +260,10 @@ class CStationCore : private CStationEvents, private CTimerTarget {
   int SetUpText(int code);
   int SetUpFax();
   int SetUpSstv();
+  // The picture decoders' input: the card's blocks, resampled when the card runs at another
+  // rate than the one they time their lines at. 1 or 0.
+  int SetUpPictureInput();
+  int PictureBlock() const;
   int SetUpAudio();
   int BeginScan(double startKHz, double stopKHz, double stepHz);
   void LoadEqualizer(int rate, int block);
@@ -304,6 +314,7 @@ class CStationCore : private CStationEvents, private CTimerTarget {
   CStationPsk31 psk31_{*this};
   CStationFax fax_{*this};
   CStationSstv sstv_{*this};
+  CBlockResampler picture_input_;
   CStationSynop synop_{*this};
   CAudioSquelch squelch_;
   CEqualizerModul equalizer_;

@@ -71,7 +71,7 @@ void CStationCore::CreateWorkBlocks() {
     for (int i = 0; i < block; ++i) (*b)->data[i] = 0.0f;
     MeasureAudioBlock(*b);
   }
-  NewAudioBlock(&fax_block_, 2 * block);
+  NewAudioBlock(&fax_block_, 2 * PictureBlock());
 }
 
 void CStationCore::FreeWorkBlocks() {

@@ -14,6 +14,7 @@
 #include "spl/audio/audio_block.h"
 #include "spl/decoders/fax_decoder.h"
 #include "spl/decoders/fax_transmitter.h"
+#include "spl/dsp/block_resampler.h"
 #include "spl/image/dib_section.h"
 #include "tools/kestrel/args.h"
 #include "tools/kestrel/command.h"
@@ -21,12 +22,11 @@
 
 namespace {
 
-// The station's set-up at 11025 Hz: 1024-sample blocks and 64-tap filters; other rates keep
-// the durations (blocks stay powers of two, as the decoder wants).
+// The station's set-up at 11025 Hz: 1024-sample blocks and 64-tap filters; files at other
+// rates are resampled to it first.
 constexpr int kStationRate = 11025;
 constexpr int kStationBlock = 1024;
 constexpr int kStationTaps = 64;
-constexpr int kMinBlock = 128, kMaxBlock = 65536;
 constexpr int kTransmitRate = 11025;
 // FM: the decoder's defaults. AM: the satellite subcarrier, a band as wide as the pixel rate,
 // and the sync burst (1040 Hz at the pixel rate, 39 pixels, its peak white).
@@ -56,7 +56,8 @@ const char* kDecodeUsage =
     "runs from the phasing to the stop tone, a 675 Hz start tone switches to IOC 288 until the\n"
     "next 300 Hz one. --am samples a 2400 Hz subcarrier at its peaks, --am-envelope takes its\n"
     "envelope; AM pictures run through the whole file. --korr sets the pixels per sample\n"
-    "(slant correction; nominal IOC*pi*LPM/60/rate rounded to whole pixels per line).\n";
+    "(slant correction; nominal IOC*pi*LPM/60/11025 rounded to whole pixels per line: the\n"
+    "decoder runs at 11025 Hz whatever the file's rate).\n";
 
 const char* kTransmitUsage =
     "usage: kestrel transmit fax [--ioc 576|288] [--lpm N] [--am] [--start-tone S]\n"
@@ -81,13 +82,6 @@ const char* StateText(int code) {
   return code >= 1 && code <= 7 ? kTexts[code - 1] : "?";
 }
 
-int BlockSizeFor(int rate) {
-  const double want = double(kStationBlock) * rate / kStationRate;
-  int b = kMinBlock;
-  while (b < kMaxBlock && b * 1.5 < want) b *= 2;
-  return b;
-}
-
 // One received picture: rows of gray bytes as the decoder draws them (0 white ... 255 black).
 struct Picture {
   int width = 0;
@@ -103,16 +97,17 @@ class CFaxFileDecoder : public CFaxDecoder {
         file_start_(fileStart) {}
 
   // Init with the mode's settings; 1 or 0.
-  int Start(int rate, int block, int taps, int center, int shift, int width) {
-    rate_ = rate;
-    if (!Init(rate, block, taps, 0) || !SetFaxDecoder(center, shift, width)) return 0;
+  int Start(int center, int shift, int width) {
+    if (!Init(kStationRate, kStationBlock, kStationTaps, 0) ||
+        !SetFaxDecoder(center, shift, width))
+      return 0;
     if (!SetIoc(user_ioc_)) return 0;
     if (demod_ != kDemodFm) Open();  // AM carries no tones: the file is the picture
     return 1;
   }
 
   void Decode(AudioBlock* block, long long firstSample) {
-    now_ = double(firstSample) / rate_;
+    now_ = double(firstSample) / kStationRate;
     if (demod_ == kDemodFm) DecodeFM(block);
     else if (demod_ == kDemodAm) DecodeAM(block);
     else DecodeAMFilter(block);
@@ -269,7 +264,6 @@ class CFaxFileDecoder : public CFaxDecoder {
   double korr_;
   std::string dir_;
   time_t file_start_;
-  int rate_ = kStationRate;
   int ioc_ = 0, user_x_size_ = 1, pending_ioc_ = 0;
   double now_ = 0.0;
   bool open_ = false, failed_ = false, aligned_ = false;
@@ -323,28 +317,33 @@ int RunDecodeFax(int argc, char** argv) {
   std::string unwritable;
   if (!PictureFolderWritable(dir, unwritable)) return Fail(subject, unwritable);
   const std::string path = a.Positional()[0];
-  CWavBlockReader probe;
-  if (!probe.Open(path, kStationBlock)) return Fail(subject, path + ": " + probe.Error());
-  const int rate = probe.Rate();
-  const int block = BlockSizeFor(rate);
-  const int taps = std::max(2, int(std::lround(double(kStationTaps) * rate / kStationRate)));
   CWavBlockReader reader;
-  if (!reader.Open(path, block)) return Fail(subject, path + ": " + reader.Error());
+  if (!reader.Open(path, kStationBlock)) return Fail(subject, path + ": " + reader.Error());
+  const int rate = reader.Rate();
   const double seconds = double(reader.Frames()) / rate;
   CFaxFileDecoder decoder(demod, int(ioc), int(lpm), korr, dir, FileStart(path, seconds));
   const int width = demod == kDemodFm ? kFmWidth : kAmWidth;
-  if (!decoder.Start(rate, block, taps, int(center), int(shift), width))
+  CBlockResampler to_station;
+  // The band must reach the decoder: below half the file's rate as well as the decoder's.
+  if (2 * (center + width / 2) >= std::min(rate, kStationRate) ||
+      !decoder.Start(int(center), int(shift), width) ||
+      !to_station.Init(rate, kStationRate, kStationBlock))
     return Fail(subject, "the decoder refuses these settings at " + Hz(rate) + " (tones " +
                              Hz(int(center - shift / 2)) + " ... " + Hz(int(center + shift / 2)) +
                              ", band " + Hz(int(center - width / 2)) + " ... " +
                              Hz(int(center + width / 2)) + ", under a pixel a sample)");
   long long done = 0;
-  // The decoder takes whole blocks: the last one is filled up with silence.
-  while (AudioBlock* b = reader.Next(true)) {
+  const auto decode = [&decoder, &done](AudioBlock* b) {
+    if (decoder.Failed()) return;
     decoder.Decode(b, done);
     done += b->count;
+  };
+  while (AudioBlock* b = reader.Next()) {
+    to_station.Push(b, decode);
     if (decoder.Failed()) break;
   }
+  // The decoder takes whole blocks: the last one is filled up with silence.
+  if (!decoder.Failed()) to_station.Flush(decode);
   if (!reader.Error().empty()) return Fail(subject, path + ": " + reader.Error());
   if (!decoder.Finish()) return kExitFailure;
   if (decoder.Saved() == 0) {

@@ -1,6 +1,6 @@
 // kestrel decode sstv: slow-scan television pictures from a wave file, each saved as a JPEG
 // named after its UTC start time, with the library's SSTV decoder set up as the station sets
-// it up (1024-sample blocks at 11025 Hz, the same durations at other rates).
+// it up (1024-sample blocks at 11025 Hz; files at other rates are resampled to it first).
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -11,13 +11,14 @@
 
 #include "app/views/picture_capture.h"
 #include "spl/decoders/sstv_decoder.h"
+#include "spl/dsp/block_resampler.h"
 #include "tools/kestrel/args.h"
 #include "tools/kestrel/command.h"
 #include "tools/kestrel/wav_io.h"
 
 namespace {
 
-constexpr double kStationRate = 11025.0;
+constexpr int kStationRate = 11025;
 constexpr int kStationBlock = 1024;
 constexpr int kStationTaps = 64;
 constexpr int kMinRate = 6000;  // the 1000 ... 2500 Hz band-pass must fit below half the rate
@@ -50,12 +51,12 @@ std::string StateText(unsigned long s) {
 
 class CSavingSstvDecoder : public CSstvDecoder {
  public:
-  CSavingSstvDecoder(std::string dir, time_t start, int rate, bool fixed)
-      : dir_(std::move(dir)), start_(start), rate_(rate), fixed_(fixed) {}
+  CSavingSstvDecoder(std::string dir, time_t start, bool fixed)
+      : dir_(std::move(dir)), start_(start), fixed_(fixed) {}
 
   void StateChange(unsigned long state) override {
     if (state == reported_) return;
-    fprintf(stderr, "kestrel: %s: %.1f s: %s\n", kSubject, double(samples_) / rate_,
+    fprintf(stderr, "kestrel: %s: %.1f s: %s\n", kSubject, double(samples_) / kStationRate,
             StateText(state).c_str());
     if ((state & kSstvReceiving) && !(reported_ & kSstvReceiving)) picture_start_ = samples_;
     // A picture ends when receiving stops; Decode is still inside that picture's last block.
@@ -73,7 +74,7 @@ class CSavingSstvDecoder : public CSstvDecoder {
 
  private:
   void Save(bool partial) {
-    const time_t at = start_ + time_t(picture_start_ / rate_);
+    const time_t at = start_ + time_t(picture_start_ / kStationRate);
     struct tm t;
     gmtime_r(&at, &t);
     char stem[64];
@@ -101,16 +102,11 @@ class CSavingSstvDecoder : public CSstvDecoder {
 
   std::string dir_;
   time_t start_;
-  int rate_;
   bool fixed_;
   std::string last_reason_;
   unsigned long reported_ = 0;
   long long samples_ = 0, picture_start_ = 0;
 };
-
-int Scaled(int samples, int rate) {
-  return std::max(1, int(std::lround(samples * (rate / kStationRate))));
-}
 
 // The UTC time at which the recording began: the file's time less its length, or now.
 time_t RecordingStart(const std::string& path, long long frames, int rate) {
@@ -151,36 +147,36 @@ int RunDecodeSstv(int argc, char** argv) {
   }
   const std::string dir = args.Get("--out");
   const std::string path = args.Positional()[0];
-  CWavBlockReader probe;
-  if (!probe.Open(path, kStationBlock)) return Fail(path, probe.Error());
-  const int rate = probe.Rate();
+  CWavBlockReader reader;
+  if (!reader.Open(path, kStationBlock)) return Fail(path, reader.Error());
+  const int rate = reader.Rate();
   if (rate < kMinRate)
     return Fail(kSubject, std::to_string(rate) + " Hz sampling is too low for SSTV (at least " +
                               std::to_string(kMinRate) + " Hz)");
   std::string unwritable;
   if (!PictureFolderWritable(dir, unwritable)) return Fail(kSubject, unwritable);
-  const int block = Scaled(kStationBlock, rate);
-  CWavBlockReader reader;
-  if (!reader.Open(path, block)) return Fail(path, reader.Error());
-  CSavingSstvDecoder decoder(dir, RecordingStart(path, reader.Frames(), rate), rate,
-                             mode != kAuto);
-  if (!decoder.SetFilter(1000, 2500, Scaled(kStationTaps, rate), 0) ||
-      !decoder.Init(rate, block))
-    return Fail(kSubject, "CSstvDecoder::Init error (rate " + std::to_string(rate) + " Hz)");
+  CBlockResampler to_station;
+  if (!to_station.Init(rate, kStationRate, kStationBlock))
+    return Fail(kSubject, "no resampler from " + std::to_string(rate) + " Hz");
+  CSavingSstvDecoder decoder(dir, RecordingStart(path, reader.Frames(), rate), mode != kAuto);
+  if (!decoder.SetFilter(1000, 2500, kStationTaps, 0) || !decoder.Init(kStationRate, kStationBlock))
+    return Fail(kSubject, "CSstvDecoder::Init error");
   decoder.SetColourMatrix(matrix);
   if (mode != kAuto) {
     decoder.SetAVIS(0);
     if (!decoder.SetMode(mode, 0.0)) return Fail(kSubject, "CSstvDecoder::SetMode error");
   }
-  // The last block is padded with silence, so the decoder always gets whole blocks.
-  while (AudioBlock* b = reader.Next(true)) {
+  const auto decode = [&decoder](AudioBlock* b) {
     decoder.Decode(b);
     decoder.Advance(b->count);
-  }
+  };
+  while (AudioBlock* b = reader.Next()) to_station.Push(b, decode);
+  // The last block is padded with silence, so the decoder always gets whole blocks.
+  to_station.Flush(decode);
   // One block of silence brings the end of the file out of the band-pass.
   AudioBlock* silence = nullptr;
-  if (NewAudioBlock(&silence, block)) {
-    for (int i = 0; i < block; ++i) silence->data[i] = 0.0f;
+  if (NewAudioBlock(&silence, kStationBlock)) {
+    for (int i = 0; i < kStationBlock; ++i) silence->data[i] = 0.0f;
     MeasureAudioBlock(silence);
     if (decoder.GetState() & kSstvReceiving) decoder.Decode(silence);
     FreeAudioBlock(silence);

@@ -1,0 +1,83 @@
+// SSTV from files and sound cards at any common rate: the tool and the station resample to
+// the rate the decoder times its lines at, so every rate gives the picture 11025 Hz gives.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "spl/image/dib_section.h"
+#include "tests/common/signal_test_util.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The only picture in a folder, as 0.299/0.587/0.114 luminance; empty if there is not one.
+std::vector<double> PictureIn(const std::string& dir) {
+  std::vector<std::string> files;
+  for (const auto& e : fs::directory_iterator(dir)) files.push_back(e.path().string());
+  std::vector<double> lum;
+  if (files.size() != 1) return lum;
+  CDibSection dib;
+  HBITMAP b = dib.LoadFile(files[0].c_str());
+  if (!b) return lum;
+  for (int y = 0; y < std::abs(dib.Height(b)); ++y)
+    for (int x = 0; x < dib.Width(b); ++x) {
+      const unsigned c = dib.PixelColor(b, x, y);
+      lum.push_back(0.299 * GetRValue(c) + 0.587 * GetGValue(c) + 0.114 * GetBValue(c));
+    }
+  DeleteObject(b);
+  return lum;
+}
+
+double Psnr(const std::vector<double>& a, const std::vector<double>& b) {
+  if (a.size() != b.size() || a.empty()) return 0.0;
+  double e = 0.0;
+  for (size_t i = 0; i < a.size(); ++i) e += (a[i] - b[i]) * (a[i] - b[i]);
+  return 10.0 * std::log10(255.0 * 255.0 / std::max(e / double(a.size()), 1e-9));
+}
+
+class PictureRates : public ::testing::Test {
+ protected:
+  // Robot 72 colour bars sent at `rate`, received by the tool into a folder of their own.
+  std::vector<double> ToolPicture(int rate) {
+    const std::string wav = dir_.File("r72_" + std::to_string(rate) + ".wav");
+    const std::string out = dir_.File("tool_" + std::to_string(rate));
+    fs::create_directory(out);
+    EXPECT_EQ(sigtest::RunTool("transmit sstv --mode robot72 --chart --rate " +
+                               std::to_string(rate) + " -o " + wav).status, 0);
+    const auto r = sigtest::RunTool("decode sstv --out " + out + " " + wav);
+    EXPECT_EQ(r.status, 0) << r.out;
+    return PictureIn(out);
+  }
+  sigtest::TempDir dir_;
+};
+
+TEST_F(PictureRates, SstvToolGivesThe11025PictureAtEveryRate) {
+  const std::vector<double> reference = ToolPicture(11025);
+  ASSERT_EQ(reference.size(), size_t(320 * 240));
+  for (int rate : {8000, 22050, 32000, 44100, 48000}) {
+    SCOPED_TRACE(rate);
+    EXPECT_GT(Psnr(ToolPicture(rate), reference), 40.0);
+  }
+}
+
+// The station's card at 44.1 kHz (and its own block size) gives the same picture.
+TEST_F(PictureRates, SstvStationAtACardRateOf44100) {
+  const std::vector<double> reference = ToolPicture(11025);
+  const std::string base = dir_.File("T"), wav = dir_.File("r72_44100.wav");
+  fs::create_directory(base);
+  ASSERT_EQ(sigtest::RunTool("transmit sstv --mode robot72 --chart --rate 44100 -o " + wav).status,
+            0);
+  const std::string cfg = base + "/KSTLCONFIG.CFG";
+  ASSERT_EQ(sigtest::RunTool("settings set " + cfg + " audio.rate 44100").status, 0);
+  ASSERT_EQ(sigtest::RunTool("settings set " + cfg + " audio.block 4096").status, 0);
+  const auto r = sigtest::RunTool("station --base " + base + " --port sim --audio-out null " +
+                                  "--audio-in wavfast:" + wav + " --decoder 8192 --until-end");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_GT(Psnr(PictureIn(base + "/sstv"), reference), 40.0) << r.out;
+}
+
+}  // namespace
