@@ -216,6 +216,7 @@ void CStationCore::ApplySstvSettings() {
   // mode and starts it (starting by hand would begin a picture before any signal).
   sstv_.SetMode(settings_.GetInt(kCfgSstvMode), 0.0);
   sstv_.SetAVIS(1);
+  sstv_.SetAutoSlant(profile_.GetInt(kSstvProfileSection, kSstvAutoSlantKey, 1));
 }
 
 int CStationCore::SetUpAudio() {
@@ -564,6 +565,12 @@ void CStationCore::OnSstvState(unsigned long state) {
   if (is && !was) ShowState(kStateReceiveSstv);
   if (!is && was) {
     if (!settings_.GetInt(kCfgSstvNoAutosave)) SaveSstvNow();
+    if (std::fabs(sstv_.GetClockPpm()) >= 0.5) {
+      char text[96];
+      snprintf(text, sizeof text, "SSTV: line period %+.0f ppm from the published, slant corrected",
+               sstv_.GetClockPpm());
+      Message(text);
+    }
     ShowState(kStateWaitSstv);
   }
 }

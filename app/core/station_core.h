@@ -73,6 +73,9 @@ int SoftVolumeControlValue(int min, int max, int volume);
 // it), and their block size there.
 constexpr int kPictureRate = 11025;
 constexpr int kPictureBlock = 1024;
+// KSTL.INI [SSTV] AutoSlant=0 switches the automatic slant correction off.
+constexpr const char* kSstvProfileSection = "SSTV";
+constexpr const char* kSstvAutoSlantKey = "AutoSlant";
 
 class CStationCore : private CStationEvents, private CTimerTarget {
  public:

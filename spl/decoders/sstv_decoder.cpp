@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "spl/audio/op_amp.h"
 #include "spl/decoders/decoder_windows.h"
@@ -78,6 +79,15 @@ constexpr HzRange kLeader{1850, 1950}, kStartStop{1150, 1250}, kBitOne{1050, 115
     kBitZero{1250, 1350};
 constexpr int kVisCodeMask = 127;
 constexpr double kMaxLastCross = 1.0e6;  // samples: bounds the time kept since the last crossing
+// Automatic slant.
+constexpr int kSlantFirstLines = 8;      // lines before the first fit
+constexpr int kSlantEveryLines = 4;      // fitted again after this many more
+constexpr int kSlantMinSyncs = 6;        // syncs found, at the least, for a fit
+constexpr int kSyncFillPercent = 60;     // of a sync's positions in the sync band: found
+constexpr double kMaxClockError = 0.02;  // a fitted line period further off is refused
+constexpr int kTrimRounds = 2;           // least-squares rounds that drop wild syncs
+constexpr double kTrimMads = 3.0;        // ... further than this many median deviations
+constexpr double kTrimFloor = 2.0;       // ... and at least this many positions
 
 double ClampedAsin(double v) { return std::asin(v < -1.0 ? -1.0 : v > 1.0 ? 1.0 : v); }
 
@@ -173,6 +183,8 @@ void CSstvDecoder::ReleaseMode() {
   level_table_ = nullptr;
   std::free(sync_hist_);
   sync_hist_ = nullptr;
+  std::free(sync_raw_);
+  sync_raw_ = nullptr;
   FreeAudioBlock(position_block_);
   position_block_ = nullptr;
   if (line_bitmap_) DeleteObject(line_bitmap_);
@@ -256,7 +268,9 @@ int CSstvDecoder::SetMode(int mode, double timing) {
   raw_ = static_cast<uint8_t*>(std::calloc(size_t(raw_size_), 1));
   level_table_ = static_cast<uint8_t*>(std::malloc(kMaxLevel + 1));
   sync_hist_ = static_cast<uint16_t*>(std::calloc(size_t(positions_), sizeof(uint16_t)));
-  if (!raw_ || !level_table_ || !sync_hist_) {
+  sync_raw_ = static_cast<uint8_t*>(std::calloc(size_t(raw_size_), 1));
+  fitted_ = false;
+  if (!raw_ || !level_table_ || !sync_hist_ || !sync_raw_) {
     raw_size_ = 0;
     return 0;
   }
@@ -304,6 +318,8 @@ void CSstvDecoder::InitReceive(int from_sample, double first_line_pos) {
   first_line_pos_ = first_line_pos;
   history_fill_ = 0;
   if (raw_) std::memset(raw_, 0, size_t(raw_size_));
+  if (sync_raw_) std::memset(sync_raw_, 0, size_t(raw_size_));
+  fitted_ = false;
   if (sync_hist_) std::memset(sync_hist_, 0, sizeof(uint16_t) * size_t(positions_));
   ReportState();
 }
@@ -335,6 +351,7 @@ void CSstvDecoder::AutoSync() {
   offset_fraction_ = 0.0;
   registrations_ = 0;
   sync_run_ = 0;
+  fitted_ = false;
   if (sync_hist_) std::memset(sync_hist_, 0, sizeof(uint16_t) * size_t(positions_));
   ReportState();
 }
@@ -343,6 +360,7 @@ void CSstvDecoder::SetSync(int delta) {
   long long off = (long long)line_offset_ + delta;
   if (off < 0) off = 0;
   if (off > positions_ - 1) off = positions_ - 1;
+  fit_origin_ += double(off - line_offset_);
   line_offset_ = int(off);
   if (line_offset_ == positions_ - 1) offset_fraction_ = 0.0;
   ShowSSTV(-1);
@@ -498,6 +516,7 @@ void CSstvDecoder::WritePosition(int v, int f, uint32_t tick) {
     uint16_t& h = sync_hist_[write_pos_ % positions_];
     if (h < UINT16_MAX) ++h;
   }
+  sync_raw_[write_pos_] = f > kSyncLowHz && f < kSyncHighHz;
   raw_[write_pos_++] = level_table_[v];
   if (searching_ && hold_off_ < 0) ++hold_off_;
   LineStep();
@@ -550,6 +569,7 @@ void CSstvDecoder::FinishAutoSync() {
   off = std::clamp(off, 0.0, double(p - 1));
   line_offset_ = int(off);
   offset_fraction_ = off - line_offset_;
+  fitted_ = false;
   hold_off_ = 0;
   searching_ = false;
   ShowSSTV(-1);
@@ -577,15 +597,92 @@ double CSstvDecoder::RefineSync(double estimate) const {
   return 0.5 * (first + last);
 }
 
+void CSstvDecoder::SetAutoSlant(int on) {
+  auto_slant_ = on != 0;
+  if (!auto_slant_ && fitted_) {
+    fitted_ = false;
+    ShowSSTV(-1);
+  }
+}
+
+double CSstvDecoder::GetClockPpm() const {
+  return fitted_ ? (fit_period_ / positions_ - 1.0) * 1e6 : 0.0;
+}
+
+double CSstvDecoder::LineStart(int y) const {
+  return fitted_ ? fit_origin_ + y * fit_period_
+                 : double(y) * positions_ + line_offset_ + offset_fraction_;
+}
+
+double CSstvDecoder::LineScale() const { return fitted_ ? fit_period_ / positions_ : 1.0; }
+
+// Every complete line's sync is looked for near where the geometry so far puts it (the start of
+// the sync-long window with the most sync-band positions), and a straight line is fitted
+// through them by least squares, twice dropping syncs far off it: its slope is the line period.
+void CSstvDecoder::FitSlant() {
+  if (!auto_slant_ || !sync_raw_ || searching_ || line_count_ < kSlantFirstLines) return;
+  const int p = positions_;
+  const double per_ms = p / geometry_->line_ms;
+  const int len = std::max(1, int(std::lround(geometry_->sync_ms * per_ms)));
+  const int tol = std::max(3, p * kSyncAgreePercent / 100);
+  const double sync_at = geometry_->sync_at_ms * per_ms;
+  std::vector<double> ys, ss;
+  for (int y = 0; y < line_count_; ++y) {
+    const int centre = int(std::floor(LineStart(y) + sync_at * LineScale()));
+    if (centre - tol < 0 || centre + tol + len > write_pos_) continue;
+    int count = 0;
+    for (int k = 0; k < len; ++k) count += sync_raw_[centre - tol + k];
+    int best = count, first = centre - tol, last = first;
+    for (int s = centre - tol + 1; s <= centre + tol; ++s) {
+      count += sync_raw_[s + len - 1] - sync_raw_[s - 1];
+      if (count > best) best = count, first = last = s;
+      else if (count == best) last = s;
+    }
+    if (best * 100 < len * kSyncFillPercent) continue;
+    ys.push_back(y);
+    ss.push_back(0.5 * (first + last));
+  }
+  double a = 0.0, b = 0.0;
+  std::vector<bool> use(ys.size(), true);
+  for (int round = 0; round <= kTrimRounds; ++round) {
+    double n = 0, sy = 0, ss_ = 0, syy = 0, sys = 0;
+    for (size_t i = 0; i < ys.size(); ++i)
+      if (use[i]) n += 1, sy += ys[i], ss_ += ss[i], syy += ys[i] * ys[i], sys += ys[i] * ss[i];
+    const double det = n * syy - sy * sy;
+    if (n < kSlantMinSyncs || det <= 0.0) return;
+    b = (n * sys - sy * ss_) / det;
+    a = (ss_ - b * sy) / n;
+    if (round == kTrimRounds) break;
+    std::vector<double> dev;
+    for (size_t i = 0; i < ys.size(); ++i) dev.push_back(std::fabs(ss[i] - a - b * ys[i]));
+    std::vector<double> sorted = dev;
+    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+    const double limit = std::max(kTrimFloor, kTrimMads * sorted[sorted.size() / 2]);
+    for (size_t i = 0; i < ys.size(); ++i) use[i] = dev[i] <= limit;
+  }
+  if (std::fabs(b / p - 1.0) > kMaxClockError) return;
+  fit_period_ = b;
+  fit_origin_ = a - sync_at * (b / p);
+  fitted_ = true;
+}
+
 void CSstvDecoder::LineStep() {
   // Once the line start is known a line is complete with its last scan; before that, when the
   // next line period has been written as well.
-  const long long done = searching_ ? (long long)(line_count_ + 2) * positions_
-                                    : (long long)line_count_ * positions_ + line_offset_ + line_end_;
+  const double done = searching_ ? double(line_count_ + 2) * positions_
+                                 : std::ceil(LineStart(line_count_) + line_end_ * LineScale());
   if (write_pos_ < done) return;
   if (!searching_) ShowSSTV(line_count_);
   if (!receiving_) return;  // the owner stopped or restarted inside the callback
   ++line_count_;
+  if (!searching_ && line_count_ >= kSlantFirstLines &&
+      (line_count_ - kSlantFirstLines) % kSlantEveryLines == 0 && auto_slant_) {
+    const bool was = fitted_;
+    const double period = fit_period_;
+    FitSlant();
+    // A changed slant moves every line shown so far.
+    if (fitted_ && (!was || std::fabs(fit_period_ - period) > 1e-3)) ShowSSTV(-1);
+  }
   if (line_count_ >= geometry_->lines) {
     StopReceiving();
     ShowSSTV(-1);
@@ -672,9 +769,9 @@ int CSstvDecoder::RunVerticalSync(const float* x, int n) {
 }
 
 double CSstvDecoder::ScanValue(int y, const SstvScan& scan, int pixel) const {
-  const double per_ms = positions_ / geometry_->line_ms;
-  const double at = double(y) * positions_ + line_offset_ + offset_fraction_ +
-                    (scan.start_ms + (pixel + 0.5) * scan.length_ms / scan.pixels) * per_ms;
+  const double per_ms = positions_ / geometry_->line_ms * LineScale();
+  const double at =
+      LineStart(y) + (scan.start_ms + (pixel + 0.5) * scan.length_ms / scan.pixels) * per_ms;
   // The value of a position is measured over the time just before it was written.
   const double pos = at;
   int k = int(std::floor(pos));

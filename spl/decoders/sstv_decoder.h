@@ -123,6 +123,15 @@ class CSstvDecoder : public CDibSection {
   // Nominal positions per sample of a mode number at the current rate (0.0 for another).
   double NominalTiming(int mode) const;
   void SetAVIS(int on) { avis_ = on != 0; }
+  // Automatic slant correction (off unless switched on; the station and the tool switch it on):
+  // the line syncs received so far give the line period that the sender's and this card's
+  // clocks make together, and the picture is read along it (from 8 lines on, fitted again
+  // every 4 lines). Without it the line period is the nominal one or SetTiming's.
+  void SetAutoSlant(int on);
+  // The line period measured by the slant correction against the published one, in parts per
+  // million (positive: lines longer than published, as a fast card clock makes them); 0.0
+  // before a fit. SetTiming(mode, GetCurrentTiming() / (1 + ppm / 1e6)) corrects it at source.
+  double GetClockPpm() const;
   // Colour matrix of the luminance modes: kSstvMatrixOfMode (the mode's own, the default) or a
   // kSstvMatrix... row for every such mode; takes effect at the next GetLine. 1, or 0 (kept)
   // for another number.
@@ -176,6 +185,9 @@ class CSstvDecoder : public CDibSection {
   void Register(int pos);
   void FinishAutoSync();
   double RefineSync(double estimate) const;
+  void FitSlant();
+  double LineStart(int y) const;  // raw position where line y's period starts
+  double LineScale() const;       // positions of the fitted line per nominal position
   void LineStep();
   double ScanValue(int y, const SstvScan& scan, int pixel) const;
   CWindowList* ListOf(int kind);
@@ -215,6 +227,11 @@ class CSstvDecoder : public CDibSection {
   int reg_pos_[kMaxRegistrations] = {};
   // Sync-band positions counted by their place in the line while searching.
   uint16_t* sync_hist_ = nullptr;
+  // Automatic slant: which raw positions were written in the sync band, and the fitted line
+  // geometry (line y starts at fit_origin_ + y x fit_period_ positions).
+  uint8_t* sync_raw_ = nullptr;
+  bool auto_slant_ = false, fitted_ = false;
+  double fit_origin_ = 0.0, fit_period_ = 0.0;
   // VIS and vertical-sync detectors.
   static constexpr int kVisHistory = 110, kVerticalHistory = 20;
   int16_t history_[kVisHistory] = {};

@@ -36,13 +36,15 @@ constexpr int kAuto = -1;
 
 const char* kUsage =
     "usage: kestrel decode sstv [--mode martin1|scottie1|sc2-180|robot72|auto] [--ycc 601|709]\n"
-    "                           --out DIR FILE.wav\n"
+    "                           [--no-slant] --out DIR FILE.wav\n"
     "Receives SSTV pictures and saves each as DIR/SSTV_YYYY-MM-DD_HH-MM.JPG (UTC start time;\n"
     "_2, _3 ... rather than overwrite). With auto (the default) the VIS code before each\n"
     "picture selects the mode; a fixed mode starts a picture at any 30 ms sync instead.\n"
     "A picture cut short is saved as far as it came. State changes go to standard error.\n"
     "--ycc: Robot 72's colour equations, 601 (studio range, as Robot sends; default) or 709\n"
-    "full range.\n";
+    "full range. The line syncs straighten a picture that the sender's or the sound card's\n"
+    "clock slants, and the line period found is printed (ppm from the published);\n"
+    "--no-slant keeps the published line period.\n";
 
 std::string StateText(unsigned long s) {
   if (!(s & kSstvReceiving)) return "waiting for a picture";
@@ -96,6 +98,7 @@ class CSavingSstvDecoder : public CSstvDecoder {
     ++saved;
     printf("%s %s (%s)", path.c_str(), m ? m->name : "?", vis.c_str());
     if (partial) printf(", %d of %d lines", GetLineCount(), GetYSize());
+    if (std::fabs(GetClockPpm()) >= 0.5) printf(", line period %+.0f ppm", GetClockPpm());
     printf("\n");
     fflush(stdout);
   }
@@ -118,7 +121,7 @@ time_t RecordingStart(const std::string& path, long long frames, int rate) {
 }  // namespace
 
 int RunDecodeSstv(int argc, char** argv) {
-  CArgs args({"--mode", "--out", "--ycc"}, {});
+  CArgs args({"--mode", "--out", "--ycc"}, {"--no-slant"});
   if (!args.Parse(argc, argv)) return Fail(kSubject, args.Error());
   if (args.WantsHelp()) {
     fputs(kUsage, stdout);
@@ -162,6 +165,7 @@ int RunDecodeSstv(int argc, char** argv) {
   if (!decoder.SetFilter(1000, 2500, kStationTaps, 0) || !decoder.Init(kStationRate, kStationBlock))
     return Fail(kSubject, "CSstvDecoder::Init error");
   decoder.SetColourMatrix(matrix);
+  decoder.SetAutoSlant(!args.Has("--no-slant"));
   if (mode != kAuto) {
     decoder.SetAVIS(0);
     if (!decoder.SetMode(mode, 0.0)) return Fail(kSubject, "CSstvDecoder::SetMode error");
