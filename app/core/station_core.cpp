@@ -177,6 +177,7 @@ void CStationCore::ApplyFaxSettings() {
   fax_.SetFaxParam(settings_.GetInt(kCfgFaxSyncWidth), settings_.GetInt(kCfgFaxSyncPolarity));
   fax_.SetDirection(settings_.GetInt(kCfgFaxVMirror));
   fax_capture_.SetAutosave(!settings_.GetInt(kCfgFaxNoAutosave));
+  fax_capture_.SetAutoSlant(profile_.GetInt(kFaxProfileSection, kAutoSlantKey, 1));
   if (settings_.GetInt(kCfgFaxAm))
     fax_.DefineBurst(settings_.GetInt(kCfgFaxBurst1), settings_.GetInt(kCfgFaxBurst2), kFaxBurstPercent);
 }
@@ -216,7 +217,7 @@ void CStationCore::ApplySstvSettings() {
   // mode and starts it (starting by hand would begin a picture before any signal).
   sstv_.SetMode(settings_.GetInt(kCfgSstvMode), 0.0);
   sstv_.SetAVIS(1);
-  sstv_.SetAutoSlant(profile_.GetInt(kSstvProfileSection, kSstvAutoSlantKey, 1));
+  sstv_.SetAutoSlant(profile_.GetInt(kSstvProfileSection, kAutoSlantKey, 1));
 }
 
 int CStationCore::SetUpAudio() {
@@ -545,7 +546,10 @@ void CStationCore::OnFaxState(int code) {
   ShowState(code);
   const std::string before = fax_capture_.LastSaved();
   fax_capture_.State(code);
-  if (fax_capture_.LastSaved() != before) ui_->ProductSaved(kProductFax, fax_capture_.LastSaved());
+  if (fax_capture_.LastSaved() != before) {
+    ui_->ProductSaved(kProductFax, fax_capture_.LastSaved());
+    if (fax_capture_.LastPpm() != 0.0) SlantMessage("FAX", fax_capture_.LastPpm());
+  }
   // A 675 Hz start tone announces IOC 288 until the next 300 Hz one.
   const int ioc = settings_.GetInt(kCfgFaxIoc);
   if (code == kFaxStart675 && !fax_ioc_before_ && ioc != kFaxIoc288) {
@@ -565,14 +569,16 @@ void CStationCore::OnSstvState(unsigned long state) {
   if (is && !was) ShowState(kStateReceiveSstv);
   if (!is && was) {
     if (!settings_.GetInt(kCfgSstvNoAutosave)) SaveSstvNow();
-    if (std::fabs(sstv_.GetClockPpm()) >= 0.5) {
-      char text[96];
-      snprintf(text, sizeof text, "SSTV: line period %+.0f ppm from the published, slant corrected",
-               sstv_.GetClockPpm());
-      Message(text);
-    }
+    if (std::fabs(sstv_.GetClockPpm()) >= 0.5) SlantMessage("SSTV", sstv_.GetClockPpm());
     ShowState(kStateWaitSstv);
   }
+}
+
+void CStationCore::SlantMessage(const char* mode, double ppm) {
+  char text[96];
+  snprintf(text, sizeof text, "%s: line period %+.0f ppm from the nominal, slant corrected", mode,
+           ppm);
+  Message(text);
 }
 
 int CStationCore::SaveSstvNow() {

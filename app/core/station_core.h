@@ -73,9 +73,10 @@ int SoftVolumeControlValue(int min, int max, int volume);
 // it), and their block size there.
 constexpr int kPictureRate = 11025;
 constexpr int kPictureBlock = 1024;
-// KSTL.INI [SSTV] AutoSlant=0 switches the automatic slant correction off.
+// KSTL.INI [SSTV] and [FAX] AutoSlant=0 switch the automatic slant correction off.
 constexpr const char* kSstvProfileSection = "SSTV";
-constexpr const char* kSstvAutoSlantKey = "AutoSlant";
+constexpr const char* kFaxProfileSection = "FAX";
+constexpr const char* kAutoSlantKey = "AutoSlant";
 
 class CStationCore : private CStationEvents, private CTimerTarget {
  public:
@@ -267,6 +268,8 @@ class CStationCore : private CStationEvents, private CTimerTarget {
   // rate than the one they time their lines at. 1 or 0.
   int SetUpPictureInput();
   int PictureBlock() const;
+  // Tells the clock error a picture was straightened for.
+  void SlantMessage(const char* mode, double ppm);
   int SetUpAudio();
   int BeginScan(double startKHz, double stopKHz, double stepHz);
   void LoadEqualizer(int rate, int block);

@@ -11,6 +11,7 @@
 #include "app/core/safe_file.h"
 #include "spl/decoders/fax_decoder.h"
 #include "spl/image/dib_section.h"
+#include "spl/image/fax_slant.h"
 
 namespace {
 
@@ -149,8 +150,11 @@ void CFaxPictureCapture::Line(const uint8_t* gray, int width) {
 int CFaxPictureCapture::End(int dropRows) {
   if (!running_) return 0;
   running_ = false;
-  const int h = Rows() - dropRows;
+  int h = Rows() - dropRows;
   if (h <= kFaxMinPictureRows) return 0;
+  const double drift = auto_slant_ ? FaxLineDrift(rows_.data(), width_, h) : 0.0;
+  last_ppm_ = FaxDriftPpm(drift, width_);
+  if (drift != 0.0) rows_ = FaxStraighten(rows_.data(), width_, &h, drift);
   const std::string wanted = ProductFileName(folder_, "FAX_", start_, ".BMP");
   int saved = 0;
   last_error_.clear();

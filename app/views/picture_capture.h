@@ -33,6 +33,10 @@ class CFaxPictureCapture {
   void SetClock(std::function<time_t()> now) { clock_ = std::move(now); }
   // Off, lines running no longer begin a picture (one that runs is still ended and saved).
   void SetAutosave(int on) { autosave_ = on != 0; }
+  // On, a picture slanted by a clock error is straightened before it is saved (FaxLineDrift).
+  void SetAutoSlant(int on) { auto_slant_ = on != 0; }
+  // The clock error the last saved picture was straightened for, in ppm (0.0: none).
+  double LastPpm() const { return last_ppm_; }
   // A reception state of the FAX decoder: lines running (7) begin a picture (ending one
   // that runs), start and stop tones (2, 3, 4) end it.
   void State(int code);
@@ -50,7 +54,8 @@ class CFaxPictureCapture {
   void Begin();
   std::string folder_;
   std::function<time_t()> clock_;
-  bool running_ = false, autosave_ = true;
+  bool running_ = false, autosave_ = true, auto_slant_ = false;
+  double last_ppm_ = 0.0;
   int width_ = 0;
   time_t start_ = 0;
   std::vector<uint8_t> rows_;

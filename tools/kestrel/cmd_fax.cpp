@@ -16,6 +16,7 @@
 #include "spl/decoders/fax_transmitter.h"
 #include "spl/dsp/block_resampler.h"
 #include "spl/image/dib_section.h"
+#include "spl/image/fax_slant.h"
 #include "tools/kestrel/args.h"
 #include "tools/kestrel/command.h"
 #include "tools/kestrel/wav_io.h"
@@ -48,7 +49,7 @@ constexpr int kMaxPictureRows = kMaxBitmapSide;
 
 const char* kDecodeUsage =
     "usage: kestrel decode fax [--ioc 576|288] [--lpm N] [--center HZ] [--shift HZ]\n"
-    "                          [--am|--am-envelope] [--korr STEP] --out DIR FILE.wav\n"
+    "                          [--am|--am-envelope] [--korr STEP] [--no-slant] --out DIR FILE.wav\n"
     "Receives weather-fax pictures and writes each as an 8-bit BMP into DIR, named\n"
     "FAX_YYYY-MM-DD_HH-MM.BMP after the UTC time the picture began (the file's modification time\n"
     "less its length); the file names go to standard output, the receive states to standard\n"
@@ -57,7 +58,9 @@ const char* kDecodeUsage =
     "next 300 Hz one. --am samples a 2400 Hz subcarrier at its peaks, --am-envelope takes its\n"
     "envelope; AM pictures run through the whole file. --korr sets the pixels per sample\n"
     "(slant correction; nominal IOC*pi*LPM/60/11025 rounded to whole pixels per line: the\n"
-    "decoder runs at 11025 Hz whatever the file's rate).\n";
+    "decoder runs at 11025 Hz whatever the file's rate). A chart slanted by a clock error\n"
+    "is straightened along the line length its upright strokes show, and the line period\n"
+    "found is told (ppm); --no-slant saves it as received.\n";
 
 const char* kTransmitUsage =
     "usage: kestrel transmit fax [--ioc 576|288] [--lpm N] [--am] [--start-tone S]\n"
@@ -92,9 +95,10 @@ struct Picture {
 
 class CFaxFileDecoder : public CFaxDecoder {
  public:
-  CFaxFileDecoder(int demod, int userIoc, int rpm, double korr, std::string dir, time_t fileStart)
-      : demod_(demod), user_ioc_(userIoc), rpm_(rpm), korr_(korr), dir_(std::move(dir)),
-        file_start_(fileStart) {}
+  CFaxFileDecoder(int demod, int userIoc, int rpm, double korr, bool slant, std::string dir,
+                  time_t fileStart)
+      : demod_(demod), user_ioc_(userIoc), rpm_(rpm), korr_(korr), slant_(slant),
+        dir_(std::move(dir)), file_start_(fileStart) {}
 
   // Init with the mode's settings; 1 or 0.
   int Start(int center, int shift, int width) {
@@ -241,15 +245,24 @@ class CFaxFileDecoder : public CFaxDecoder {
   // A picture the disk takes only in part keeps its first lines; the run then ends, as later
   // pictures would not fit either.
   int Save(const Picture& p) {
-    const int h = p.Height();
+    int h = p.Height();
+    // A clock a little off slants the chart: its rows are cut anew along the line length the
+    // picture shows.
+    const double drift = slant_ ? FaxLineDrift(p.rows.data(), p.width, h) : 0.0;
+    const std::vector<uint8_t> straight =
+        drift != 0.0 ? FaxStraighten(p.rows.data(), p.width, &h, drift) : std::vector<uint8_t>();
+    const uint8_t* rows_out = drift != 0.0 ? straight.data() : p.rows.data();
     std::string path, error;
     int rows = 0;
-    if (!SaveFaxPicture(FileName(p.start_seconds), p.rows.data(), p.width, h, path, rows, error)) {
+    if (!SaveFaxPicture(FileName(p.start_seconds), rows_out, p.width, h, path, rows, error)) {
       fprintf(stderr, "kestrel: decode fax: %s\n", error.c_str());
       return 0;
     }
     printf("%s\n", path.c_str());
     fflush(stdout);
+    if (drift != 0.0)
+      fprintf(stderr, "kestrel: decode fax: %s: slant straightened, line period %+.0f ppm\n",
+              path.c_str(), FaxDriftPpm(drift, p.width));
     ++saved_;
     if (rows < h) {
       const size_t colon = error.rfind(": ");
@@ -262,6 +275,7 @@ class CFaxFileDecoder : public CFaxDecoder {
 
   int demod_, user_ioc_, rpm_;
   double korr_;
+  bool slant_;
   std::string dir_;
   time_t file_start_;
   int ioc_ = 0, user_x_size_ = 1, pending_ioc_ = 0;
@@ -289,7 +303,8 @@ int ReadIoc(CArgs& a, const std::string& subject, long& ioc) {
 
 int RunDecodeFax(int argc, char** argv) {
   const std::string subject = "decode fax";
-  CArgs a({"--ioc", "--lpm", "--center", "--shift", "--korr", "--out"}, {"--am", "--am-envelope"});
+  CArgs a({"--ioc", "--lpm", "--center", "--shift", "--korr", "--out"},
+          {"--am", "--am-envelope", "--no-slant"});
   if (!a.Parse(argc, argv)) return Fail(subject, a.Error());
   if (a.WantsHelp()) return fputs(kDecodeUsage, stdout), kExitOk;
   if (a.Positional().size() != 1) {
@@ -321,7 +336,8 @@ int RunDecodeFax(int argc, char** argv) {
   if (!reader.Open(path, kStationBlock)) return Fail(subject, path + ": " + reader.Error());
   const int rate = reader.Rate();
   const double seconds = double(reader.Frames()) / rate;
-  CFaxFileDecoder decoder(demod, int(ioc), int(lpm), korr, dir, FileStart(path, seconds));
+  CFaxFileDecoder decoder(demod, int(ioc), int(lpm), korr, !a.Has("--no-slant"), dir,
+                          FileStart(path, seconds));
   const int width = demod == kDemodFm ? kFmWidth : kAmWidth;
   CBlockResampler to_station;
   // The band must reach the decoder: below half the file's rate as well as the decoder's.
