@@ -217,6 +217,7 @@ void CStationCore::ApplySstvSettings() {
   // mode and starts it (starting by hand would begin a picture before any signal).
   sstv_.SetMode(settings_.GetInt(kCfgSstvMode), 0.0);
   sstv_.SetAVIS(1);
+  sstv_.SetToneVis(1);
   sstv_.SetAutoSlant(profile_.GetInt(kSstvProfileSection, kAutoSlantKey, 1));
 }
 

@@ -60,6 +60,7 @@ constexpr float kSilenceFloor = 1.0f;  // one step of 16-bit audio
 constexpr int kMaxLevel = 255;
 constexpr int kRawExtraLines = 3;      // the raw store holds lines + 3 line periods
 constexpr int kSearchLines = 3;        // line periods skipped before the first sync registration
+constexpr int kHistogramLines = 12;    // searched this long, the syncs added up decide
 constexpr int kHoldOffPercent = 95;    // next registration no sooner than 95 % of a line later
 constexpr int kSyncAgreePercent = 2;   // registrations within 2 % of a line agree
 constexpr int kMinSyncAgree = 3;       // of the last four registrations
@@ -213,6 +214,7 @@ int CSstvDecoder::Init(int sampleRate, int blockSize) {
       taps_ < 2 || taps_ > 4096 || low_ < 1 || low_ >= high_ || high_ >= sampleRate / 2)
     return 0;
   det_cell_ = int(kCellMs / (1000.0 / sampleRate));
+  if (!vis_tones_.Init(sampleRate)) return 0;
   if (!band_pass_.Init(sampleRate, blockSize, taps_) ||
       !band_pass_.CreateBP(float(low_), float(high_), unsigned(window_)))
     return 0;
@@ -325,6 +327,7 @@ void CSstvDecoder::InitReceive(int from_sample, double first_line_pos) {
 }
 
 void CSstvDecoder::StopReceiving() {
+  vis_tones_.Reset();  // what it heard is the picture's, not a VIS
   receiving_ = false;
   searching_ = false;
   sync_seen_ = 0;
@@ -408,7 +411,8 @@ void CSstvDecoder::Decode(AudioBlock* block) {
   }
   receive_from_ = 0;
   if (!receiving_) {
-    if (avis_) RunVis(band_->data, block_size_);
+    if (avis_ && tone_vis_) RunToneVis(band_->data, block_size_);
+    else if (avis_) RunVis(band_->data, block_size_);
     else RunVerticalSync(band_->data, block_size_);
   }
   const int search_run = std::max(3, int(geometry_->sync_ms * kSyncHz / 1000.0));
@@ -552,7 +556,36 @@ void CSstvDecoder::FinishAutoSync() {
     if (std::abs(d - median) <= tol) ++agree, sum += d;
   if (agree < kMinSyncAgree) return;  // a stray registration among them: keep searching
   // Measured like the picture's levels, the sync needs no correction for their delay.
-  const double sync_start = RefineSync(newest + sum / agree);
+  TakeSync(RefineSync(newest + sum / agree), tol);
+}
+
+// When the line syncs are too weak to register one by one (deep noise), their places added up
+// over the lines searched so far still stand out: the sync-long window holding the most of
+// them, near where the VIS put it when there was one.
+void CSstvDecoder::FinishFromHistogram() {
+  const int p = positions_;
+  if (!sync_hist_ || p < 2) return;
+  const double per_ms = p / geometry_->line_ms;
+  const int len = std::max(1, int(std::lround(geometry_->sync_ms * per_ms)));
+  const int tol = std::max(3, p * kSyncAgreePercent / 100);
+  int lo = 0, hi = p - 1;
+  if (first_line_pos_ >= 0.0) {
+    const int expected = int(std::floor(first_line_pos_ + geometry_->sync_at_ms * per_ms));
+    lo = expected - tol, hi = expected + tol;
+  }
+  auto at = [&](int i) { return int(sync_hist_[((i % p) + p) % p]); };
+  int best = 0, first = 0, last = 0;
+  for (int s = lo; s <= hi; ++s) {
+    int sum = 0;
+    for (int k = 0; k < len; ++k) sum += at(s + k);
+    if (sum > best) best = sum, first = last = s;
+    else if (sum == best && best > 0) last = s;
+  }
+  if (best > 0) TakeSync(0.5 * (first + last), tol);
+}
+
+void CSstvDecoder::TakeSync(double sync_start, int tol) {
+  const int p = positions_;
   const double line_start = sync_start - geometry_->sync_at_ms * p / geometry_->line_ms;
   double off;
   if (first_line_pos_ >= 0.0) {
@@ -675,6 +708,7 @@ void CSstvDecoder::LineStep() {
   if (!searching_) ShowSSTV(line_count_);
   if (!receiving_) return;  // the owner stopped or restarted inside the callback
   ++line_count_;
+  if (searching_ && line_count_ >= kHistogramLines) FinishFromHistogram();
   if (!searching_ && line_count_ >= kSlantFirstLines &&
       (line_count_ - kSlantFirstLines) % kSlantEveryLines == 0 && auto_slant_) {
     const bool was = fitted_;
@@ -741,17 +775,33 @@ int CSstvDecoder::RunVis(const float* x, int n) {
     const int code = DecodeVisHistory();
     if (code == -2) last_vis_ = 0;
     if (code < 0) return -1;
-    last_vis_ = code;
     history_fill_ = 0;
-    const SstvMode* row = SstvModeByVis(code);
-    if (!row || !avis_) return -1;  // an unknown mode: keep listening
-    if (!SetMode(row->mode, timing_table_[row->mode])) return -1;
-    const int from = std::max(0, i + 1 - int(kStartLeadMs / 1000.0 * sample_rate_));
-    const double first =
-        (i + 1 - from) * timing_ + row->first_line_ms * positions_ / row->line_ms;
-    InitReceive(from, first);
-    return from;
+    return StartFromVis(code, i);
   });
+}
+
+void CSstvDecoder::SetToneVis(int on) {
+  tone_vis_ = on != 0;
+  vis_tones_.Reset();
+}
+
+int CSstvDecoder::RunToneVis(const float* x, int n) {
+  int end = 0;
+  const int code = vis_tones_.Feed(x, n, &end);
+  return code < 0 ? -1 : StartFromVis(code, end - 1);
+}
+
+int CSstvDecoder::StartFromVis(int code, int i) {
+  last_vis_ = code;
+  const SstvMode* row = SstvModeByVis(code);
+  if (!row || !avis_) return -1;  // an unknown mode: keep listening
+  if (!SetMode(row->mode, timing_table_[row->mode])) return -1;
+  // i may lie before the block (a detector that decides a little later): the store then
+  // starts with the block, and the first line that much sooner.
+  const int from = std::max(0, i + 1 - int(kStartLeadMs / 1000.0 * sample_rate_));
+  const double first = (i + 1 - from) * timing_ + row->first_line_ms * positions_ / row->line_ms;
+  InitReceive(from, first);
+  return from;
 }
 
 int CSstvDecoder::RunVerticalSync(const float* x, int n) {

@@ -11,6 +11,7 @@
 
 #include "spl/audio/audio_block.h"
 #include "spl/audio/sound_device.h"
+#include "spl/decoders/sstv_vis.h"
 #include "spl/dsp/filter.h"
 #include "spl/dsp/tone_gen.h"
 #include "spl/image/dib_section.h"
@@ -123,6 +124,10 @@ class CSstvDecoder : public CDibSection {
   // Nominal positions per sample of a mode number at the current rate (0.0 for another).
   double NominalTiming(int mode) const;
   void SetAVIS(int on) { avis_ = on != 0; }
+  // How the VIS is found: off (the default), by the frequencies of zero crossings; on, by tone
+  // detectors matched to its leader and bits (CSstvVisDetector), which find it down to noise
+  // well above the signal (the station and the tool switch it on).
+  void SetToneVis(int on);
   // Automatic slant correction (off unless switched on; the station and the tool switch it on):
   // the line syncs received so far give the line period that the sender's and this card's
   // clocks make together, and the picture is read along it (from 8 lines on, fitted again
@@ -176,6 +181,10 @@ class CSstvDecoder : public CDibSection {
   int LevelOf(double half) const;
   // Detectors on the band-passed block while idle; the sample at which a picture starts, or -1.
   int RunVis(const float* x, int n);
+  int RunToneVis(const float* x, int n);
+  // A VIS announcing `code` ended after sample i of the block: the picture starts. The sample
+  // its store starts at, or -1 (an unknown or unset mode).
+  int StartFromVis(int code, int i);
   int RunVerticalSync(const float* x, int n);
   void PushHistory(int value, int length);
   int GroupMean(int first) const;
@@ -184,6 +193,8 @@ class CSstvDecoder : public CDibSection {
   void SyncRun(int f);
   void Register(int pos);
   void FinishAutoSync();
+  void FinishFromHistogram();
+  void TakeSync(double sync_start, int tol);  // the line start from a sync's place: search over
   double RefineSync(double estimate) const;
   void FitSlant();
   double LineStart(int y) const;  // raw position where line y's period starts
@@ -196,7 +207,8 @@ class CSstvDecoder : public CDibSection {
   int sample_rate_ = 11025, block_size_ = 1024;
   int low_ = 1000, high_ = 2500, taps_ = 64, window_ = 0;
   int mode_ = kSstvMartin1;
-  bool mix_sync_ = false, avis_ = true;
+  bool mix_sync_ = false, avis_ = true, tone_vis_ = false;
+  CSstvVisDetector vis_tones_;
   int matrix_ = kSstvMatrixOfMode;
   double timing_table_[kSstvModeSlots] = {};
   // Derived by SetMode.

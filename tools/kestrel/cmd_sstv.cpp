@@ -166,6 +166,7 @@ int RunDecodeSstv(int argc, char** argv) {
     return Fail(kSubject, "CSstvDecoder::Init error");
   decoder.SetColourMatrix(matrix);
   decoder.SetAutoSlant(!args.Has("--no-slant"));
+  decoder.SetToneVis(1);
   if (mode != kAuto) {
     decoder.SetAVIS(0);
     if (!decoder.SetMode(mode, 0.0)) return Fail(kSubject, "CSstvDecoder::SetMode error");
