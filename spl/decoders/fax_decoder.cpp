@@ -11,6 +11,9 @@ namespace {
 
 constexpr int kGrayLevels = 256;         // line bitmap palette: value i shows gray 255 - i
 constexpr int kChunk = 128;              // FM normalisation chunk (samples)
+constexpr double kQuadratureCutoffPeriods = 4.0;  // low-pass length in periods of its cut-off
+constexpr double kQuadratureCutoffShare = 1.0;    // low-pass cut-off, of the band-pass width
+constexpr int kRenormMask = 255;         // the mixer is put back on the unit circle this often
 // Start and stop tones (300, 675, 450 Hz of black/white modulation) are looked for in the
 // demodulated signal at the audio rate, band-passed and decimated to a rate independent of the
 // module: the pixel values are taken only at carrier crossings, and at the pixel rate of IOC 288
@@ -127,6 +130,29 @@ int CFaxDecoder::Init(int sampleRate, int blockSize, int filterTaps, int filterW
   tone_fill_ = tone_done_ = 0;
   tone_phase_ = 1;
   if (!pll_.Init(sampleRate, center_, kPllGain, kPllHistory)) return 0;
+  // Quadrature FM: a mixer at the centre, then a Hann-windowed low-pass, about four periods of
+  // its cut-off long, that keeps what the band-pass let through and takes out the mixer's
+  // image at twice the centre.
+  const double cutoff = width_ * kQuadratureCutoffShare;
+  const int taps = std::max(3, int(kQuadratureCutoffPeriods * sampleRate / cutoff) | 1);
+  low_pass_.assign(size_t(taps), 0.0f);
+  double sum = 0.0;
+  for (int k = 0; k < taps; ++k) {
+    const double t = k - (taps - 1) / 2.0;
+    const double sinc = t == 0.0 ? 1.0 : std::sin(2.0 * M_PI * cutoff / sampleRate * t) /
+                                             (M_PI * cutoff / sampleRate * t) / 2.0;
+    const double hann = 0.5 - 0.5 * std::cos(2.0 * M_PI * (k + 0.5) / taps);
+    low_pass_[size_t(k)] = float(sinc * hann);
+    sum += sinc * hann;
+  }
+  for (float& c : low_pass_) c = float(c / sum);
+  mixed_.assign(size_t(taps), 0.0f);
+  mixed_at_ = mixed_count_ = 0;
+  mix_ = 1.0;
+  mix_step_ = std::polar(1.0, -2.0 * M_PI * center_ / sampleRate);
+  last_z_ = 0.0;
+  pixel_hz_ = 0.0;
+  pixel_samples_ = 0;
   line_bitmap_ = Create(x_size_, 1, 8);
   if (!line_bitmap_) return 0;
   RGBQUAD gray[kGrayLevels];
@@ -237,12 +263,59 @@ double CFaxDecoder::Level(double amplitude) const {
   return level < 0.0 ? 0.0 : level > 255.0 ? 255.0 : level;
 }
 
+void CFaxDecoder::SetFmQuadrature(int on) { fm_quadrature_ = on != 0; }
+
+int CFaxDecoder::QuadratureLevel(float x) {
+  const int taps = int(low_pass_.size());
+  mixed_[size_t(mixed_at_)] = std::complex<float>(mix_ * double(x));
+  mixed_at_ = (mixed_at_ + 1) % taps;
+  mixed_count_ = std::min(mixed_count_ + 1, taps);
+  mix_ *= mix_step_;
+  if ((mixed_at_ & kRenormMask) == 0) mix_ /= std::abs(mix_);
+  std::complex<float> z = 0.0f;
+  for (int k = 0, at = mixed_at_; k < taps; ++k, at = at + 1 == taps ? 0 : at + 1)
+    z += low_pass_[size_t(k)] * mixed_[size_t(at)];
+  const double step = std::arg(std::complex<double>(z) * std::conj(last_z_));
+  last_z_ = z;
+  const double hz = center_ + step * sample_rate_ / (2.0 * M_PI);
+  // Black (the lower tone) is 255.
+  const double black = center_ - shift_ / 2.0;
+  const double v = (black + shift_ - hz) * 256.0 / shift_;
+  return v < 0.0 ? 0 : v > 255.0 ? 255 : int(v);
+}
+
 void CFaxDecoder::DecodeFM(const AudioBlock* block) {
   if (!ready_ || !block || block->count < block_size_) return;
   BeginDecode();
   band_pass_.Filter(block, band_, 1);
   PostAudioBlock(input_windows_, band_, kFaxInputChannel);
   float* x = band_->data;
+  if (fm_quadrature_) {
+    for (int i = 0; i < block_size_; ++i) {
+      pixel_hz_ += QuadratureLevel(x[i]);
+      ++pixel_samples_;
+      for (fm_clock_ += pixel_step_; fm_clock_ >= 1.0; fm_clock_ -= 1.0) ++fm_owed_;
+      if (fm_owed_ > 0) {
+        // The pixel is the mean over the samples it took.
+        fm_value_ = int(pixel_hz_ / pixel_samples_ + 0.5);
+        pixel_hz_ = 0.0;
+        pixel_samples_ = 0;
+      }
+      for (; fm_owed_ > 0; --fm_owed_) {
+        if (!PutPixel(fm_value_, float(fm_value_))) continue;
+        FeedTones(i);
+        EndLineFM(block->tick);
+      }
+      output_->data[i] = float(fm_value_);
+    }
+    FeedTones(block_size_);
+    tone_done_ = 0;
+    MeasureAudioBlock(output_);
+    output_->tick = block->tick;
+    PostAudioBlock(output_windows_, output_, kFaxOutputChannel);
+    EndDecode();
+    return;
+  }
   for (int i = 0; i < block_size_; ++i) {
     if (i % kChunk == 0) {
       const int n = block_size_ - i < kChunk ? block_size_ - i : kChunk;

@@ -5,6 +5,9 @@
 // to the windows connected for kinds 9, 10 and 11.
 #pragma once
 
+#include <complex>
+#include <vector>
+
 #include "spl/audio/audio_block.h"
 #include "spl/audio/sound_device.h"
 #include "spl/dsp/filter.h"
@@ -61,6 +64,11 @@ class CFaxDecoder : public CDibSection {
   // state: look for the phasing lines now (state 5, not reported), as after a start tone.
   void ExpectPhasing();
   void SetDirection(int direction) { direction_ = direction; }
+  // The FM demodulator: 0 (the default) times the zero crossings, each pixel taking the last
+  // half period measured; 1 mixes the band to zero, low-passes it and takes the phase step from
+  // sample to sample, each pixel the mean over its own samples (much less noise and blur; the
+  // station and the tool use it). Takes effect at once.
+  void SetFmQuadrature(int on);
   void SetAutoSync(double step) { auto_sync_ = step; }
   void SetAutoBright(double rate) { auto_bright_ = rate < 0.0 ? 0.0 : rate > 0.1 ? 0.1 : rate; }
   int GetXSize() const { return x_size_; }
@@ -85,6 +93,7 @@ class CFaxDecoder : public CDibSection {
   int Ready() const { return ready_; }
   bool PutPixel(int byte, float value);  // true when it finished a line
   void EndLineFM(uint32_t tick);
+  int QuadratureLevel(float x);  // one band-passed sample into the quadrature demodulator
   void EndLineAM(double& clock);
   void FeedTones(int upto);  // band-passes and decimates output samples up to `upto`
   int ToneFrequency();       // Hz of the strongest modulation in the tone history
@@ -119,6 +128,15 @@ class CFaxDecoder : public CDibSection {
   // FM demodulator.
   double fm_clock_ = 0.0, fm_last_cross_ = 0.0, fm_prev_ = 0.0;
   int fm_owed_ = 0, fm_value_ = 0;
+  // Quadrature FM demodulator: the mixer, the low-pass over the mixed samples (a ring) and the
+  // frequencies summed over the pixel being written.
+  bool fm_quadrature_ = false;
+  std::complex<double> mix_ = 1.0, mix_step_ = 1.0, last_z_ = 0.0;
+  std::vector<float> low_pass_;
+  std::vector<std::complex<float>> mixed_;
+  int mixed_at_ = 0, mixed_count_ = 0;
+  double pixel_hz_ = 0.0;
+  int pixel_samples_ = 0;
   // AM demodulator.
   double am_clock_ = 0.0, am_prev_ref_ = 0.0, am_last_cross_ = 0.0, am_half_ = 0.0;
   int am_sample_at_ = -1;

@@ -29,9 +29,10 @@ constexpr int kStationRate = 11025;
 constexpr int kStationBlock = 1024;
 constexpr int kStationTaps = 64;
 constexpr int kTransmitRate = 11025;
-// FM: the decoder's defaults. AM: the satellite subcarrier, a band as wide as the pixel rate,
-// and the sync burst (1040 Hz at the pixel rate, 39 pixels, its peak white).
-constexpr int kFmCenter = 1900, kFmShift = 800, kFmWidth = 1200;
+// FM: the decoder's tones in a band of 1600 Hz (wider than the station's 1200: the quadrature
+// demodulator keeps finer detail from it). AM: the satellite subcarrier, a band as wide as the
+// pixel rate, and the sync burst (1040 Hz at the pixel rate, 39 pixels, its peak white).
+constexpr int kFmCenter = 1900, kFmShift = 800, kFmWidth = 1600;
 constexpr int kAmCenter = 2400, kAmWidth = 3600;
 constexpr int kBurstHz = 1040, kBurstPixels = 39, kBurstPercent = 100;
 // The line start is moved onto the burst once this many lines find it within a few pixels.
@@ -106,6 +107,7 @@ class CFaxFileDecoder : public CFaxDecoder {
         !SetFaxDecoder(center, shift, width))
       return 0;
     if (!SetIoc(user_ioc_)) return 0;
+    SetFmQuadrature(1);
     if (demod_ != kDemodFm) Open();  // AM carries no tones: the file is the picture
     return 1;
   }
