@@ -14,25 +14,41 @@ constexpr double kMinCorrelation = 0.5;  // a pair's best match counts from this
 constexpr double kMinSpread = 8.0;       // gray levels: flatter rows tell nothing
 constexpr int kMinRows = 2 * kFirstGap;
 
-// The rows as one stream, each row less its mean, and each row's root-mean-square (0 for a
-// flat row, which tells nothing).
-struct CentredRows {
-  std::vector<double> stream, rms;
-  CentredRows(const uint8_t* rows, int width, int height)
-      : stream(size_t(width) * height), rms(size_t(height)) {
-    for (int y = 0; y < height; ++y) {
-      const uint8_t* row = rows + size_t(y) * width;
-      double mean = 0.0, power = 0.0;
-      for (int x = 0; x < width; ++x) mean += row[x];
-      mean /= width;
-      for (int x = 0; x < width; ++x) {
-        const double v = row[x] - mean;
-        stream[size_t(y) * width + x] = v;
-        power += v * v;
-      }
-      const double r = std::sqrt(power / width);
-      rms[size_t(y)] = r < kMinSpread ? 0.0 : r;
+// Each row's mean and root-mean-square (0 for a flat row, which tells nothing); the rows are
+// read as one stream of pixels less their row's mean.
+struct RowStats {
+  const uint8_t* rows;
+  int width;
+  long long total;
+  std::vector<double> mean, rms;
+  RowStats(const uint8_t* r, int w, int h)
+      : rows(r), width(w), total((long long)w * h), mean(size_t(h)), rms(size_t(h)) {
+    for (int y = 0; y < h; ++y) {
+      const uint8_t* row = r + size_t(y) * w;
+      double sum = 0.0, power = 0.0;
+      for (int x = 0; x < w; ++x) sum += row[x];
+      const double m = sum / w;
+      for (int x = 0; x < w; ++x) power += (row[x] - m) * (row[x] - m);
+      const double rm = std::sqrt(power / w);
+      mean[size_t(y)] = m;
+      rms[size_t(y)] = rm < kMinSpread ? 0.0 : rm;
     }
+  }
+  // Sum over x of row b's centred pixels times the stream's from stream position `from` on.
+  double Product(int b, long long from) const {
+    const uint8_t* pb = rows + size_t(b) * width;
+    const double mb = mean[size_t(b)];
+    double sum = 0.0;
+    for (int x = 0; x < width;) {
+      const long long s = from + x;
+      const int row = int(s / width), col = int(s % width);
+      const int n = std::min(width - x, width - col);  // up to the end of that row
+      const uint8_t* pa = rows + size_t(row) * width + col;
+      const double ma = mean[size_t(row)];
+      for (int k = 0; k < n; ++k) sum += (pb[x + k] - mb) * (pa[k] - ma);
+      x += n;
+    }
+    return sum;
   }
 };
 
@@ -40,19 +56,15 @@ struct CentredRows {
 // stream of rows moved right by t from row y, to a fraction of a pixel; false when they do
 // not match well anywhere. The stream carries a shift past the row's start into the row
 // before, so that rows far apart compare at any drift.
-bool BestShift(const CentredRows& c, int width, int y, int gap, int centre, int range,
-               double& shift) {
+bool BestShift(const RowStats& c, int y, int gap, int centre, int range, double& shift) {
+  const int width = c.width;
   const double norm = c.rms[size_t(y)] * c.rms[size_t(y + gap)] * width;
   if (norm <= 0.0) return false;
-  const double* b = c.stream.data() + size_t(y + gap) * width;
   std::vector<double> score(size_t(2 * range + 1));
   for (int i = 0; i <= 2 * range; ++i) {
     const long long from = (long long)y * width - (centre - range + i);
-    if (from < 0 || from + width > (long long)c.stream.size()) return false;
-    const double* a = c.stream.data() + from;
-    double sum = 0.0;
-    for (int x = 0; x < width; ++x) sum += b[x] * a[x];
-    score[size_t(i)] = sum / norm;
+    if (from < 0 || from + width > c.total) return false;
+    score[size_t(i)] = c.Product(y + gap, from) / norm;
   }
   const int best = int(std::max_element(score.begin(), score.end()) - score.begin());
   if (score[size_t(best)] < kMinCorrelation || best == 0 || best == 2 * range) return false;
@@ -73,7 +85,7 @@ double Median(std::vector<double> v) {
 double FaxLineDrift(const uint8_t* rows, int width, int height) {
   if (!rows || width < 16 || height < kMinRows) return 0.0;
   const double max_drift = kMaxDriftShare * width;
-  const CentredRows centred(rows, width, height);
+  const RowStats stats(rows, width, height);
   double drift = 0.0;
   bool found = false;
   // Coarse first over a few rows, where the shift is small whatever the drift; then ever
@@ -89,7 +101,7 @@ double FaxLineDrift(const uint8_t* rows, int width, int height) {
     std::vector<double> per_row;
     for (int y = first; y + gap < height; y += step) {
       double shift;
-      if (BestShift(centred, width, y, gap, centre, range, shift)) per_row.push_back(shift / gap);
+      if (BestShift(stats, y, gap, centre, range, shift)) per_row.push_back(shift / gap);
     }
     if (int(per_row.size()) < kMinPairs) break;
     drift = Median(per_row);
