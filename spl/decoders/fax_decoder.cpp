@@ -151,7 +151,7 @@ int CFaxDecoder::Init(int sampleRate, int blockSize, int filterTaps, int filterW
   mix_ = 1.0;
   mix_step_ = std::polar(1.0, -2.0 * M_PI * center_ / sampleRate);
   last_z_ = 0.0;
-  pixel_hz_ = 0.0;
+  pixel_level_ = 0.0;
   pixel_samples_ = 0;
   line_bitmap_ = Create(x_size_, 1, 8);
   if (!line_bitmap_) return 0;
@@ -292,13 +292,14 @@ void CFaxDecoder::DecodeFM(const AudioBlock* block) {
   float* x = band_->data;
   if (fm_quadrature_) {
     for (int i = 0; i < block_size_; ++i) {
-      pixel_hz_ += QuadratureLevel(x[i]);
+      const int level = QuadratureLevel(x[i]);
+      pixel_level_ += level;
       ++pixel_samples_;
       for (fm_clock_ += pixel_step_; fm_clock_ >= 1.0; fm_clock_ -= 1.0) ++fm_owed_;
       if (fm_owed_ > 0) {
         // The pixel is the mean over the samples it took.
-        fm_value_ = int(pixel_hz_ / pixel_samples_ + 0.5);
-        pixel_hz_ = 0.0;
+        fm_value_ = int(pixel_level_ / pixel_samples_ + 0.5);
+        pixel_level_ = 0.0;
         pixel_samples_ = 0;
       }
       for (; fm_owed_ > 0; --fm_owed_) {
@@ -306,7 +307,8 @@ void CFaxDecoder::DecodeFM(const AudioBlock* block) {
         FeedTones(i);
         EndLineFM(block->tick);
       }
-      output_->data[i] = float(fm_value_);
+      // The tones are looked for in the signal itself: pixels at a slow drum would alias them.
+      output_->data[i] = float(level);
     }
     FeedTones(block_size_);
     tone_done_ = 0;

@@ -129,13 +129,13 @@ class CFaxDecoder : public CDibSection {
   double fm_clock_ = 0.0, fm_last_cross_ = 0.0, fm_prev_ = 0.0;
   int fm_owed_ = 0, fm_value_ = 0;
   // Quadrature FM demodulator: the mixer, the low-pass over the mixed samples (a ring) and the
-  // frequencies summed over the pixel being written.
+  // levels summed over the pixel being written.
   bool fm_quadrature_ = false;
   std::complex<double> mix_ = 1.0, mix_step_ = 1.0, last_z_ = 0.0;
   std::vector<float> low_pass_;
   std::vector<std::complex<float>> mixed_;
   int mixed_at_ = 0, mixed_count_ = 0;
-  double pixel_hz_ = 0.0;
+  double pixel_level_ = 0.0;
   int pixel_samples_ = 0;
   // AM demodulator.
   double am_clock_ = 0.0, am_prev_ref_ = 0.0, am_last_cross_ = 0.0, am_half_ = 0.0;

@@ -12,7 +12,7 @@ constexpr int kPairsWanted = 48;         // row pairs compared at each gap, spre
 constexpr int kMinPairs = 5;             // agreeing pairs needed for an estimate
 constexpr double kMinCorrelation = 0.5;  // a pair's best match counts from this on
 constexpr double kMinSpread = 8.0;       // gray levels: flatter rows tell nothing
-constexpr int kMinRows = 2 * kFirstGap;
+constexpr int kMinRows = 32;             // fewer rows tell a drift too poorly to act on
 
 // Each row's mean and root-mean-square (0 for a flat row, which tells nothing); the rows are
 // read as one stream of pixels less their row's mean.
@@ -118,13 +118,18 @@ std::vector<uint8_t> FaxStraighten(const uint8_t* rows, int width, int* height, 
   int out_rows = 0;
   while (out_rows < *height && out_rows * line + width <= double(total)) ++out_rows;
   std::vector<uint8_t> out(size_t(out_rows) * width);
+  auto at = [&](long long k) { return double(rows[std::clamp(k, 0LL, total - 1)]); };
   for (int y = 0; y < out_rows; ++y)
     for (int x = 0; x < width; ++x) {
-      const double at = y * line + x;
-      const long long k = (long long)std::floor(at);
-      const double f = at - double(k);
-      const double v0 = rows[k], v1 = k + 1 < total ? rows[k + 1] : rows[k];
-      out[size_t(y) * width + x] = uint8_t(std::lround(v0 + f * (v1 - v0)));
+      // Cubic convolution (a = -1/2) between the four stream pixels around the place: a
+      // fraction of a pixel moves fine strokes without the blur of a straight line between two.
+      const double place = y * line + x;
+      const long long k = (long long)std::floor(place);
+      const double f = place - double(k);
+      const double p0 = at(k - 1), p1 = at(k), p2 = at(k + 1), p3 = at(k + 2);
+      const double v = p1 + 0.5 * f * (p2 - p0 + f * (2.0 * p0 - 5.0 * p1 + 4.0 * p2 - p3 +
+                                                       f * (3.0 * (p1 - p2) + p3 - p0)));
+      out[size_t(y) * width + x] = uint8_t(std::lround(std::clamp(v, 0.0, 255.0)));
     }
   *height = out_rows;
   return out;

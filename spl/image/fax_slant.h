@@ -14,7 +14,7 @@
 // found is beyond a clock error (more than 1 % of the width) or under half a pixel over all rows.
 double FaxLineDrift(const uint8_t* rows, int width, int height);
 
-// The rows cut anew along lines of width + drift pixels of the stream of all rows (linear
+// The rows cut anew along lines of width + drift pixels of the stream of all rows (cubic
 // interpolation); rows reaching past the stream's end go, so *height may shrink by one or two.
 std::vector<uint8_t> FaxStraighten(const uint8_t* rows, int width, int* height, double drift);
 

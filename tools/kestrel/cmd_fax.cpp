@@ -59,9 +59,9 @@ const char* kDecodeUsage =
     "next 300 Hz one. --am samples a 2400 Hz subcarrier at its peaks, --am-envelope takes its\n"
     "envelope; AM pictures run through the whole file. --korr sets the pixels per sample\n"
     "(slant correction; nominal IOC*pi*LPM/60/11025 rounded to whole pixels per line: the\n"
-    "decoder runs at 11025 Hz whatever the file's rate). A chart slanted by a clock error\n"
-    "is straightened along the line length its upright strokes show, and the line period\n"
-    "found is told (ppm); --no-slant saves it as received.\n";
+    "decoder runs at 11025 Hz whatever the file's rate). Without --korr, a first pass finds\n"
+    "the line period that a clock error gives the charts (from their upright strokes), tells\n"
+    "it (ppm) and decodes at the pixel clock it gives; --no-slant decodes as received.\n";
 
 const char* kTransmitUsage =
     "usage: kestrel transmit fax [--ioc 576|288] [--lpm N] [--am] [--start-tone S]\n"
@@ -152,8 +152,14 @@ class CFaxFileDecoder : public CFaxDecoder {
     }
   }
 
+  // A first pass over the file only measures the slant of its longest picture: nothing is said
+  // or saved.
+  void MeasureOnly() { measure_ = true; }
+  // The clock ratio the longest picture showed: its line length over the width (1.0: none).
+  double LineRatio() const { return measured_ratio_; }
+
   void FaxState(int code) override {
-    fprintf(stderr, "%9.1f s  %s\n", now_, StateText(code));
+    if (!measure_) fprintf(stderr, "%9.1f s  %s\n", now_, StateText(code));
     switch (code) {
       case kFaxStart300:
       case kFaxStart675:
@@ -251,6 +257,11 @@ class CFaxFileDecoder : public CFaxDecoder {
     // A clock a little off slants the chart: its rows are cut anew along the line length the
     // picture shows.
     const double drift = slant_ ? FaxLineDrift(p.rows.data(), p.width, h) : 0.0;
+    if (measure_) {
+      if (h > measured_rows_) measured_rows_ = h, measured_ratio_ = (p.width + drift) / p.width;
+      ++saved_;
+      return 1;
+    }
     const std::vector<uint8_t> straight =
         drift != 0.0 ? FaxStraighten(p.rows.data(), p.width, &h, drift) : std::vector<uint8_t>();
     const uint8_t* rows_out = drift != 0.0 ? straight.data() : p.rows.data();
@@ -277,7 +288,9 @@ class CFaxFileDecoder : public CFaxDecoder {
 
   int demod_, user_ioc_, rpm_;
   double korr_;
-  bool slant_;
+  bool slant_, measure_ = false;
+  int measured_rows_ = 0;
+  double measured_ratio_ = 1.0;
   std::string dir_;
   time_t file_start_;
   int ioc_ = 0, user_x_size_ = 1, pending_ioc_ = 0;
@@ -334,36 +347,58 @@ int RunDecodeFax(int argc, char** argv) {
   std::string unwritable;
   if (!PictureFolderWritable(dir, unwritable)) return Fail(subject, unwritable);
   const std::string path = a.Positional()[0];
-  CWavBlockReader reader;
-  if (!reader.Open(path, kStationBlock)) return Fail(subject, path + ": " + reader.Error());
-  const int rate = reader.Rate();
-  const double seconds = double(reader.Frames()) / rate;
-  CFaxFileDecoder decoder(demod, int(ioc), int(lpm), korr, !a.Has("--no-slant"), dir,
-                          FileStart(path, seconds));
+  const bool slant = !a.Has("--no-slant");
   const int width = demod == kDemodFm ? kFmWidth : kAmWidth;
-  CBlockResampler to_station;
-  // The band must reach the decoder: below half the file's rate as well as the decoder's.
-  if (2 * (center + width / 2) >= std::min(rate, kStationRate) ||
-      !decoder.Start(int(center), int(shift), width) ||
-      !to_station.Init(rate, kStationRate, kStationBlock))
-    return Fail(subject, "the decoder refuses these settings at " + Hz(rate) + " (tones " +
-                             Hz(int(center - shift / 2)) + " ... " + Hz(int(center + shift / 2)) +
-                             ", band " + Hz(int(center - width / 2)) + " ... " +
-                             Hz(int(center + width / 2)) + ", under a pixel a sample)");
-  long long done = 0;
-  const auto decode = [&decoder, &done](AudioBlock* b) {
-    if (decoder.Failed()) return;
-    decoder.Decode(b, done);
-    done += b->count;
+  // One pass of the file through a decoder; kExitOk, or the exit status of a failure told.
+  const auto pass = [&](CFaxFileDecoder& decoder) {
+    CWavBlockReader reader;
+    if (!reader.Open(path, kStationBlock)) return Fail(subject, path + ": " + reader.Error());
+    const int rate = reader.Rate();
+    CBlockResampler to_station;
+    // The band must reach the decoder: below half the file's rate as well as the decoder's.
+    if (2 * (center + width / 2) >= std::min(rate, kStationRate) ||
+        !decoder.Start(int(center), int(shift), width) ||
+        !to_station.Init(rate, kStationRate, kStationBlock))
+      return Fail(subject, "the decoder refuses these settings at " + Hz(rate) + " (tones " +
+                               Hz(int(center - shift / 2)) + " ... " +
+                               Hz(int(center + shift / 2)) + ", band " +
+                               Hz(int(center - width / 2)) + " ... " +
+                               Hz(int(center + width / 2)) + ", under a pixel a sample)");
+    long long done = 0;
+    const auto decode = [&decoder, &done](AudioBlock* b) {
+      if (decoder.Failed()) return;
+      decoder.Decode(b, done);
+      done += b->count;
+    };
+    while (AudioBlock* b = reader.Next()) {
+      to_station.Push(b, decode);
+      if (decoder.Failed()) break;
+    }
+    // The decoder takes whole blocks: the last one is filled up with silence.
+    if (!decoder.Failed()) to_station.Flush(decode);
+    if (!reader.Error().empty()) return Fail(subject, path + ": " + reader.Error());
+    return decoder.Finish() ? kExitOk : kExitFailure;
   };
-  while (AudioBlock* b = reader.Next()) {
-    to_station.Push(b, decode);
-    if (decoder.Failed()) break;
+  CWavBlockReader probe;
+  if (!probe.Open(path, kStationBlock)) return Fail(subject, path + ": " + probe.Error());
+  const time_t start = FileStart(path, double(probe.Frames()) / probe.Rate());
+  // A clock error found in a first pass is corrected at the decoder's pixel clock in the
+  // second, as --korr would: sharper than cutting the received rows anew afterwards.
+  if (slant && !a.Has("--korr")) {
+    CFaxFileDecoder measure(demod, int(ioc), int(lpm), 0.0, true, dir, start);
+    measure.MeasureOnly();
+    const int status = pass(measure);
+    if (status != kExitOk) return status;
+    const double ratio = measure.LineRatio();
+    if (ratio != 1.0) {
+      korr = int(ioc * M_PI + 0.5) * double(lpm) / 60.0 / kStationRate / ratio;
+      fprintf(stderr, "kestrel: decode fax: line period %+.0f ppm from the nominal: decoding "
+              "with --korr %.9f\n", (ratio - 1.0) * 1e6, korr);
+    }
   }
-  // The decoder takes whole blocks: the last one is filled up with silence.
-  if (!decoder.Failed()) to_station.Flush(decode);
-  if (!reader.Error().empty()) return Fail(subject, path + ": " + reader.Error());
-  if (!decoder.Finish()) return kExitFailure;
+  CFaxFileDecoder decoder(demod, int(ioc), int(lpm), korr, slant, dir, start);
+  const int status = pass(decoder);
+  if (status != kExitOk) return status;
   if (decoder.Saved() == 0) {
     fprintf(stderr, "kestrel: decode fax: %s: no picture received\n", path.c_str());
     return kExitFailure;
