@@ -113,24 +113,6 @@ TEST_P(WaveSox, SoxReadsWhatTheRecorderWrites) {
   EXPECT_GT(snr, c.snr_floor_db);
 }
 
-TEST_P(WaveSox, SoxEncoderFloorForComparison) {
-  // The same tone through sox's own encoder, decoded by us: the codec's floor with sox.
-  const SoxCodec& c = GetParam();
-  TempFile in(std::string("tone_") + c.name + ".raw"), wav(std::string("sox_enc_") + c.name + ".wav");
-  const std::vector<int16_t> tone = wavetest::Sine(12345, 440, kRate, 15000);
-  std::vector<uint8_t> bytes(tone.size() * 2);
-  memcpy(bytes.data(), tone.data(), bytes.size());
-  wavetest::WriteBytes(in.path(), bytes);
-  int status = -1;
-  wavetest::Run("sox -t raw -r 11025 -c 1 -e signed-integer -b 16 " + in.path() + " " + c.sox_args + " " +
-          wav.path() + " 2>&1", &status);
-  ASSERT_EQ(status, 0);
-  const std::vector<int16_t> ours = PlayAll(wav.path());
-  const double snr = wavetest::SnrDb(tone, ours);
-  printf("%s written by sox, decoded by us: SNR %.1f dB\n", c.name, snr);
-  EXPECT_GT(snr, c.snr_floor_db);
-}
-
 INSTANTIATE_TEST_SUITE_P(Codecs, WaveSox, ::testing::ValuesIn(kCodecs),
                          [](const ::testing::TestParamInfo<SoxCodec>& i) {
                            std::string n = i.param.name;

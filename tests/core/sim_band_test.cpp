@@ -204,14 +204,13 @@ TEST(SimBandCopyTest, WeatherBulletinIsCopiedWithTheDefaultSettings) {
 }
 
 TEST(SimBandCopyTest, ThreeKilohertzAwayThereIsOnlyNoise) {
-  for (double away : {-3.0, 3.0}) {
-    Dial navtex{kNavtexDial + away, kModeUSB}, weather{kWeatherDial + away, kModeUSB};
-    CSimBand a, b;
-    ASSERT_EQ(a.Init(DefaultList(), kRate, navtex.Tuning()), 1);
-    ASSERT_EQ(b.Init(DefaultList(), kRate, weather.Tuning()), 1);
-    EXPECT_EQ(CopyNavtex(Listen(a, 30.0)).find("ZCZC"), std::string::npos) << away;
-    EXPECT_EQ(CopyWeather(Listen(b, 30.0)).find("ZCZC"), std::string::npos) << away;
-  }
+  // Below the one station and above the other: each side of a dial once.
+  Dial navtex{kNavtexDial - 3.0, kModeUSB}, weather{kWeatherDial + 3.0, kModeUSB};
+  CSimBand a, b;
+  ASSERT_EQ(a.Init(DefaultList(), kRate, navtex.Tuning()), 1);
+  ASSERT_EQ(b.Init(DefaultList(), kRate, weather.Tuning()), 1);
+  EXPECT_EQ(CopyNavtex(Listen(a, 30.0)).find("ZCZC"), std::string::npos);
+  EXPECT_EQ(CopyWeather(Listen(b, 30.0)).find("ZCZC"), std::string::npos);
 }
 
 TEST(SimBandCopyTest, LsbMirrorsTheTones) {

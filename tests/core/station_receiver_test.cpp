@@ -2,24 +2,18 @@
 // tunes only in its own modes (on the simulated receiver), and type 24 is reached through
 // hamlib's rigctld at the "host:port" given as the station's port.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "app/core/page_windows.h"
-#include "app/core/station_core.h"
-#include "spl/audio/sound_device.h"
-#include "spl/platform/message_loop.h"
+#include "tests/common/station_fixture.h"
 #include "tests/radio/rigctld_daemon.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
 using rigctld_test::CRigctldDaemon;
+using namespace stationtest;
 
 class CPaneUi : public CStationUi {
  public:
@@ -29,44 +23,17 @@ class CPaneUi : public CStationUi {
   std::map<int, std::string> panes;
 };
 
-class StationReceiver : public ::testing::Test {
+class StationReceiver : public StationTest<CPaneUi> {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/kestrel-receiver-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    base_ = tmpl;
-    loop_.SetOrphanHandler(DiscardAudioMessage);
-  }
-  void TearDown() override {
-    core_.Shutdown();
-    loop_.Pump();
-    fs::remove_all(base_);
-  }
-  // Starts with receiver type on port, the null sound devices.
+  // Starts with receiver type on port.
   int Start(int type, const std::string& port) {
-    CSettingsRecord r;
-    r.SetInt(kCfgReceiverType, type);
-    std::string why;
-    if (!r.Save(base_ + "/KSTLCONFIG.CFG", &why)) return 0;
-    if (!core_.Init(base_, &ui_, &pages_)) return 0;
-    StationOptions o;
-    o.port = port;
-    o.audioIn = "null";
-    o.audioOut = "null";
-    o.synopStore = KESTREL_SYNOP_STORE;
-    return core_.Start(o);
+    return StationTest::Start(port, [type](CSettingsRecord& r) { r.SetInt(kCfgReceiverType, type); });
   }
   int Mode() const { return core_.Settings().GetInt(kCfgMode); }
-
-  std::string base_;
-  CMessageLoop loop_;
-  CLoopPageHost pages_{loop_};
-  CPaneUi ui_;
-  CStationCore core_;
 };
 
 TEST_F(StationReceiver, Type22SwitchesToItsFirstModeInsteadOfRefusingTheFrequency) {
-  ASSERT_EQ(Start(22, "sim:22"), 1) << (ui_.messages.empty() ? "" : ui_.messages[0]);
+  ASSERT_EQ(Start(22, "sim:22"), 1) << Said();
   // The stored tuning is USB, which type 22 lacks: it came up in AM, its first mode.
   EXPECT_EQ(Mode(), kModeAM);
   EXPECT_EQ(ui_.panes[kPaneMode], "AM  ");
@@ -91,7 +58,7 @@ TEST_F(StationReceiver, Type24DrivesRigctldAtTheGivenAddress) {
   const int port = daemon.Start();
   ASSERT_NE(port, 0) << "rigctld did not start listening";
   ASSERT_EQ(Start(24, "localhost:" + std::to_string(port)), 1)
-      << (ui_.messages.empty() ? "" : ui_.messages[0]);
+      << Said();
   EXPECT_EQ(core_.Radio().PortDevice(), "localhost:" + std::to_string(port));
   // Connected, the station applied its stored tuning: 4581.513 kHz USB.
   EXPECT_EQ(daemon.AskOne("f"), "4581513");

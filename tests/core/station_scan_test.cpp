@@ -3,22 +3,18 @@
 // checked channels of a list as applying them would; the report is kept and read back, and a
 // channel list offered as a report is refused.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "app/core/page_windows.h"
-#include "app/core/station_core.h"
 #include "app/lists/frq_list_file.h"
-#include "spl/audio/sound_device.h"
-#include "spl/platform/message_loop.h"
-
-namespace fs = std::filesystem;
+#include "tests/common/station_fixture.h"
 
 namespace {
+
+using namespace stationtest;
 
 class CScanUi : public CStationUi {
  public:
@@ -31,30 +27,15 @@ class CScanUi : public CStationUi {
   std::vector<int> finished;
 };
 
-class StationScanTest : public ::testing::Test {
+class StationScanTest : public StationTest<CScanUi> {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/kestrel-scan-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    base_ = tmpl;
-    loop_.SetOrphanHandler(DiscardAudioMessage);
-    ASSERT_EQ(core_.Init(base_, &ui_, &pages_), 1);
-    StationOptions o;
-    o.port = "sim:12";
-    o.audioIn = "null";
-    o.audioOut = "null";
-    o.synopStore = KESTREL_SYNOP_STORE;
-    ASSERT_EQ(core_.Start(o), 1);
+    ASSERT_EQ(Start(), 1);
     CSettingsRecord& s = core_.Settings();
     s.SetInt(kCfgScanEventSource, 0);  // a signal is what the audio squelch hears
     s.SetInt(kCfgScanStopOnSignal, 1);
     s.SetInt(kCfgScanDwellMs, 100);    // one block of 1024 samples at 11025 Hz
     s.SetInt(kCfgScanRecordTime, 0);   // hold while the signal lasts
-  }
-  void TearDown() override {
-    core_.Shutdown();
-    loop_.Pump();
-    fs::remove_all(base_);
   }
   // One captured block: a warbling tone when the receiver sits on signalKHz, else silence.
   void Step(float signalKHz) {
@@ -68,12 +49,7 @@ class StationScanTest : public ::testing::Test {
     FreeAudioBlock(b);
   }
 
-  std::string base_;
   long phase_ = 0;
-  CMessageLoop loop_;
-  CLoopPageHost pages_{loop_};
-  CScanUi ui_;
-  CStationCore core_;
 };
 
 }  // namespace

@@ -2,21 +2,15 @@
 // user's selection but never from the schedule's own next entry, and each entry's end saves
 // the text received in its window and the recording.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "app/core/page_windows.h"
-#include "app/core/station_core.h"
-#include "spl/audio/sound_device.h"
-#include "spl/decoders/rtty_transmitter.h"
-#include "spl/platform/message_loop.h"
-
-namespace fs = std::filesystem;
+#include "tests/common/station_fixture.h"
 
 namespace {
+
+using namespace stationtest;
 
 // 2026-03-14 00:00:00 UTC.
 constexpr time_t kBase = 1773446400;
@@ -25,67 +19,21 @@ time_t At(int hours, int minutes) { return kBase + hours * 3600 + minutes * 60; 
 class CTimerUi : public CStationUi {
  public:
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  void ProductSaved(StationProduct kind, const std::string& path) override { saved.push_back(path); }
-  std::vector<std::string> messages, saved;
+  std::vector<std::string> messages;
 };
 
-class StationTimerTest : public ::testing::Test {
+class StationTimerTest : public StationTest<CTimerUi> {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/kestrel-timer-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    base_ = tmpl;
-    loop_.SetOrphanHandler(DiscardAudioMessage);
     core_.SetClock([this] { return now_; });
-    ASSERT_EQ(core_.Init(base_, &ui_, &pages_), 1);
-    StationOptions o;
-    o.port = "sim:12";
-    o.audioIn = "null";
-    o.audioOut = "null";
-    o.synopStore = KESTREL_SYNOP_STORE;
-    ASSERT_EQ(core_.Start(o), 1);
-  }
-  void TearDown() override {
-    core_.Shutdown();
-    loop_.Pump();
-    fs::remove_all(base_);
-  }
-  // RTTY at the station's default set-up (50 Bd, 1275/1700 Hz) through the block hub.
-  void FeedRtty(const std::string& text) {
-    CRttyTransmitter tx;
-    tx.SetMode(kRttyAsync);
-    tx.SetBaud(50.0f);
-    tx.SetFreq(1275, 1700);
-    ASSERT_EQ(tx.Init(11025, 1024), 1);
-    for (char c : text) tx.Transmit(c);
-    for (int idle = 0; idle < 12;) {
-      AudioBlock* b = nullptr;
-      ASSERT_EQ(NewAudioBlock(&b, 1024), 1);
-      if (tx.GetBitCount() == 0) ++idle;
-      tx.CreateAudio(b);
-      b->tick = GetTickCount() - 150;
-      core_.ProcessBlock(b);
-      FreeAudioBlock(b);
-    }
+    ASSERT_EQ(Start(), 1);
   }
   TimerCheck CheckAt(time_t t) {
     now_ = t;
     return core_.CheckTimer();
   }
-  std::vector<fs::path> Files(const std::string& folder) {
-    std::vector<fs::path> out;
-    if (fs::is_directory(base_ + "/" + folder))
-      for (auto& e : fs::directory_iterator(base_ + "/" + folder))
-        if (e.path().filename().string()[0] != '.') out.push_back(e.path());
-    return out;
-  }
 
-  std::string base_;
   time_t now_ = At(9, 0);
-  CMessageLoop loop_;
-  CLoopPageHost pages_{loop_};
-  CTimerUi ui_;
-  CStationCore core_;
 };
 
 }  // namespace
@@ -119,7 +67,7 @@ TEST_F(StationTimerTest, AnAppliedEntryRefusesTheUserButNotTheNextEntry) {
 
   // Text with no ZCZC ... NNNN frame is kept all the same, and saved when the window ends.
   ASSERT_EQ(core_.StartRecording(), 1);
-  FeedRtty("\r\nWEATHER ROUTINE 1200 UTC WIND WEST 5 SEA MODERATE\r\n");
+  FeedRtty(core_, "\r\nWEATHER ROUTINE 1200 UTC WIND WEST 5 SEA MODERATE\r\n");
   EXPECT_TRUE(Files("text").empty());
   const TimerCheck turn = CheckAt(At(10, 20));
   EXPECT_EQ(turn.finished, 0);

@@ -130,15 +130,6 @@ void Feed(Decoder& d, const std::vector<float>& s, int block = kBlock) {
   FreeAudioBlock(b);
 }
 
-inline std::string DecodeCw(const std::vector<float>& s, int tone = 1200, int wpm_hint = 0) {
-  CCollectingCw d;
-  d.SetSpeedHint(wpm_hint);
-  d.SetFilter(tone, 30);
-  d.Init(kRate, kBlock, 128, 0);
-  Feed(d, s);
-  return d.text;
-}
-
 inline std::string DecodePsk(const std::vector<float>& s, bool bpsk, int carrier = 1000,
                              bool reverse = false) {
   CCollectingPsk d;

@@ -14,6 +14,7 @@
 #include "spl/audio/audio_block.h"
 #include "spl/decoders/cw_decoder.h"
 #include "spl/decoders/cw_transmitter.h"
+#include "tests/decoders/cw_psk_signals.h"
 
 namespace cwsig {
 
@@ -48,24 +49,7 @@ class CRandom {
 };
 
 // International Morse code of letters, digits and a few signs, written out for the tests.
-inline const char* Code(char c) {
-  static const char* const letters[26] = {
-      ".-",   "-...", "-.-.", "-..",  ".",   "..-.", "--.",  "....", "..",
-      ".---", "-.-",  ".-..", "--",   "-.",  "---",  ".--.", "--.-", ".-.",
-      "...",  "-",    "..-",  "...-", ".--", "-..-", "-.--", "--.."};
-  static const char* const digits[10] = {"-----", ".----", "..---", "...--", "....-",
-                                         ".....", "-....", "--...", "---..", "----."};
-  if (c >= 'A' && c <= 'Z') return letters[c - 'A'];
-  if (c >= '0' && c <= '9') return digits[c - '0'];
-  switch (c) {
-    case '.': return ".-.-.-";
-    case ',': return "--..--";
-    case '?': return "..--..";
-    case '/': return "-..-.";
-    case '=': return "-...-";
-    default: return nullptr;
-  }
-}
+inline const char* Code(char c) { return cwpsk::TestMorse(c); }
 
 struct Keying {
   double wpm = 20.0;            // character speed
@@ -256,21 +240,7 @@ inline std::string Decode(const std::vector<float>& s, const DecodeSetup& o = De
   return d.text;
 }
 
-// Edit distance of sent against the best-matching stretch of decoded (characters printed from
-// noise before or after the transmission are not counted), over sent's length.
-inline double CharErrorRate(const std::string& sent, const std::string& decoded) {
-  const size_t n = sent.size(), m = decoded.size();
-  if (n == 0) return 0.0;
-  std::vector<size_t> prev(m + 1, 0), cur(m + 1);
-  for (size_t i = 1; i <= n; ++i) {
-    cur[0] = i;
-    for (size_t j = 1; j <= m; ++j) {
-      const size_t sub = prev[j - 1] + (sent[i - 1] == decoded[j - 1] ? 0 : 1);
-      cur[j] = std::min({sub, prev[j] + 1, cur[j - 1] + 1});
-    }
-    std::swap(prev, cur);
-  }
-  return double(*std::min_element(prev.begin(), prev.end())) / double(n);
-}
+// The character error rate of the CW and PSK31 tests.
+using cwpsk::CharErrorRate;
 
 }  // namespace cwsig

@@ -31,37 +31,16 @@ TEST_F(SynopTest, ExampleReportEveryValue) {
   EXPECT_STREQ("EDZW", r.centre);
   EXPECT_EQ(Utc(2026, 12, 6, 12, 0), r.bulletinTime);
   EXPECT_EQ(Utc(2026, 12, 6, 12, 0), r.observationTime);
-  EXPECT_EQ(1, r.iw);
-  EXPECT_EQ(4, r.iR);
-  EXPECT_EQ(1, r.ix);
-  EXPECT_EQ(4, r.h);
-  EXPECT_EQ(58, r.VV);
-  EXPECT_EQ(8, r.N);
-  EXPECT_EQ(120, r.dd);
-  EXPECT_EQ(5, r.ff);
-  EXPECT_DOUBLE_EQ(12.3, r.temperature);
-  EXPECT_DOUBLE_EQ(8.9, r.dewPoint);
-  EXPECT_DOUBLE_EQ(1012.3, r.stationPressure);
-  EXPECT_DOUBLE_EQ(1015.6, r.seaPressure);
-  EXPECT_EQ(2, r.tendency);
-  EXPECT_DOUBLE_EQ(1.2, r.tendencyAmount);
-  EXPECT_EQ(0, r.RRR);
-  EXPECT_EQ(1, r.tR);
-  EXPECT_EQ(80, r.ww);
-  EXPECT_EQ(1, r.W1);
-  EXPECT_EQ(2, r.W2);
-  EXPECT_EQ(8, r.Nh);
-  EXPECT_EQ(-1, r.CL);
-  EXPECT_EQ(5, r.CM);
-  EXPECT_EQ(3, r.CH);
+  // Position from the store: 52.47 N 13.40 E, 48 m.
+  const char* want_fields =
+      "iw=1 iR=4 ix=1 h=4 VV=58 N=8 dd=120 ff=5 temperature=12.3 dewPoint=8.9 "
+      "stationPressure=1012.3 seaPressure=1015.6 tendency=2 tendencyAmount=1.2 RRR=0 tR=1 ww=80 "
+      "W1=1 W2=2 Nh=8 CL=-1 CM=5 CH=3 latitude=-3148 longitude=804 altitude=48";
+  EXPECT_EQ(want_fields, Describe(r, want_fields));
   const uint32_t want = kSynStation | kSynVisibility | kSynWindDirection | kSynWindSpeed |
                         kSynTemperature | kSynDewPoint | kSynStationPressure | kSynSeaPressure |
                         kSynTendency | kSynPrecipitation | kSynWeather | kSynClouds;
   EXPECT_EQ(want, r.flags);
-  // Position from the store: 52.47 N 13.40 E, 48 m.
-  EXPECT_EQ(-3148, r.latitude);
-  EXPECT_EQ(804, r.longitude);
-  EXPECT_EQ(48, r.altitude);
   EXPECT_EQ(1u, d_.Bulletins());
   EXPECT_EQ(1u, d_.LandSections());
   EXPECT_EQ(1u, d_.BulletinEnds());
@@ -106,27 +85,18 @@ TEST_F(SynopTest, PressureWrapsBelowTwoThousandTenths) {
 TEST_F(SynopTest, RawWmoFileWithMissingFields) {
   ASSERT_EQ(1, d_.DecodeWMOFile((std::string(KESTREL_TEST_DATA) + "/synop/smdl01_raw.bin").c_str()));
   ASSERT_EQ(3u, d_.reports.size());
-  const SYN_DATA& a = d_.reports[0];
-  EXPECT_EQ(10147u, a.index);
-  EXPECT_EQ(476, a.bulletinNumber);
-  EXPECT_EQ(60, a.VV);
-  EXPECT_EQ(210, a.dd);
-  EXPECT_EQ(6, a.ff);
-  EXPECT_DOUBLE_EQ(6.8, a.temperature);
-  EXPECT_DOUBLE_EQ(4.1, a.dewPoint);
-  EXPECT_DOUBLE_EQ(1009.4, a.stationPressure);
-  EXPECT_DOUBLE_EQ(1013.1, a.seaPressure);
-  EXPECT_EQ(7, a.tendency);
-  EXPECT_EQ(61, a.ww);
+  EXPECT_EQ(10147u, d_.reports[0].index);
+  EXPECT_EQ(476, d_.reports[0].bulletinNumber);
+  const char* a = "VV=60 dd=210 ff=6 temperature=6.8 dewPoint=4.1 stationPressure=1009.4 "
+                  "seaPressure=1013.1 tendency=7 ww=61";
+  EXPECT_EQ(a, Describe(d_.reports[0], a));
   EXPECT_EQ(kSynStation | kSynNil, d_.reports[1].flags);
-  const SYN_DATA& c = d_.reports[2];
-  EXPECT_EQ(10385u, c.index);
-  EXPECT_EQ(-1, c.N);  // "/" cloud cover
-  EXPECT_EQ(180, c.dd);
-  EXPECT_EQ(4, c.ff);
-  EXPECT_FALSE(c.flags & (kSynTemperature | kSynDewPoint | kSynTendency));
-  EXPECT_DOUBLE_EQ(1012.2, c.stationPressure);
-  EXPECT_DOUBLE_EQ(1015.5, c.seaPressure);
+  EXPECT_EQ(10385u, d_.reports[2].index);
+  // "/" cloud cover; no temperatures and no tendency.
+  const char* c = "N=-1 dd=180 ff=4 hasTemperature=0 hasDewPoint=0 stationPressure=1012.2 "
+                  "seaPressure=1015.5";
+  EXPECT_EQ(c, Describe(d_.reports[2], c));
+  EXPECT_FALSE(d_.reports[2].flags & kSynTendency);
   EXPECT_EQ(1u, d_.BulletinEnds());
 }
 
@@ -136,27 +106,18 @@ TEST_F(SynopTest, ShipReportsWithSectionTwo) {
   for (int c; (c = getc(f)) != EOF;) d_.DecodeWMO(c);
   fclose(f);
   ASSERT_EQ(2u, d_.reports.size());
-  const SYN_DATA& a = d_.reports[0];
-  EXPECT_STREQ("DHKN", a.callSign);
-  EXPECT_EQ(kSynShip | kSynStation, a.flags & (kSynShip | kSynStation));
-  EXPECT_EQ(-54 * 60 - 12, a.latitude);  // 54.2 N
-  EXPECT_EQ(5 * 60 + 36, a.longitude);   // 5.6 E
-  EXPECT_DOUBLE_EQ(8.6, a.temperature);
-  EXPECT_DOUBLE_EQ(1011.2, a.seaPressure);
-  EXPECT_EQ(0, a.Ds);
-  EXPECT_DOUBLE_EQ(8.7, a.seaTemperature);
-  EXPECT_EQ(3, a.wavePeriod);
-  EXPECT_DOUBLE_EQ(2.0, a.waveHeight);
-  EXPECT_EQ(0, a.swellDirection1);
-  EXPECT_EQ(10, a.swell1Period);
-  EXPECT_DOUBLE_EQ(4.0, a.swell1Height);
+  EXPECT_STREQ("DHKN", d_.reports[0].callSign);
+  EXPECT_TRUE(d_.reports[0].flags & kSynStation);
+  // 54.2 N 5.6 E (minutes, north negative).
+  const char* a = "ship=1 latitude=-3252 longitude=336 temperature=8.6 seaPressure=1011.2 Ds=0 "
+                  "seaTemperature=8.7 wavePeriod=3 waveHeight=2.0 swellDirection1=0 "
+                  "swell1Period=10 swell1Height=4.0";
+  EXPECT_EQ(a, Describe(d_.reports[0], a));
   const SYN_DATA& b = d_.reports[1];
   EXPECT_STREQ("PBBB", b.callSign);
-  EXPECT_EQ(-(60 * 60 + 6), b.latitude);  // 60.1 N
-  EXPECT_EQ(-(3 * 60 + 6), b.longitude);  // 3.1 W
-  EXPECT_DOUBLE_EQ(3.4, b.temperature);
-  EXPECT_FALSE(b.flags & kSynDewPoint);
-  EXPECT_DOUBLE_EQ(1004.5, b.seaPressure);
+  // 60.1 N 3.1 W
+  const char* bf = "latitude=-3606 longitude=-186 temperature=3.4 hasDewPoint=0 seaPressure=1004.5";
+  EXPECT_EQ(bf, Describe(b, bf));
   char text[CSynopDecoder::kTextSize];
   const int n = d_.Translate(b, text, sizeof text);
   ASSERT_GT(n, 0);

@@ -26,12 +26,6 @@ AudioBlock* Tone(double hz, float amp) {
   return b;
 }
 
-// The column table as the analyser's integer arithmetic defines it.
-int ModelBin(int i, int w, int lo, int hi) {
-  float step = float(hi - lo) / float(w + 1);
-  return int((((i + 1) * step + lo - 1) * (w + 3)) / (kRate * 0.5) * kBlock * 0.5 / (w + 3));
-}
-
 TEST(Spectrana, ToneReachesTopRowInItsColumnSilenceStaysAtBottom) {
   CMemoryPaintTarget wnd;
   ASSERT_TRUE(wnd.Init(204, 104));
@@ -40,7 +34,6 @@ TEST(Spectrana, ToneReachesTopRowInItsColumnSilenceStaysAtBottom) {
   ASSERT_EQ(ana.SetArea(500, 2500), 1);
   EXPECT_EQ(ana.Width(), 200);
   EXPECT_EQ(ana.Height(), 100);
-  for (int i = 0; i < 203; ++i) EXPECT_EQ(ana.Bin(i), ModelBin(i, 200, 500, 2500)) << i;
   const int bin = 140;  // 1507 Hz sits on bin 140 exactly
   AudioBlock* tone = Tone(bin * double(kRate) / kBlock, 8000.0f);
   ana.FFTDisplay(tone);
@@ -297,9 +290,8 @@ TEST(Spectrana, PatternBrushesFillAboveAndBelowTheCurveAndInTheRange) {
   DeleteObject(bg);
   DeleteObject(curve);
   DeleteObject(range);
-  // Without brushes the colours fill; the old pictures are released by SetBrush.
+  // Without brushes the colours fill.
   ana.SetBrush(nullptr, nullptr, nullptr);
-  EXPECT_EQ(ana.GetBrush(CViewBrushes::kCurve), nullptr);
   ana.SetColor(RGB(1, 2, 3), RGB(255, 255, 128), RGB(4, 5, 6), RGB(255, 128, 128));
   ana.FFTDisplay(tone);
   // A raised column (no outline on the bottom row) outside and one inside the range.
@@ -313,17 +305,6 @@ TEST(Spectrana, PatternBrushesFillAboveAndBelowTheCurveAndInTheRange) {
   ASSERT_GE(in, 0);
   EXPECT_EQ(GetPixel24(pic, out, 99), RGB(1, 2, 3));
   EXPECT_EQ(GetPixel24(pic, in, 99), RGB(4, 5, 6));
-  EXPECT_EQ(GetPixel24(pic, out + 20, 0), RGB(0, 0, 0));
-  // A picture handed over twice is released once when replaced and at the end.
-  CDibSection dib;
-  HBITMAP one = dib.Create(2, 2, 24, RGB(7, 7, 7));
-  ana.SetBrush(one, one, nullptr);
-  ana.FFTDisplay(tone);
-  EXPECT_EQ(GetPixel24(pic, out, 99), RGB(7, 7, 7));
-  EXPECT_EQ(GetPixel24(pic, out + 20, 0), RGB(7, 7, 7));
-  ana.SetBrush(nullptr, one, one);
-  ana.FFTDisplay(tone);
-  EXPECT_EQ(GetPixel24(pic, in, 99), RGB(7, 7, 7));
   EXPECT_EQ(GetPixel24(pic, out + 20, 0), RGB(0, 0, 0));
   FreeAudioBlock(tone);
 }

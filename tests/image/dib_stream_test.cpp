@@ -66,8 +66,7 @@ TEST(DibStream, HeadersGrowWithEachBand) {
   EXPECT_EQ(dib.Height(b), 5);
   EXPECT_EQ(pictest::IndexAt(dib, b, 0, 4), 0);
   EXPECT_EQ(pictest::IndexAt(dib, b, 0, 0), 4 * 16);
-  DeleteObject(a);
-  DeleteObject(b);
+  for (HBITMAP h : {a, b}) DeleteObject(h);
 }
 
 TEST(DibStream, TwentyFourBitAndTopDownSources) {
@@ -107,8 +106,7 @@ TEST(DibStream, Refusals) {
   EXPECT_EQ(dib.Error(), kDibRead);
   EXPECT_EQ(dib.StreamCreate((dir.path() + "/none/s.bmp").c_str(), a), 0);
   EXPECT_EQ(dib.Error(), kDibOpenWrite);
-  DeleteObject(a);
-  DeleteObject(other);
+  for (HBITMAP h : {a, other}) DeleteObject(h);
 }
 
 TEST(DibPacked, GetPutAndAlloc) {
@@ -137,8 +135,7 @@ TEST(DibPacked, GetPutAndAlloc) {
       std::memset(CDibSection::AdrB(room), 0x5A, room->bmiHeader.biSizeImage);
       std::free(room);
       std::free(p);
-      DeleteObject(a);
-      DeleteObject(b);
+      for (HBITMAP h : {a, b}) DeleteObject(h);
     }
   }
   EXPECT_EQ(dib.PutDIB(nullptr), nullptr);

@@ -1,6 +1,7 @@
 // Helpers of the picture-file tests: whole files, little-endian fields, ImageMagick as an
 // outside reader and writer, and a plain run-length decoder to check coded data against.
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -55,6 +56,23 @@ inline std::vector<unsigned char> MagickRgb(const std::string& path) {
   return Capture("convert '" + path + "' -depth 8 rgb:-");
 }
 
+// ImageMagick's readings of several files in one run (a run costs a tenth of a second), cut
+// by the pixel counts given.
+inline std::vector<std::vector<unsigned char>> MagickRgbs(const std::vector<std::string>& paths,
+                                                           const std::vector<size_t>& pixels) {
+  std::string cmd = "convert";
+  for (const std::string& p : paths) cmd += " '" + p + "'";
+  const auto all = Capture(cmd + " -depth 8 rgb:-");
+  std::vector<std::vector<unsigned char>> out;
+  size_t at = 0;
+  for (size_t n : pixels) {
+    const size_t end = std::min(all.size(), at + 3 * n);
+    out.emplace_back(all.begin() + long(at), all.begin() + long(end));
+    at = end;
+  }
+  return out;
+}
+
 // The picture's colours as red, green, blue bytes, rows from the top.
 inline std::vector<unsigned char> OurRgb(CDibSection& dib, HBITMAP h) {
   std::vector<unsigned char> d;
@@ -107,26 +125,52 @@ inline std::vector<int> ReferenceRleDecode(const std::vector<unsigned char>& d, 
   return {};
 }
 
-// Palette index of pixel (x, y) counted from the top.
-inline int IndexAt(CDibSection& dib, HBITMAP h, int x, int y) {
-  const int rows = std::abs(dib.Height(h));
-  const unsigned char* r =
-      dib.AdrH(h) + size_t(dib.Height(h) > 0 ? rows - 1 - y : y) * size_t(dib.BPL(h));
-  if (dib.Bits(h) == 8) return r[x];
-  if (dib.Bits(h) == 4) return x % 2 ? r[x / 2] & 15 : r[x / 2] >> 4;
-  return (r[x / 8] >> (7 - x % 8)) & 1;
+// Raw access to the stored layout (rows from the top), independent of the library's own
+// pixel functions.
+inline int Rows(HBITMAP h) { return std::abs(h->height); }
+inline uint8_t* RowBytes(HBITMAP h, int y) {
+  const int stored = h->height > 0 ? Rows(h) - 1 - y : y;
+  return h->pixels + size_t(stored) * size_t(h->bpl);
 }
-inline void SetIndex(CDibSection& dib, HBITMAP h, int x, int y, int v) {
-  const int rows = std::abs(dib.Height(h));
-  unsigned char* r =
-      dib.AdrH(h) + size_t(dib.Height(h) > 0 ? rows - 1 - y : y) * size_t(dib.BPL(h));
-  if (dib.Bits(h) == 8) {
-    r[x] = uint8_t(v);
-  } else if (dib.Bits(h) == 4) {
-    r[x / 2] = uint8_t(x % 2 ? (r[x / 2] & 0xF0) | v : (r[x / 2] & 0x0F) | v << 4);
+inline int IndexAt(HBITMAP h, int x, int y) {
+  const uint8_t* r = RowBytes(h, y);
+  if (h->bits == 1) return (r[x / 8] >> (7 - x % 8)) & 1;
+  if (h->bits == 4) return x % 2 ? r[x / 2] & 15 : r[x / 2] >> 4;
+  return r[x];
+}
+inline void SetIndex(HBITMAP h, int x, int y, int v) {
+  uint8_t* r = RowBytes(h, y);
+  if (h->bits == 1) {
+    r[x / 8] = uint8_t((r[x / 8] & ~(0x80 >> (x % 8))) | ((v & 1) << (7 - x % 8)));
+  } else if (h->bits == 4) {
+    r[x / 2] = x % 2 ? uint8_t((r[x / 2] & 0xF0) | v) : uint8_t((r[x / 2] & 0x0F) | v << 4);
   } else {
-    r[x / 8] = uint8_t((r[x / 8] & ~(0x80 >> x % 8)) | (v ? 0x80 >> x % 8 : 0));
+    r[x] = uint8_t(v);
   }
 }
+// The colour a pixel shows, read straight from the layout.
+inline COLORREF ColorAt(HBITMAP h, int x, int y) {
+  const uint8_t* r = RowBytes(h, y);
+  switch (h->bits) {
+    case 16: {
+      const int v = r[2 * x] | r[2 * x + 1] << 8;
+      return RGB(((v >> 10) & 31) << 3, ((v >> 5) & 31) << 3, (v & 31) << 3);
+    }
+    case 24: return RGB(r[3 * x + 2], r[3 * x + 1], r[3 * x]);
+    case 32: return RGB(r[4 * x + 2], r[4 * x + 1], r[4 * x]);
+  }
+  const RGBQUAD q = h->palette[IndexAt(h, x, y)];
+  return RGB(q.rgbRed, q.rgbGreen, q.rgbBlue);
+}
+// For 24 and 32 bits.
+inline void SetColorAt(HBITMAP h, int x, int y, COLORREF c) {
+  uint8_t* r = RowBytes(h, y);
+  const int step = h->bits / 8;
+  r[step * x] = uint8_t(GetBValue(c));
+  r[step * x + 1] = uint8_t(GetGValue(c));
+  r[step * x + 2] = uint8_t(GetRValue(c));
+}
+inline int IndexAt(CDibSection&, HBITMAP h, int x, int y) { return IndexAt(h, x, y); }
+inline void SetIndex(CDibSection&, HBITMAP h, int x, int y, int v) { SetIndex(h, x, y, v); }
 
 }  // namespace pictest

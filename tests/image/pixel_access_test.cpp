@@ -169,9 +169,7 @@ TEST(PixelAccess, C24BitUndoAndRedo) {
   ASSERT_EQ(p.Push(RECT{0, 0, 6, 5}), 1);
   p.KillUndoRedo();
   EXPECT_EQ(p.UndoCount(), 0);
-  DeleteObject(original);
-  DeleteObject(edited);
-  DeleteObject(h);
+  for (HBITMAP h : {original, edited, h}) DeleteObject(h);
 }
 
 TEST(PixelAccess, C1BitMasks) {
@@ -222,8 +220,7 @@ TEST(PixelAccess, C1BitMasks) {
   EXPECT_EQ(b.Error(), kDibSize);
   EXPECT_EQ(b.Init(40000, 5), 0);
   EXPECT_EQ(b.Error(), kDibMemory);
-  DeleteObject(eight);
-  DeleteObject(other);
+  for (HBITMAP h : {eight, other}) DeleteObject(h);
 }
 
 }  // namespace

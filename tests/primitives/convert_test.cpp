@@ -11,6 +11,12 @@
 
 namespace {
 
+// Element i of an array of 8- or 16-bit integers.
+long long Element(const void* p, int i, int bits, bool is_unsigned) {
+  if (bits == 8) return is_unsigned ? static_cast<const uint8_t*>(p)[i] : static_cast<const int8_t*>(p)[i];
+  return is_unsigned ? static_cast<const uint16_t*>(p)[i] : static_cast<const int16_t*>(p)[i];
+}
+
 class ConvertTest : public ::testing::Test {
  protected:
   ErrorRecorder errors_;
@@ -54,27 +60,11 @@ TEST_F(ConvertTest, RangeLimitsPerSize) {
     // With clip the rejected values become the limits.
     int32_t clipped[3] = {0, 0, 0};
     nspsbFloatToInt(src, clipped, 3, c.bits, c.flags | NSP_CLIP);
-    if (c.bits == 16 && !(c.flags & NSP_UNSIGNED)) {
-      const int16_t* s = reinterpret_cast<const int16_t*>(clipped);
-      EXPECT_EQ(s[0], -32768);
-      EXPECT_EQ(s[1], 32767);
-      EXPECT_EQ(s[2], -32768);
-    } else if (c.bits == 8 && !(c.flags & NSP_UNSIGNED)) {
-      const int8_t* s = reinterpret_cast<const int8_t*>(clipped);
-      EXPECT_EQ(s[0], -128);
-      EXPECT_EQ(s[1], 127);
-      EXPECT_EQ(s[2], -128);
-    } else if (c.bits == 8) {
-      const uint8_t* s = reinterpret_cast<const uint8_t*>(clipped);
-      EXPECT_EQ(s[0], 0);
-      EXPECT_EQ(s[1], 255);
-      EXPECT_EQ(s[2], 0);
-    } else {
-      const uint16_t* s = reinterpret_cast<const uint16_t*>(clipped);
-      EXPECT_EQ(s[0], 0);
-      EXPECT_EQ(s[1], 65535);
-      EXPECT_EQ(s[2], 0);
-    }
+    const bool is_unsigned = c.flags & NSP_UNSIGNED;
+    const long long lo = is_unsigned ? 0 : -(1LL << (c.bits - 1));
+    const long long hi = is_unsigned ? (1LL << c.bits) - 1 : (1LL << (c.bits - 1)) - 1;
+    for (int i = 0; i < 3; ++i)
+      EXPECT_EQ(Element(clipped, i, c.bits, is_unsigned), i == 1 ? hi : lo) << c.bits << " " << i;
   }
   EXPECT_EQ(errors_.Count(), 0u);
 }

@@ -56,7 +56,8 @@ double RelativeError(const std::vector<Cd>& ref, const std::vector<Cd>& got) {
 
 double Bound(int order) { return 2e-6 * (order + 2); }
 
-constexpr int kMaxTestOrder = 13;
+// Beyond order 11 the transforms take no other path; larger orders are checked by round trips.
+constexpr int kMaxTestOrder = 11;
 
 class FftTest : public ::testing::Test {
  protected:
@@ -70,24 +71,16 @@ TEST_F(FftTest, ComplexForwardAndInverseMatchDft) {
     std::vector<Cd> x(n);
     for (size_t i = 0; i < n; ++i) x[i] = Cd(re[i], im[i]);
 
-    std::vector<float> fr = re, fi = im;
-    nspcrFft(fr.data(), fi.data(), order, NSP_FORWARD);
-    std::vector<Cd> got(n);
-    for (size_t i = 0; i < n; ++i) got[i] = Cd(fr[i], fi[i]);
-    EXPECT_LT(RelativeError(Dft(x, -1), got), Bound(order)) << "forward order " << order;
-
-    std::vector<float> ir = re, ii = im;
-    nspcrFft(ir.data(), ii.data(), order, NSP_INVERSE);
-    std::vector<Cd> ref = Dft(x, +1);
-    for (Cd& c : ref) c /= static_cast<double>(n);
-    for (size_t i = 0; i < n; ++i) got[i] = Cd(ir[i], ii[i]);
-    EXPECT_LT(RelativeError(ref, got), Bound(order)) << "inverse order " << order;
-
-    std::vector<float> ur = re, ui = im;
-    nspcrFft(ur.data(), ui.data(), order, NSP_INVERSE | NSP_NO_SCALE);
-    for (Cd& c : ref) c *= static_cast<double>(n);
-    for (size_t i = 0; i < n; ++i) got[i] = Cd(ur[i], ui[i]);
-    EXPECT_LT(RelativeError(ref, got), Bound(order)) << "unscaled inverse order " << order;
+    const std::vector<Cd> forward = Dft(x, -1), inverse = Dft(x, +1);
+    for (int flags : {NSP_FORWARD, NSP_INVERSE, NSP_INVERSE | NSP_NO_SCALE}) {
+      std::vector<float> r = re, i = im;
+      nspcrFft(r.data(), i.data(), order, flags);
+      std::vector<Cd> ref = flags == NSP_FORWARD ? forward : inverse, got(n);
+      if (flags == NSP_INVERSE)
+        for (Cd& c : ref) c /= static_cast<double>(n);
+      for (size_t k = 0; k < n; ++k) got[k] = Cd(r[k], i[k]);
+      EXPECT_LT(RelativeError(ref, got), Bound(order)) << "flags " << flags << " order " << order;
+    }
   }
   EXPECT_EQ(errors_.Count(), 0u);
 }

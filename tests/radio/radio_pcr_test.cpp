@@ -45,75 +45,50 @@ TEST_F(Pcr, Type12PowerOnSwitchesTo38400) {
   ASSERT_EQ(sim.Line(line), 1);
   EXPECT_EQ(line.baud, 9600);
   EXPECT_EQ(line.stopBits, 2);
-  ExpectSent([&] { return radio.Radio_OnOff(1); }, kPowerOn, "power on");
+  Expect({{kOn, 1, kPowerOn}});
   ASSERT_EQ(sim.Line(line), 1);
   EXPECT_EQ(line.baud, 38400);
   EXPECT_EQ(line.dataBits, 8);
   EXPECT_EQ(line.stopBits, 2);
   EXPECT_EQ(radio.Line().baud, 9600);  // a new connection starts slow again
-  ExpectSent([&] { return radio.Radio_SetFrq(7055.125); }, "K00007055125010000", "7055.125 USB");
+  Expect({{kFrq, 7055.125, "K00007055125010000"}});
   EXPECT_EQ(sim.State().baud, 38400);
-  ExpectSent([&] { return radio.Radio_OnOff(0); }, "H100\r\n", "off");
+  Expect({{kOn, 0, "H100\r\n"}});
   EXPECT_EQ(sim.State().on, 0);
 }
 
 TEST_F(Pcr, Type12Tuning) {
   Connect(12);
-  ExpectSent([&] { return radio.Radio_SetZFWidth(6); }, "K00010000000010100", "width 6 at 10000");
-  ExpectSent([&] { return radio.Radio_SetFrq(14230.5); }, "K00014230500010100", "14230.5 USB f1");
-  ExpectSent([&] { return radio.Radio_SetFrq(0.0); }, "K00000000000010100", "0");
-  ExpectSent([&] { return radio.Radio_SetFrq(2147483.647); }, "K02147483647010100", "top");
-  ExpectRefused([&] { return radio.Radio_SetFrq(2147483.648); }, "above");
-  ExpectSent([&] { return radio.Radio_SetFrq(7055.125); }, "K00007055125010100", "7055.125");
-  const std::pair<int, const char*> modes[] = {{kModeLSB, "00"}, {kModeUSB, "01"},
-                                               {kModeAM, "02"},  {kModeCW, "03"},
-                                               {kModeFM, "05"},  {kModeWFM, "06"}};
-  for (const auto& e_ : modes) {
-    const auto m = e_.first;
-    const auto code = e_.second;
-    ExpectSent([&] { return radio.Radio_SetMode(m); }, std::string("K00007055125") + code + "0100",
-               ModeName(m));
-  }
-  ExpectRefused([&] { return radio.Radio_SetMode(kModeRTTY); }, "RTTY");
-  const std::pair<int, const char*> widths[] = {
-      {3, "00"}, {6, "01"}, {15, "02"}, {50, "03"}, {230, "04"}};
-  for (const auto& e_ : widths) {
-    const auto w = e_.first;
-    const auto code = e_.second;
-    ExpectSent([&] { return radio.Radio_SetZFWidth(w); },
-               std::string("K0000705512506") + code + "00", "width " + std::to_string(w));
-    EXPECT_EQ(sim.State().ifw, w);
-  }
-  ExpectRefused([&] { return radio.Radio_SetZFWidth(7); }, "width 7");
+  auto tuned = [](RadioOp op, int v, const char* mode, const char* filter) {
+    return RadioStep{op, double(v), std::string("K00007055125") + mode + filter + "00"};
+  };
+  Expect({{kWidth, 6, "K00010000000010100"},  // at 10000 kHz
+          {kFrq, 14230.5, "K00014230500010100"}, {kFrq, 0.0, "K00000000000010100"},
+          {kFrq, 2147483.647, "K02147483647010100"}, Refused(kFrq, 2147483.648),
+          {kFrq, 7055.125, "K00007055125010100"}, tuned(kMode, kModeLSB, "00", "01"),
+          tuned(kMode, kModeUSB, "01", "01"), tuned(kMode, kModeAM, "02", "01"),
+          tuned(kMode, kModeCW, "03", "01"), tuned(kMode, kModeFM, "05", "01"),
+          tuned(kMode, kModeWFM, "06", "01"), Refused(kMode, kModeRTTY),
+          tuned(kWidth, 3, "06", "00"), tuned(kWidth, 6, "06", "01"), tuned(kWidth, 15, "06", "02"),
+          tuned(kWidth, 50, "06", "03"), tuned(kWidth, 230, "06", "04"), Refused(kWidth, 7)});
+  EXPECT_EQ(sim.State().ifw, 230);
   EXPECT_EQ(radio.FilterCode(), 4);
-  ExpectSent([&] { return radio.Radio_SetAtt(1); }, "J4701", "att on");
-  ExpectSent([&] { return radio.Radio_SetAtt(0); }, "J4700", "att off");
-  ExpectSent([&] { return radio.Radio_SetVolume(0); }, "J4000", "volume 0");
-  ExpectSent([&] { return radio.Radio_SetVolume(255); }, "J40FF", "volume 255");
+  Expect({{kAtt, 1, "J4701"}, {kAtt, 0, "J4700"}, {kVol, 0, "J4000"}, {kVol, 255, "J40FF"},
+          {kSql, 0, "J4100"}, {kSql, 255, "J41FF"}, {kAgc, 1, "J4501\r\n"}, {kNb, 0, "J4600\r\n"}});
   EXPECT_EQ(sim.State().vol, 255);
-  ExpectSent([&] { return radio.Radio_SetSquelch(0); }, "J4100", "squelch 0");
-  ExpectSent([&] { return radio.Radio_SetSquelch(255); }, "J41FF", "squelch 255");
-  ExpectSent([&] { return radio.Radio_SetAGC(1); }, "J4501\r\n", "agc");
-  ExpectSent([&] { return radio.Radio_SetNB(0); }, "J4600\r\n", "nb");
   EXPECT_EQ(sim.State().agc, 1);
   EXPECT_EQ(sim.State().nb, 0);
 }
 
 TEST_F(Pcr, Type22Tuning) {
   Connect(22);
-  ExpectRefused([&] { return radio.Radio_SetFrq(7055.125); }, "USB cannot be sent");
-  ExpectSent([&] { return radio.Radio_SetMode(kModeAM); }, "K00007055125020000", "AM");
-  ExpectSent([&] { return radio.Radio_SetMode(kModeFM); }, "K00007055125050000", "FM");
-  ExpectSent([&] { return radio.Radio_SetMode(kModeWFM); }, "K00007055125060000", "WFM");
-  ExpectRefused([&] { return radio.Radio_SetMode(kModeUSB); }, "USB");
-  const std::pair<int, const char*> widths[] = {{3, "01"},  {6, "01"},   {15, "02"},
-                                                {50, "03"}, {230, "04"}, {7, "01"}};
-  for (const auto& e_ : widths) {
-    const auto w = e_.first;
-    const auto code = e_.second;
-    ExpectSent([&] { return radio.Radio_SetZFWidth(w); },
-               std::string("K0000705512506") + code + "00", "width " + std::to_string(w));
-  }
+  auto width = [](int w, const char* code) {
+    return RadioStep{kWidth, double(w), std::string("K0000705512506") + code + "00"};
+  };
+  Expect({Refused(kFrq, 7055.125),  // USB cannot be sent
+          {kMode, kModeAM, "K00007055125020000"}, {kMode, kModeFM, "K00007055125050000"},
+          {kMode, kModeWFM, "K00007055125060000"}, Refused(kMode, kModeUSB), width(3, "01"),
+          width(6, "01"), width(15, "02"), width(50, "03"), width(230, "04"), width(7, "01")});
 }
 
 TEST(PcrReplies, ParserReportsAndBufferLimit) {

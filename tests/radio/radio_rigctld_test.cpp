@@ -19,6 +19,7 @@
 
 #include "spl/platform/tcp_port.h"
 #include "spl/radio/receiver_handlers.h"
+#include "tests/common/signal_test_util.h"
 #include "tests/radio/radio_test_util.h"
 #include "tests/radio/rigctld_daemon.h"
 
@@ -27,22 +28,7 @@ namespace {
 using rigctld_test::CRigctldDaemon;
 using rigctld_test::PickFreePort;
 
-struct ToolRun {
-  int status = -1;
-  std::string out;
-};
-
-ToolRun RunCommand(const std::string& command) {
-  ToolRun run;
-  FILE* p = popen((command + " 2>&1").c_str(), "r");
-  if (!p) return run;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) run.out.append(buffer, n);
-  int status = pclose(p);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
+sigtest::ToolResult Rig(const std::string& args) { return sigtest::RunTool("rig " + args); }
 
 // hamlib's daemon on its dummy rig, on a free local port, for one test.
 class Rigctld : public ::testing::Test {
@@ -74,49 +60,31 @@ TEST_F(Rigctld, EverySetterReachesTheDummyRig) {
     Connect(reader);
     EXPECT_EQ(radio.Port(), port_);
     EXPECT_EQ(radio.PortDevice(), "localhost:" + std::to_string(port_));
-    ASSERT_EQ(radio.Radio_SetFrq(7055.5), 1) << radio.RefusalText();
-    EXPECT_EQ(daemon_.AskOne("f"), "7055500");
-    ASSERT_EQ(radio.Radio_SetFrq(145500.125), 1);
-    EXPECT_EQ(daemon_.AskOne("f"), "145500125");
-
-    // The mode carries the passband: the IF width set, or a narrow mode's own.
-    ASSERT_EQ(radio.Radio_SetMode(kModeUSB), 1);
-    ASSERT_EQ(radio.Radio_SetZFWidth(3), 1);
-    EXPECT_EQ(daemon_.Ask("m", 2), (std::vector<std::string>{"USB", "3000"}));
-    ASSERT_EQ(radio.Radio_SetMode(kModeCWN), 1);
-    EXPECT_EQ(daemon_.Ask("m", 2), (std::vector<std::string>{"CW", "500"}));
-    ASSERT_EQ(radio.Radio_SetMode(kModeAM), 1);
-    EXPECT_EQ(daemon_.Ask("m", 2), (std::vector<std::string>{"AM", "3000"}));
-    ASSERT_EQ(radio.Radio_SetZFWidth(6), 1);
-    EXPECT_EQ(daemon_.Ask("m", 2), (std::vector<std::string>{"AM", "6000"}));
-    ASSERT_EQ(radio.Radio_SetMode(kModeWFM), 1);
-    EXPECT_EQ(daemon_.Mode(), "WFM");
+    // Each setting read back from the daemon: the mode carries the passband (the IF width
+    // set, or a narrow mode's own), levels 0..255 are rigctld's 0..1, the attenuator takes the
+    // dummy's first step (10 of 10, 20, 30 dB) and the AGC the level it lists (AUTO).
+    const struct {
+      RadioOp op;
+      double value;
+      const char* ask;  // "" asks nothing
+      std::vector<std::string> answer;
+    } steps[] = {
+        {kFrq, 7055.5, "f", {"7055500"}},       {kFrq, 145500.125, "f", {"145500125"}},
+        {kMode, kModeUSB, "", {}},              {kWidth, 3, "m", {"USB", "3000"}},
+        {kMode, kModeCWN, "m", {"CW", "500"}},  {kMode, kModeAM, "m", {"AM", "3000"}},
+        {kWidth, 6, "m", {"AM", "6000"}},       {kMode, kModeWFM, "", {}},
+        {kVol, 255, "l AF", {"1.000000"}},      {kVol, 128, "l AF", {"0.502000"}},
+        {kSql, 64, "l SQL", {"0.251000"}},      {kSql, 0, "l SQL", {"0.000000"}},
+        {kAtt, 1, "l ATT", {"10"}},             {kAtt, 0, "l ATT", {"0"}},
+        {kAgc, 1, "l AGC", {"6"}},              {kAgc, 0, "l AGC", {"0"}},
+        {kNb, 1, "u NB", {"1"}},                {kNb, 0, "u NB", {"0"}},
+    };
+    for (const auto& st : steps) {
+      ASSERT_EQ(DoRadioOp(radio, st.op, st.value), 1) << st.op << " " << radio.RefusalText();
+      if (*st.ask) EXPECT_EQ(daemon_.Ask(st.ask, st.answer.size()), st.answer) << st.op;
+    }
     EXPECT_EQ(radio.Radio_SetMode(kModeASF), 0);  // no name for it in rigctld
     EXPECT_EQ(daemon_.Mode(), "WFM");
-
-    // Levels 0..255 as rigctld's 0..1.
-    ASSERT_EQ(radio.Radio_SetVolume(255), 1);
-    EXPECT_EQ(daemon_.AskOne("l AF"), "1.000000");
-    ASSERT_EQ(radio.Radio_SetVolume(128), 1);
-    EXPECT_EQ(daemon_.AskOne("l AF"), "0.502000");
-    ASSERT_EQ(radio.Radio_SetSquelch(64), 1);
-    EXPECT_EQ(daemon_.AskOne("l SQL"), "0.251000");
-    ASSERT_EQ(radio.Radio_SetSquelch(0), 1);
-    EXPECT_EQ(daemon_.AskOne("l SQL"), "0.000000");
-
-    // Switches: the attenuator's first step and the AGC level the rig lists.
-    ASSERT_EQ(radio.Radio_SetAtt(1), 1);
-    EXPECT_EQ(daemon_.AskOne("l ATT"), "10");  // the dummy offers 10, 20 and 30 dB
-    ASSERT_EQ(radio.Radio_SetAtt(0), 1);
-    EXPECT_EQ(daemon_.AskOne("l ATT"), "0");
-    ASSERT_EQ(radio.Radio_SetAGC(1), 1);
-    EXPECT_EQ(daemon_.AskOne("l AGC"), "6");  // it lists AUTO
-    ASSERT_EQ(radio.Radio_SetAGC(0), 1);
-    EXPECT_EQ(daemon_.AskOne("l AGC"), "0");
-    ASSERT_EQ(radio.Radio_SetNB(1), 1);
-    EXPECT_EQ(daemon_.AskOne("u NB"), "1");
-    ASSERT_EQ(radio.Radio_SetNB(0), 1);
-    EXPECT_EQ(daemon_.AskOne("u NB"), "0");
     EXPECT_EQ(radio.RefusalText(), "");
     EXPECT_NE(radio.Port(), 0);
     radio.Exit();
@@ -158,8 +126,7 @@ TEST_F(Rigctld, SMeterIsTheStrengthOnTheStationScale) {
 
 TEST_F(Rigctld, ToolTunesTheDummyRig) {
   const std::string address = "localhost:" + std::to_string(port_);
-  ToolRun run = RunCommand(std::string(KESTREL_TOOL) + " rig --type 24 --port " + address +
-                    " --frq 7055.5 --mode USB");
+  auto run = Rig("--type 24 --port " + address + " --frq 7055.5 --mode USB");
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_NE(run.out.find("mode USB: sent"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("frequency 7055.500 kHz: sent"), std::string::npos) << run.out;
@@ -327,12 +294,8 @@ TEST(RigctldPeer, SilenceEndsTheConnection) {
 
 TEST(RigctldPeer, SMeterScale) {
   // STRENGTH is dB over S9: S0 = -54 dB gives 0, S9 121, S9+60 dB 255, clamped beyond.
-  EXPECT_EQ(RadioHandlers::RigctldSMeterValue(-54), 0);
-  EXPECT_EQ(RadioHandlers::RigctldSMeterValue(-80), 0);
-  EXPECT_EQ(RadioHandlers::RigctldSMeterValue(0), 121);
-  EXPECT_EQ(RadioHandlers::RigctldSMeterValue(60), 255);
-  EXPECT_EQ(RadioHandlers::RigctldSMeterValue(75), 255);
-  EXPECT_EQ(RadioHandlers::RigctldSMeterValue(-48), 13);  // S1
+  const int scale[][2] = {{-80, 0}, {-54, 0}, {-48, 13}, {0, 121}, {60, 255}, {75, 255}};
+  for (const auto& [db, value] : scale) EXPECT_EQ(RadioHandlers::RigctldSMeterValue(db), value) << db;
   CScriptedPeer peer(std::map<std::string, std::string>{{"l STRENGTH", "20\n"}});
   CRadio radio;
   radio.SetReceiver(24);
@@ -352,8 +315,7 @@ TEST(RigctldPeer, RefusedConnectionIsReportedClearly) {
   EXPECT_EQ(radio.Init("localhost:notaport", 1), 0);
   EXPECT_EQ(radio.PortError(), EINVAL);
 
-  ToolRun run = RunCommand(std::string(KESTREL_TOOL) + " rig --type 24 --port localhost:" +
-                    std::to_string(closed) + " --frq 7055.5 --mode USB");
+  auto run = Rig("--type 24 --port localhost:" + std::to_string(closed) + " --frq 7055.5");
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.out.find("kestrel: localhost:" + std::to_string(closed) + ": Connection refused"),
             std::string::npos)
@@ -374,8 +336,7 @@ TEST(TuningModes, AFrequencyIsTunedInTheTypesFirstModeWhenTheCurrentOneIsNotItsO
   // The tool on the simulated type 22: no refusal, the receiver ends in AM on the frequency.
   CSimReceiver sim;
   ASSERT_EQ(sim.Init(22), 1);
-  ToolRun run = RunCommand(std::string(KESTREL_TOOL) + " rig --type 22 --port " + sim.DevicePath() +
-                    " --frq 145500");
+  auto run = Rig("--type 22 --port " + sim.DevicePath() + " --frq 145500");
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_NE(run.out.find("mode AM (type 22 has no USB): sent"), std::string::npos) << run.out;
   ASSERT_EQ(sim.WaitReceived(36, kWaitMs), 1);
@@ -386,8 +347,7 @@ TEST(TuningModes, AFrequencyIsTunedInTheTypesFirstModeWhenTheCurrentOneIsNotItsO
   EXPECT_TRUE(sim.Faults().empty());
   // A mode of its own stays.
   sim.Clear();
-  run = RunCommand(std::string(KESTREL_TOOL) + " rig --type 22 --port " + sim.DevicePath() +
-            " --mode FM --frq 145500");
+  run = Rig("--type 22 --port " + sim.DevicePath() + " --mode FM --frq 145500");
   EXPECT_EQ(run.status, 0) << run.out;
   ASSERT_EQ(sim.WaitReceived(36, kWaitMs), 1);
   EXPECT_EQ(sim.State().mode, kModeFM);
@@ -395,7 +355,7 @@ TEST(TuningModes, AFrequencyIsTunedInTheTypesFirstModeWhenTheCurrentOneIsNotItsO
 
 TEST(TuningModes, Type21IsRefusedWithItsReason) {
   EXPECT_EQ(FindReceiverType(21)->mask, 0u);
-  ToolRun run = RunCommand(std::string(KESTREL_TOOL) + " rig --type 21 --port COM1 --frq 7055.5");
+  auto run = Rig("--type 21 --port COM1 --frq 7055.5");
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.out.find("receiver type 21 has no known command set: it cannot be driven"),
             std::string::npos)

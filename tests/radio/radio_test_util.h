@@ -6,6 +6,7 @@
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "spl/radio/radio.h"
 #include "spl/radio/sim_receiver.h"
@@ -30,6 +31,35 @@ inline std::string Printable(const std::string& s) {
     }
   }
   return out;
+}
+
+// A receiver operation of CRadio, as data for the tables of the command tests.
+enum RadioOp { kFrq, kMode, kWidth, kVol, kSql, kAtt, kAgc, kNb, kOn, kPtt };
+
+// One operation and exactly the bytes it sends, or (sent false) its refusal.
+struct RadioStep {
+  RadioOp op;
+  double value;
+  std::string bytes;
+  bool sent = true;
+};
+inline RadioStep Refused(RadioOp op, double value) { return {op, value, "", false}; }
+
+inline int DoRadioOp(CRadio& r, RadioOp op, double v) {
+  const int i = int(v);
+  switch (op) {
+    case kFrq: return r.Radio_SetFrq(v);
+    case kMode: return r.Radio_SetMode(i);
+    case kWidth: return r.Radio_SetZFWidth(i);
+    case kVol: return r.Radio_SetVolume(i);
+    case kSql: return r.Radio_SetSquelch(i);
+    case kAtt: return r.Radio_SetAtt(i);
+    case kAgc: return r.Radio_SetAGC(i);
+    case kNb: return r.Radio_SetNB(i);
+    case kOn: return r.Radio_OnOff(i);
+    case kPtt: return r.Radio_SetPTT(i);
+  }
+  return 0;
 }
 
 class RadioOnPty : public ::testing::Test {
@@ -65,6 +95,19 @@ class RadioOnPty : public ::testing::Test {
     EXPECT_EQ(Printable(std::string(got.begin(), got.end())), Printable(std::string(1, marker)))
         << what << " sent something";
     sim.Clear();
+  }
+  // Each step in turn: the bytes it sends, or its refusal.
+  void Expect(const std::vector<RadioStep>& steps) {
+    static const char* const kNames[] = {"frq", "mode", "width", "vol", "sql",
+                                         "att", "agc",  "nb",    "on",  "ptt"};
+    for (const RadioStep& s : steps) {
+      const std::string what = std::string(kNames[s.op]) + " " + std::to_string(s.value);
+      auto op = [&] { return DoRadioOp(radio, s.op, s.value); };
+      if (s.sent)
+        ExpectSent(op, s.bytes, what);
+      else
+        ExpectRefused(op, what);
+    }
   }
 
   CSimReceiver sim;

@@ -238,19 +238,8 @@ TEST(ScannerReport, SaveWritesTheFormatByteForByteAndLoadReadsItBack) {
   ASSERT_EQ(t.LoadData(dir.File("a.scl").c_str()), 1);
   EXPECT_EQ(t.GetXSize(), 4);
   EXPECT_EQ(t.GetYSize(), 3);
-  ASSERT_EQ(t.Channels().size(), 4u);
-  EXPECT_FLOAT_EQ(t.Channels()[2], 9999.125f);
-  ScanEntry a, b;
-  for (int line = 0; line < 3; ++line)
-    for (int col = 0; col < 4; ++col) {
-      s.GetEntry(col, line, a);
-      t.GetEntry(col, line, b);
-      EXPECT_EQ(a.smeter, b.smeter);
-      EXPECT_EQ(a.audio, b.audio);
-      EXPECT_EQ(a.blocks, b.blocks);
-    }
-  t.GetEntry(0, 2, b);
-  EXPECT_EQ(b.time, 1700000021);
+  EXPECT_EQ(t.Channels().size(), 4u);
+  // What was loaded writes the same file again.
   ASSERT_EQ(t.SaveData(dir.File("b.scl").c_str()), 1);
   EXPECT_EQ(ReadBytes(dir.File("b.scl")), expect.bytes);
   // A store with nothing in it writes nothing.
@@ -326,26 +315,22 @@ TEST(ScannerWaterfall, PointInPolygon) {
   EXPECT_EQ(CScanner::IsInPoly(u, 4, 5), 0);
   EXPECT_EQ(CScanner::IsInPoly(u, 4, 8), 1);
   EXPECT_EQ(CScanner::IsInPoly(u, 8, 5), 1);
-  // Against a plain crossing-number count with exact arithmetic, away from the edges.
+  // A triangle against the sides' signs, at points whose whole 3 x 3 neighbourhood lies on one
+  // side of every edge (truncated crossings may move a point by a pixel).
   const std::vector<ScanPoint> tri = {{0, 0}, {40, 8}, {12, 30}};
+  auto side = [&](int e, int x, int y) {
+    const ScanPoint a = tri[size_t(e)], b = tri[size_t(e + 1) % 3];
+    const long v = (long)(b.x - a.x) * (y - a.y) - (long)(b.y - a.y) * (x - a.x);
+    return v > 0 ? 1 : v < 0 ? -1 : 0;
+  };
   for (int y = -2; y < 33; ++y)
     for (int x = -2; x < 43; ++x) {
-      auto side = [&](ScanPoint a, ScanPoint b) {
-        return (long)(b.x - a.x) * (y - a.y) - (long)(b.y - a.y) * (x - a.x);
-      };
-      long s1 = side(tri[0], tri[1]), s2 = side(tri[1], tri[2]), s3 = side(tri[2], tri[0]);
-      if (s1 == 0 || s2 == 0 || s3 == 0) continue;
-      // Truncated crossings can move a point one pixel; test only clear cases.
-      bool near = false;
-      for (int dy = -1; dy <= 1; ++dy)
-        for (int dx = -1; dx <= 1; ++dx) {
-          long a = (long)(tri[1].x - tri[0].x) * (y + dy - tri[0].y) - (long)(tri[1].y - tri[0].y) * (x + dx - tri[0].x);
-          long b = (long)(tri[2].x - tri[1].x) * (y + dy - tri[1].y) - (long)(tri[2].y - tri[1].y) * (x + dx - tri[1].x);
-          long c = (long)(tri[0].x - tri[2].x) * (y + dy - tri[2].y) - (long)(tri[0].y - tri[2].y) * (x + dx - tri[2].x);
-          near |= ((a > 0) != (s1 > 0)) || ((b > 0) != (s2 > 0)) || ((c > 0) != (s3 > 0));
-        }
-      if (near) continue;
-      bool inside = (s1 > 0) == (s2 > 0) && (s2 > 0) == (s3 > 0);
+      bool clear = true;
+      for (int e = 0; e < 3; ++e)
+        for (int d = 0; d < 9; ++d)
+          clear = clear && side(e, x, y) && side(e, x + d % 3 - 1, y + d / 3 - 1) == side(e, x, y);
+      if (!clear) continue;
+      const bool inside = side(0, x, y) == side(1, x, y) && side(1, x, y) == side(2, x, y);
       EXPECT_EQ(CScanner::IsInPoly(tri, x, y), inside ? 1 : 0) << x << "," << y;
     }
 }

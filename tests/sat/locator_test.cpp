@@ -43,26 +43,24 @@ TEST(Locators, EverySquareComesBack) {
 }
 
 TEST(Locators, ShortFormsGiveTheirCorner) {
-  int y, x;
-  ASSERT_EQ(CTrackSat::LocatorToMap("JN", y, x), 1);
-  EXPECT_EQ(x, 9 * 1200 - 10800);  // 0 E
-  EXPECT_EQ(y, 5400 - 13 * 600);   // 40 N
-  int y3, x3;
-  ASSERT_EQ(CTrackSat::LocatorToMap("JN5", y3, x3), 1);  // the third character is ignored
-  EXPECT_EQ(y3, y);
-  EXPECT_EQ(x3, x);
-  ASSERT_EQ(CTrackSat::LocatorToMap("JN59", y, x), 1);
-  EXPECT_EQ(x, 10 * 60);   // 10 E
-  EXPECT_EQ(y, -49 * 60);  // 49 N
-  ASSERT_EQ(CTrackSat::LocatorToMap("JN59O", y3, x3), 1);  // like "JN59"
-  EXPECT_EQ(y3, y);
-  EXPECT_EQ(x3, x);
-  ASSERT_EQ(CTrackSat::LocatorToMap("AA00AA", y, x), 1);
-  EXPECT_EQ(x, -10800);
-  EXPECT_EQ(y, 5400);
-  ASSERT_EQ(CTrackSat::LocatorToMap("RR99XX", y, x), 1);
-  EXPECT_EQ(x, 17 * 1200 + 9 * 120 + 23 * 5 - 10800);
-  EXPECT_EQ(y, 5400 - (17 * 600 + 9 * 60 + 58));  // 23 x 2.5' rounded up
+  const struct {
+    const char* loc;
+    int y, x;
+  } cases[] = {
+      {"JN", 5400 - 13 * 600, 9 * 1200 - 10800},  // 40 N, 0 E
+      {"JN5", 5400 - 13 * 600, 9 * 1200 - 10800},  // the third character is ignored
+      {"JN59", -49 * 60, 10 * 60},
+      {"JN59O", -49 * 60, 10 * 60},  // like "JN59"
+      {"AA00AA", 5400, -10800},
+      // 23 x 2.5' rounded up.
+      {"RR99XX", 5400 - (17 * 600 + 9 * 60 + 58), 17 * 1200 + 9 * 120 + 23 * 5 - 10800},
+  };
+  for (const auto& c : cases) {
+    int y, x;
+    ASSERT_EQ(CTrackSat::LocatorToMap(c.loc, y, x), 1) << c.loc;
+    EXPECT_EQ(y, c.y) << c.loc;
+    EXPECT_EQ(x, c.x) << c.loc;
+  }
 }
 
 TEST(Locators, MalformedTextIsRefusedWithZeroes) {

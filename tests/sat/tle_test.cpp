@@ -9,20 +9,11 @@
 
 #include "spl/sat/track_sat.h"
 #include "tests/common/signal_test_util.h"
+#include "tests/sat/sat_test_util.h"
 
 namespace {
 
-// The check digit as the element format defines it, written independently of the reader.
-char CheckDigit(const std::string& line) {
-  int sum = 0;
-  for (size_t i = 0; i < 68 && i < line.size(); ++i) {
-    char c = line[i];
-    sum += (c >= '0' && c <= '9') ? c - '0' : c == '-' ? 1 : c == '+' ? 2 : 0;
-  }
-  return char('0' + sum % 10);
-}
-
-std::string WithCheck(const std::string& first68) { return first68 + CheckDigit(first68); }
+using sattest::WithCheck;
 
 // Lines of a set, columns 1-68, from the values (all columns placed as the format says).
 struct SetText {
@@ -78,30 +69,6 @@ TEST(ElementSets, FieldsComeFromTheirColumns) {
   EXPECT_DOUBLE_EQ(s.meanMotion, 15.50135312);
   EXPECT_EQ(s.revolution, 48721);
   EXPECT_TRUE(r.notes.empty());
-}
-
-TEST(ElementSets, CheckDigitCountsDigitsMinusOnePlusTwoOrZero) {
-  // Line 1 with a '-' and a '+' (the exponents) and letters: the reader must agree with the
-  // format's rule, and refuse the same line with any other digit.
-  SetText t;
-  t.l1 = "1 25544U 98067A   26335.51782528 -.00012745 +00000-0  22718-3 0  999";
-  std::string good = t.Text();
-  Read r = ReadText(good);
-  ASSERT_EQ(r.sats.size(), 1u);
-  EXPECT_DOUBLE_EQ(r.sats[0].decay, -0.00012745);
-  // The common rule counts the one '+' as 0, two less: that digit is accepted too
-  // (sgp4_test.cpp), every other one refused.
-  for (int d = 1; d < 10; ++d) {
-    if (d == 8) continue;
-    std::string l1 = WithCheck(t.l1);
-    l1[68] = char('0' + (l1[68] - '0' + d) % 10);
-    Read bad = ReadText(t.name + "\n" + l1 + "\n" + WithCheck(t.l2) + "\n");
-    EXPECT_TRUE(bad.sats.empty()) << "digit " << l1[68];
-  }
-  // Letters and blanks add nothing: 'U' and 'A' replaced by blanks keep the digit.
-  EXPECT_EQ(CheckDigit(t.l1), CheckDigit(Put(Put(t.l1, 8, " "), 17, " ")));
-  // '-' adds one, '+' two.
-  EXPECT_EQ((CheckDigit(Put(t.l1, 34, "+")) - CheckDigit(t.l1) + 10) % 10, 1);
 }
 
 TEST(ElementSets, WrongLineTwoIsSkippedAndTheNextSetFound) {

@@ -46,25 +46,20 @@ TEST(RttyTool, BadInputIsRefusedWithStatusTwo) {
     std::string args, says;
   } bad[] = {
       {"decode rtty --baud 2000 " + wav, "fewer than 8 samples per bit"},
-      {"decode rtty --baud 0 " + wav, "kestrel: decode rtty:"},
       {"decode rtty --baud -5 " + wav, "kestrel: decode rtty:"},
       {"decode rtty --mark 6000 " + wav, "Nyquist"},
       {"decode sitor --mark 1275 --space 1275 " + wav, "differ"},
       {"decode rtty " + dir.File("empty.wav"), "kestrel: " + dir.File("empty.wav")},
       {"decode navtex " + dir.File("text.wav"), "kestrel: " + dir.File("text.wav")},
       {"decode rtty", "one wave file"},
-      {"decode rtty --squelch 256 " + wav, "kestrel: decode rtty:"},
       {"transmit rtty --text '#' -o " + dir.File("y.wav"), "cannot be sent"},
       {"transmit sitor --mark 9000 --text A -o " + dir.File("y.wav"), "refuses"},
-      {"transmit rtty --baud 5000 --text A -o " + dir.File("y.wav"), "refuses"},
   };
   for (const auto& b : bad) {
     sigtest::ToolResult r = sigtest::RunTool(b.args);
     EXPECT_EQ(r.status, 2) << b.args << ": " << r.out;
     EXPECT_NE(r.out.find(b.says), std::string::npos) << b.args << ": " << r.out;
   }
-  for (const char* h : {"decode rtty --help", "decode navtex --help", "transmit sitor --help"})
-    EXPECT_EQ(sigtest::RunTool(h).status, 0) << h;
 }
 
 TEST(RttyTool, EightBitAndStereoFiles) {

