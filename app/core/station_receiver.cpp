@@ -8,7 +8,6 @@
 
 namespace {
 constexpr int kModeNameWidth = 4;
-constexpr double kHzPerKHz = 1000.0;
 constexpr int kMinDwellMs = 100;
 constexpr double kScanSpanSteps = 0.05;  // a zero scan stop: start + scan step x 0.05 kHz
 constexpr double kScanStopSpanKHz = 5.0;

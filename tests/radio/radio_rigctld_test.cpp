@@ -81,7 +81,9 @@ TEST_F(Rigctld, EverySetterReachesTheDummyRig) {
     };
     for (const auto& st : steps) {
       ASSERT_EQ(DoRadioOp(radio, st.op, st.value), 1) << st.op << " " << radio.RefusalText();
-      if (*st.ask) EXPECT_EQ(daemon_.Ask(st.ask, st.answer.size()), st.answer) << st.op;
+      if (*st.ask) {
+        EXPECT_EQ(daemon_.Ask(st.ask, st.answer.size()), st.answer) << st.op;
+      }
     }
     EXPECT_EQ(radio.Radio_SetMode(kModeASF), 0);  // no name for it in rigctld
     EXPECT_EQ(daemon_.Mode(), "WFM");

@@ -331,7 +331,7 @@ TEST_F(ListPagesTest, StationsDraggedFromTheFrequencyListOntoTheTimerListAreEnab
 TEST_F(ListPagesTest, RunningScheduleAppliesTheEntryOfTheHourAndShowsIt) {
   // 2026-03-02 06:45:00 UTC.
   const time_t day = 1772409600;
-  app_.Core().SetClock([day] { return day + 6 * 3600 + 45 * 60; });
+  app_.Core().SetClock([] { return day + 6 * 3600 + 45 * 60; });
   CFrqRecord fax = Station(10100.8, "Hamburg", 8768, kUsbIndex, 79);
   fax.faxCenter = 1900;
   ASSERT_EQ(timer_->Insert(fax, -1), 1);
