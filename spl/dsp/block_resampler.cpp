@@ -34,7 +34,6 @@ int CBlockResampler::Init(double inRate, double outRate, int outBlock) {
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
     soxr_ = soxr_create(inRate, outRate, 1, &error, nullptr, &quality, nullptr);
     if (error || !soxr_) {
-      soxr_ = nullptr;
       Release();
       return 0;
     }

@@ -14,12 +14,8 @@
 
 namespace {
 
-using pictest::ColorAt;
-using pictest::IndexAt;
-using pictest::Rows;
-using pictest::RowBytes;
-using pictest::SetColorAt;
-using pictest::SetIndex;
+using namespace pictest;
+
 // A picture of the given depth filled with random indices (palette depths, random palette)
 // or random colours.
 HBITMAP RandomPicture(CDibSection& dib, int w, int h, int bits, unsigned seed) {

@@ -14,12 +14,8 @@
 
 namespace {
 
-using pictest::ColorAt;
-using pictest::IndexAt;
-using pictest::Rows;
-using pictest::RowBytes;
-using pictest::SetColorAt;
-using pictest::SetIndex;
+using namespace pictest;
+
 HBITMAP Random24(CDibSection& dib, int w, int h, unsigned seed) {
   std::mt19937 rng(seed);
   HBITMAP p = dib.Create(w, h, 24);
