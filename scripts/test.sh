@@ -17,7 +17,7 @@ export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 stage "tests, sanitizer build"
 ctest --test-dir build-asan -j2 --output-on-failure --timeout 600
 
-fuzz_seconds=${KESTREL_FUZZ_SECONDS:-10}
+fuzz_seconds=${KESTREL_FUZZ_SECONDS:-5}
 for fuzzer in build-asan/tests/fuzz/fuzz_*; do
   [ -x "$fuzzer" ] || continue
   name=$(basename "$fuzzer")
