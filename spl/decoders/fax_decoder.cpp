@@ -13,7 +13,6 @@ constexpr int kGrayLevels = 256;         // line bitmap palette: value i shows g
 constexpr int kChunk = 128;              // FM normalisation chunk (samples)
 constexpr double kQuadratureCutoffPeriods = 4.0;  // low-pass length in periods of its cut-off
 constexpr double kQuadratureCutoffShare = 1.0;    // low-pass cut-off, of the band-pass width
-constexpr int kRenormMask = 255;         // the mixer is put back on the unit circle this often
 // Start and stop tones (300, 675, 450 Hz of black/white modulation) are looked for in the
 // demodulated signal at the audio rate, band-passed and decimated to a rate independent of the
 // module: the pixel values are taken only at carrier crossings, and at the pixel rate of IOC 288
@@ -271,7 +270,7 @@ int CFaxDecoder::QuadratureLevel(float x) {
   mixed_at_ = (mixed_at_ + 1) % taps;
   mixed_count_ = std::min(mixed_count_ + 1, taps);
   mix_ *= mix_step_;
-  if ((mixed_at_ & kRenormMask) == 0) mix_ /= std::abs(mix_);
+  if (mixed_at_ == 0) mix_ /= std::abs(mix_);  // once round the ring: back on the unit circle
   std::complex<float> z = 0.0f;
   for (int k = 0, at = mixed_at_; k < taps; ++k, at = at + 1 == taps ? 0 : at + 1)
     z += low_pass_[size_t(k)] * mixed_[size_t(at)];
