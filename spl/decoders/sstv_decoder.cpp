@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -55,6 +56,14 @@ const SstvColourMatrix kMatrices[kSstvMatrixCount] = {
 constexpr double kBlackHz = 1500.0, kWhiteHz = 2300.0;  // brightness linear in between
 constexpr int kSyncLowHz = 1100, kSyncHighHz = 1300;    // exclusive: the 1200 Hz sync band
 constexpr double kSyncHz = 1200.0;
+constexpr double kLeaderHz = 1900.0;  // the middle of the picture band
+// The picture band of noisy signals: black and white keep most of their level at its soft edges.
+constexpr float kPictureLowHz = 1450.0f, kPictureHighHz = 2350.0f;
+constexpr float kSnrLowHz = 700.0f, kSnrHighHz = 2800.0f;  // the SNR measure's filter
+constexpr int kSnrChunk = 64;              // samples a chunk of the SNR moments
+constexpr double kHeaderFromMs = 850.0;    // the header measured: from this long before its end
+constexpr double kHeaderToMs = 10.0;       // ... to this long before it (bit edges aside)
+constexpr double kSnrBandwidthHz = 3000.0;
 constexpr int kChunk = 128;            // normalisation chunk of the demodulator
 constexpr float kSilenceFloor = 1.0f;  // one step of 16-bit audio
 constexpr int kMaxLevel = 255;
@@ -196,7 +205,7 @@ void CSstvDecoder::ReleaseMode() {
 void CSstvDecoder::Release() {
   ready_ = false;
   ReleaseMode();
-  for (AudioBlock** b : {&band_, &output_, &tone_}) {
+  for (AudioBlock** b : {&band_, &output_, &tone_, &picture_band_}) {
     FreeAudioBlock(*b);
     *b = nullptr;
   }
@@ -219,11 +228,36 @@ int CSstvDecoder::Init(int sampleRate, int blockSize) {
       !band_pass_.CreateBP(float(low_), float(high_), unsigned(window_)))
     return 0;
   if (!NewAudioBlock(&band_, blockSize) || !NewAudioBlock(&output_, blockSize)) return 0;
+  if (!picture_pass_.Init(sampleRate, blockSize, taps_) ||
+      !picture_pass_.CreateBP(kPictureLowHz, kPictureHighHz, kFilterWindowHamming) ||
+      !NewAudioBlock(&picture_band_, blockSize))
+    return 0;
+  if (!snr_pass_.Init(sampleRate, blockSize, taps_) ||
+      !snr_pass_.CreateBP(kSnrLowHz, kSnrHighHz, kFilterWindowHamming))
+    return 0;
+  // White noise of variance v leaves the filter with v x sum(h^2), a tone with the power gain
+  // g^2 of the filter at its frequency; in 3 kHz the noise has v x 3000 / (rate / 2).
+  double h2 = 0.0;
+  std::complex<double> g = 0.0;
+  const float* h = snr_pass_.GetCoeff();
+  for (int k = 0; k <= snr_pass_.GetTaps(); ++k) {
+    h2 += double(h[k]) * h[k];
+    g += double(h[k]) * std::polar(1.0, -2.0 * M_PI * kLeaderHz * k / sampleRate);
+  }
+  noise_share_ = h2 > 0.0 ? std::norm(g) * kSnrBandwidthHz / (sampleRate / 2.0) / h2 : 1.0;
+  const size_t chunks = size_t(std::ceil(kHeaderFromMs / 1000.0 * sampleRate / kSnrChunk)) + 4;
+  chunk_m2_.assign(chunks, 0.0);
+  chunk_m4_.assign(chunks, 0.0);
+  samples_ = block_start_ = chunks_ = 0;
+  acc_m2_ = acc_m4_ = 0.0;
+  snr_db_ = kSstvSnrUnknown;
+  narrow_ = false;
   if (mix_sync_ && (!NewAudioBlock(&tone_, blockSize) || !tone_gen_.Init(sampleRate, blockSize)))
     return 0;
   COpAmp op;
   op.Set(band_, 0.0f);
   op.Set(output_, 0.0f);
+  op.Set(picture_band_, 0.0f);
   ready_ = true;
   if (!SetMode(mode_, timing_table_[mode_])) {
     ready_ = false;
@@ -306,6 +340,7 @@ unsigned long CSstvDecoder::GetState() const {
 void CSstvDecoder::ReportState() { StateChange(GetState()); }
 
 void CSstvDecoder::InitReceive(int from_sample, double first_line_pos) {
+  narrow_ = false;  // a VIS start sets it from the header's SNR
   line_offset_ = 0;
   offset_fraction_ = 0.0;
   registrations_ = 0;
@@ -388,6 +423,54 @@ int CSstvDecoder::DisConnect(HWND window, int kind) {
   return l ? DisConnectDecoderWindow(*l, window) : 0;
 }
 
+void CSstvDecoder::MeasureSnr(const float* x, int n) {
+  block_start_ = samples_;
+  const size_t ring = chunk_m2_.size();
+  for (int i = 0; i < n; ++i) {
+    const double v2 = double(x[i]) * x[i];
+    acc_m2_ += v2, acc_m4_ += v2 * v2;
+    if (++samples_ % kSnrChunk) continue;
+    chunk_m2_[size_t(chunks_ % (long long)ring)] = acc_m2_;
+    chunk_m4_[size_t(chunks_ % (long long)ring)] = acc_m4_;
+    ++chunks_;
+    acc_m2_ = acc_m4_ = 0.0;
+  }
+}
+
+double CSstvDecoder::HeaderSnr(long long end) const {
+  const long long ring = (long long)chunk_m2_.size();
+  const long long lo = end - (long long)(kHeaderFromMs / 1000.0 * sample_rate_);
+  const long long hi = end - (long long)(kHeaderToMs / 1000.0 * sample_rate_);
+  double m2 = 0.0, m4 = 0.0;
+  long long n = 0;
+  for (long long k = std::max(0LL, chunks_ - ring); k < chunks_; ++k) {
+    if (k * kSnrChunk < lo || (k + 1) * kSnrChunk > hi) continue;
+    m2 += chunk_m2_[size_t(k % ring)], m4 += chunk_m4_[size_t(k % ring)];
+    n += kSnrChunk;
+  }
+  if (n == 0 || m2 <= 0.0) return kSstvSnrUnknown;
+  m2 /= double(n), m4 /= double(n);
+  // Tone power S and noise N from m2 = S + N and m4 = 1.5 S^2 + 6 S N + 3 N^2.
+  const double s = std::sqrt(std::max(0.0, 2.0 * m2 * m2 - 2.0 / 3.0 * m4));
+  const double noise = (m2 - s) * noise_share_;
+  if (s <= 0.0) return -kSstvSnrUnknown;
+  if (noise <= s * std::pow(10.0, -kSstvSnrUnknown / 10.0)) return kSstvSnrUnknown;
+  return 10.0 * std::log10(s / noise);
+}
+
+void CSstvDecoder::TrackPictureBand(const float* y, int i) {
+  const double c = y[i], p = pic_prev_;
+  if ((p > 0.0) != (c > 0.0)) {
+    const double ac = std::fabs(ClampedAsin(c)), ap = std::fabs(ClampedAsin(p));
+    const double t = ap + ac > 0.0 ? i - ac / (ap + ac) : double(i);
+    const double half = t - pic_last_cross_;
+    picture_level_ = LevelOf(pic_prev_half_ > 0.0 && half > 0.0 ? 0.5 * (half + pic_prev_half_) : half);
+    pic_prev_half_ = half;
+    pic_last_cross_ = float(t);
+  }
+  pic_prev_ = float(c);
+}
+
 int CSstvDecoder::LevelOf(double half) const {
   if (half <= 0.0) return level_;
   const double f = sample_rate_ / (2.0 * half);
@@ -400,6 +483,12 @@ void CSstvDecoder::Decode(AudioBlock* block) {
   decoding_ = true;
   band_pass_.Filter(block, band_, 1);
   PostAudioBlock(input_windows_, band_, kSstvInputChannel);
+  // The SNR measure's own filter is flat over the header's tones: their envelope then stays
+  // constant through it (the unwindowed band-pass ripples). Only a header is measured.
+  if (!receiving_) {
+    snr_pass_.Filter(block, output_, 0);
+    MeasureSnr(output_->data, block_size_);
+  }
   // Stretches below one step of 16-bit audio carry no tone: what the filter leaves of digital
   // silence would otherwise cross zero at random and pass for a sync or a VIS.
   float* x = band_->data;
@@ -415,6 +504,18 @@ void CSstvDecoder::Decode(AudioBlock* block) {
     else if (avis_) RunVis(band_->data, block_size_);
     else RunVerticalSync(band_->data, block_size_);
   }
+  // The picture band only while a noisy picture comes in (the first block's few samples of
+  // stale filter history lie before the picture); silence as in the band-pass.
+  const bool narrow = narrow_ && receiving_;
+  float* y = picture_band_->data;
+  if (narrow) {
+    picture_pass_.Filter(block, picture_band_, 1);
+    for (int i = 0; i < block_size_; i += kChunk) {
+      const int n = std::min(kChunk, block_size_ - i);
+      if (std::all_of(x + i, x + i + n, [](float v) { return v == 0.0f; }))
+        std::fill(y + i, y + i + n, 0.0f);
+    }
+  }
   const int search_run = std::max(3, int(geometry_->sync_ms * kSyncHz / 1000.0));
   for (int i = 0; i < block_size_; ++i) {
     if (i % kChunk == 0) {
@@ -428,6 +529,18 @@ void CSstvDecoder::Decode(AudioBlock* block) {
       const float scale = peak > 0.0f ? 1.0f / peak : mag > 0.0f ? 1.0f / mag : 0.0f;
       for (int k = i; k < i + n; ++k) x[k] *= scale;
     }
+    if (narrow && i % kChunk == 0) {
+      // The picture band alike: crossing times come from the shape of a unit sine.
+      const int n = std::min(kChunk, block_size_ - i);
+      float ypeak = 0.0f, ymag = 0.0f;
+      for (int k = i; k < i + n; ++k) {
+        ypeak = std::max(ypeak, y[k]);
+        ymag = std::max(ymag, std::fabs(y[k]));
+      }
+      const float yscale = ypeak > 0.0f ? 1.0f / ypeak : ymag > 0.0f ? 1.0f / ymag : 0.0f;
+      for (int k = i; k < i + n; ++k) y[k] *= yscale;
+    }
+    if (narrow) TrackPictureBand(y, i);
     const double c = x[i], p = prev_;
     const bool live = receiving_ && i >= receive_from_;
     if ((p > 0.0) != (c > 0.0)) {
@@ -438,7 +551,8 @@ void CSstvDecoder::Decode(AudioBlock* block) {
       SyncRun(f);
       // The level takes the whole period (this half and the one before): a crossing's timing
       // error then weighs half as much, at a resolution still finer than a position.
-      level_ = LevelOf(prev_half_ > 0.0 && half > 0.0 ? 0.5 * (half + prev_half_) : half);
+      const int wide = LevelOf(prev_half_ > 0.0 && half > 0.0 ? 0.5 * (half + prev_half_) : half);
+      level_ = narrow ? picture_level_ : wide;
       prev_half_ = half;
       if (live && searching_) {
         // A sync counts once a run of crossings has stayed in the band, so that a lone noise
@@ -462,6 +576,8 @@ void CSstvDecoder::Decode(AudioBlock* block) {
   }
   last_cross_ -= float(block_size_);
   if (last_cross_ < -kMaxLastCross) last_cross_ = float(-kMaxLastCross);
+  pic_last_cross_ -= float(block_size_);
+  if (pic_last_cross_ < -kMaxLastCross) pic_last_cross_ = float(-kMaxLastCross);
   MeasureAudioBlock(output_);
   output_->tick = block->tick;
   PostAudioBlock(output_windows_, output_, kSstvOutputChannel);
@@ -801,6 +917,8 @@ int CSstvDecoder::StartFromVis(int code, int i) {
   const int from = std::max(0, i + 1 - int(kStartLeadMs / 1000.0 * sample_rate_));
   const double first = (i + 1 - from) * timing_ + row->first_line_ms * positions_ / row->line_ms;
   InitReceive(from, first);
+  snr_db_ = HeaderSnr(block_start_ + i + 1);
+  narrow_ = snr_db_ < kSstvNarrowBelowDb;
   return from;
 }
 
