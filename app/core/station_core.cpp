@@ -177,6 +177,7 @@ void CStationCore::ApplyFaxSettings() {
   fax_.SetFaxParam(settings_.GetInt(kCfgFaxSyncWidth), settings_.GetInt(kCfgFaxSyncPolarity));
   fax_.SetDirection(settings_.GetInt(kCfgFaxVMirror));
   fax_.SetFmQuadrature(1);
+  fax_.SetAmQuadrature(1);
   fax_capture_.SetAutosave(!settings_.GetInt(kCfgFaxNoAutosave));
   fax_capture_.SetAutoSlant(profile_.GetInt(kFaxProfileSection, kAutoSlantKey, 1));
   if (settings_.GetInt(kCfgFaxAm))

@@ -30,6 +30,12 @@ constexpr double kPllGain = 100.0;
 constexpr int kPllHistory = 1024;
 constexpr int kBurstTaps = 128;
 constexpr int kBurstDelay = 128;         // group delay of the burst band-pass plus low-pass
+// The quadrature AM path's burst fit: pixels it may lie off the found place and the correlation
+// it needs to count.
+constexpr int kBurstFitShift = 6;
+constexpr int kBurstTemplateMargin = 8;  // pixels of white either side of the burst template
+constexpr int kBurstTemplatePhases = 8;  // places of the pixel grid a template is made for
+constexpr double kBurstFitMinR = 0.6;
 constexpr int kTonesToStart = 5;         // consecutive tone lines that make an event
 constexpr int kSyncLinesNeeded = 3;
 constexpr int kMaxPhasingLines = 50;
@@ -62,7 +68,7 @@ void CFaxDecoder::Release() {
   line_pixels_ = nullptr;
   for (AudioBlock** b : {&band_, &reference_, &line_, &output_, &tone_imag_, &tone_history_,
                          &spectrum_, &burst_filtered_, &burst_envelope_, &tone_in_,
-                         &tone_out_}) {
+                         &tone_out_, &mixed_i_, &mixed_q_, &base_i_, &base_q_}) {
     FreeAudioBlock(*b);
     *b = nullptr;
   }
@@ -129,24 +135,18 @@ int CFaxDecoder::Init(int sampleRate, int blockSize, int filterTaps, int filterW
   tone_fill_ = tone_done_ = 0;
   tone_phase_ = 1;
   if (!pll_.Init(sampleRate, center_, kPllGain, kPllHistory)) return 0;
-  // Quadrature FM: a mixer at the centre, then a Hann-windowed low-pass, about four periods of
-  // its cut-off long, that keeps what the band-pass let through and takes out the mixer's
-  // image at twice the centre.
+  // Quadrature FM: a mixer at the centre, then a Hann-windowed low-pass on either arm, about
+  // four periods of its cut-off long, that keeps what the band-pass let through and takes out
+  // the mixer's image at twice the centre.
   const double cutoff = width_ * kQuadratureCutoffShare;
   const int taps = std::max(3, int(kQuadratureCutoffPeriods * sampleRate / cutoff) | 1);
-  low_pass_.assign(size_t(taps), 0.0f);
-  double sum = 0.0;
-  for (int k = 0; k < taps; ++k) {
-    const double t = k - (taps - 1) / 2.0;
-    const double sinc = t == 0.0 ? 1.0 : std::sin(2.0 * M_PI * cutoff / sampleRate * t) /
-                                             (M_PI * cutoff / sampleRate * t) / 2.0;
-    const double hann = 0.5 - 0.5 * std::cos(2.0 * M_PI * (k + 0.5) / taps);
-    low_pass_[size_t(k)] = float(sinc * hann);
-    sum += sinc * hann;
-  }
-  for (float& c : low_pass_) c = float(c / sum);
-  mixed_.assign(size_t(taps), 0.0f);
-  mixed_at_ = mixed_count_ = 0;
+  for (CFilter* f : {&quadrature_i_, &quadrature_q_})
+    if (!f->Init(sampleRate, blockSize, taps - 1) ||
+        !f->CreateTP(float(cutoff), kFilterWindowHann))
+      return 0;
+  if (!NewAudioBlock(&mixed_i_, blockSize) || !NewAudioBlock(&mixed_q_, blockSize) ||
+      !NewAudioBlock(&base_i_, blockSize) || !NewAudioBlock(&base_q_, blockSize))
+    return 0;
   mix_ = 1.0;
   mix_step_ = std::polar(1.0, -2.0 * M_PI * center_ / sampleRate);
   last_z_ = 0.0;
@@ -163,6 +163,7 @@ int CFaxDecoder::Init(int sampleRate, int blockSize, int filterTaps, int filterW
   line_pixels_ = AdrH(line_bitmap_);
   if (!line_pixels_) return 0;
   black_level_ = 0.0, white_level_ = 255.0;
+  levels_found_ = false;
   sync_hits_ = sync_sum_ = phasing_lines_ = tone300_ = tone450_ = tone675_ = 0;
   line_pos_ = 0;
   state_ = kFaxWaitStart;
@@ -215,8 +216,53 @@ int CFaxDecoder::DefineBurst(int freq, int len, int percent) {
       !burst_low_pass_.Init(burst_rate, x_size_, kBurstTaps) ||
       !burst_low_pass_.CreateTP(5.0f, kFilterWindowHann))
     return 0;
+  MakeBurstTemplate();
   burst_ready_ = 1;
   return 1;
+}
+
+void CFaxDecoder::MakeBurstTemplate() {
+  // The burst's darkness keyed sample by sample as it is sent (white around it), through the
+  // band-pass (as its equivalent at zero frequency) and the arms' low-pass, both without
+  // delay, then averaged over every pixel as the quadrature AM path does; once for each of a
+  // few places of the pixel grid between the sent pixels.
+  const double spp = 1.0 / pixel_step_;
+  const double per_pixel = double(burst_freq_) / ((rpm_ * x_size_) / 60);
+  const int pixels = burst_len_ + 2 * kBurstTemplateMargin;
+  const int n = int(pixels * spp) + 1;
+  const auto smooth = [](std::vector<double>& v, const float* h, int order, double centre_hz,
+                         double rate) {
+    std::vector<double> k(size_t(order + 1));
+    double sum = 0.0;
+    for (int j = 0; j <= order; ++j)
+      sum += k[size_t(j)] = h[j] * std::cos(2.0 * M_PI * centre_hz * (j - order / 2) / rate);
+    std::vector<double> out(v.size(), 0.0);
+    for (int i = 0; i < int(v.size()); ++i)
+      for (int j = 0; j <= order; ++j) {
+        const int at = i + j - order / 2;
+        if (at >= 0 && at < int(v.size())) out[size_t(i)] += k[size_t(j)] / sum * v[size_t(at)];
+      }
+    v.swap(out);
+  };
+  burst_templates_.assign(kBurstTemplatePhases, std::vector<double>(size_t(pixels), 0.0));
+  for (int phase = 0; phase < kBurstTemplatePhases; ++phase) {
+    const double offset = spp * phase / kBurstTemplatePhases;  // sent grid behind the received
+    std::vector<double> x(size_t(n), 0.0);
+    for (int i = 0; i < n; ++i) {
+      const int p = int(std::floor((i - offset) / spp)) - kBurstTemplateMargin;
+      x[size_t(i)] = p >= 0 && p < burst_len_ && std::fmod(p * per_pixel, 1.0) >= 0.5 ? 1.0 : 0.0;
+    }
+    smooth(x, band_pass_.GetCoeff(), band_pass_.GetTaps(), center_, sample_rate_);
+    smooth(x, quadrature_i_.GetCoeff(), quadrature_i_.GetTaps(), 0.0, sample_rate_);
+    std::vector<double>& t = burst_templates_[size_t(phase)];
+    std::vector<int> count(size_t(pixels), 0);
+    for (int i = 0; i < n; ++i) {
+      const int p = int(i / spp);
+      if (p < pixels) t[size_t(p)] += x[size_t(i)], ++count[size_t(p)];
+    }
+    for (int p = 0; p < pixels; ++p)
+      if (count[size_t(p)]) t[size_t(p)] /= count[size_t(p)];
+  }
 }
 
 CWindowList* CFaxDecoder::ListOf(int kind) {
@@ -263,17 +309,24 @@ double CFaxDecoder::Level(double amplitude) const {
 }
 
 void CFaxDecoder::SetFmQuadrature(int on) { fm_quadrature_ = on != 0; }
+void CFaxDecoder::SetAmQuadrature(int on) {
+  am_quadrature_ = on != 0;
+  levels_found_ = false;
+}
 
-int CFaxDecoder::QuadratureLevel(float x) {
-  const int taps = int(low_pass_.size());
-  mixed_[size_t(mixed_at_)] = std::complex<float>(mix_ * double(x));
-  mixed_at_ = (mixed_at_ + 1) % taps;
-  mixed_count_ = std::min(mixed_count_ + 1, taps);
-  mix_ *= mix_step_;
-  if (mixed_at_ == 0) mix_ /= std::abs(mix_);  // once round the ring: back on the unit circle
-  std::complex<float> z = 0.0f;
-  for (int k = 0, at = mixed_at_; k < taps; ++k, at = at + 1 == taps ? 0 : at + 1)
-    z += low_pass_[size_t(k)] * mixed_[size_t(at)];
+void CFaxDecoder::MixToBase(const float* x) {
+  for (int i = 0; i < block_size_; ++i) {
+    mixed_i_->data[i] = float(x[i] * mix_.real());
+    mixed_q_->data[i] = float(x[i] * mix_.imag());
+    mix_ *= mix_step_;
+  }
+  mix_ /= std::abs(mix_);  // once a block: back on the unit circle
+  quadrature_i_.Filter(mixed_i_, base_i_, 0);
+  quadrature_q_.Filter(mixed_q_, base_q_, 0);
+}
+
+int CFaxDecoder::QuadratureLevel(int i) {
+  const std::complex<double> z(base_i_->data[i], base_q_->data[i]);
   const double step = std::arg(std::complex<double>(z) * std::conj(last_z_));
   last_z_ = z;
   const double hz = center_ + step * sample_rate_ / (2.0 * M_PI);
@@ -290,8 +343,9 @@ void CFaxDecoder::DecodeFM(const AudioBlock* block) {
   PostAudioBlock(input_windows_, band_, kFaxInputChannel);
   float* x = band_->data;
   if (fm_quadrature_) {
+    MixToBase(x);
     for (int i = 0; i < block_size_; ++i) {
-      const int level = QuadratureLevel(x[i]);
+      const int level = QuadratureLevel(i);
       pixel_level_ += level;
       ++pixel_samples_;
       for (fm_clock_ += pixel_step_; fm_clock_ >= 1.0; fm_clock_ -= 1.0) ++fm_owed_;
@@ -380,6 +434,7 @@ void CFaxDecoder::EndLineAM(double& clock) {
 void CFaxDecoder::DecodeAM(const AudioBlock* block) {
   if (!ready_ || !block || block->count < block_size_) return;
   BeginDecode();
+  quadrature_line_ = false;
   band_pass_.Filter(block, band_, 1);
   pll_.DoPLL(band_, reference_);
   PostAudioBlock(input_windows_, band_, kFaxInputChannel);
@@ -428,6 +483,30 @@ void CFaxDecoder::DecodeAMFilter(const AudioBlock* block) {
   BeginDecode();
   band_pass_.Filter(block, band_, 1);
   PostAudioBlock(input_windows_, band_, kFaxInputChannel);
+  quadrature_line_ = am_quadrature_;
+  if (am_quadrature_) {
+    MixToBase(band_->data);
+    for (int i = 0; i < block_size_; ++i) {
+      // The carrier's amplitude: twice the magnitude of the mixed-down band (a real tone
+      // puts half its amplitude on either side of zero).
+      const double e = 2.0 * std::hypot(base_i_->data[i], base_q_->data[i]);
+      pixel_level_ += e;
+      ++pixel_samples_;
+      for (env_clock_ += pixel_step_; env_clock_ >= 1.0; env_clock_ -= 1.0) {
+        // The pixel is the mean over the samples it took.
+        if (pixel_samples_ > 0) am_sum_ = pixel_level_ / pixel_samples_;
+        pixel_level_ = 0.0;
+        pixel_samples_ = 0;
+        if (PutPixel(255 - int(Level(am_sum_)), float(am_sum_))) EndLineAM(env_clock_);
+      }
+      output_->data[i] = float(e);
+    }
+    MeasureAudioBlock(output_);
+    output_->tick = block->tick;
+    PostAudioBlock(output_windows_, output_, kFaxOutputChannel);
+    EndDecode();
+    return;
+  }
   shifter_.Shift(band_);
   // Square-law detection: a rectified carrier holds every even harmonic, and at audio rates
   // the higher ones fold back below the low-pass edge as a ripple of some 15 % on the
@@ -591,6 +670,41 @@ int CFaxDecoder::CheckSync() {
   return mark != 0 ? mark : 1;
 }
 
+void CFaxDecoder::BurstLevels(const float* v) {
+  // The burst as it comes through the filters (MakeBurstTemplate), fitted to the received
+  // values at the shift that matches best: the fit's line gives white (no darkness) and black
+  // outright, where the extremes or the fundamental would take the filters' overshoot or loss
+  // for the levels.
+  double best_r = 0.0, white = 0.0, black = 0.0;
+  for (const std::vector<double>& t : burst_templates_) {
+    for (int shift = -kBurstFitShift; shift <= kBurstFitShift; ++shift) {
+      double sd = 0.0, sv = 0.0, sdd = 0.0, sdv = 0.0, svv = 0.0;
+      for (int i = 0; i < burst_len_; ++i) {
+        const double d = t[size_t(kBurstTemplateMargin + i + shift)];
+        sd += d, sv += v[i], sdd += d * d, sdv += d * v[i], svv += double(v[i]) * v[i];
+      }
+      const double n = burst_len_, cdd = sdd - sd * sd / n, cdv = sdv - sd * sv / n;
+      const double cvv = svv - sv * sv / n;
+      if (cdd <= 0.0 || cvv <= 0.0) continue;
+      const double r = -cdv / std::sqrt(cdd * cvv);  // darkness lowers the amplitude
+      if (r <= best_r) continue;
+      best_r = r;
+      const double slope = cdv / cdd;
+      white = (sv - slope * sd) / n;
+      black = white + slope;
+    }
+  }
+  if (best_r < kBurstFitMinR || white <= black) return;
+  const double hi = white * burst_percent_ * 0.01, lo = std::max(0.0, black);
+  if (!levels_found_) {
+    black_level_ = lo, white_level_ = hi;
+    levels_found_ = true;
+    return;
+  }
+  black_level_ += auto_bright_ * (lo - black_level_);
+  white_level_ += auto_bright_ * (hi - white_level_);
+}
+
 int CFaxDecoder::FindBurst() {
   if (line_->count != x_size_) return -1;
   if (!burst_ready_) return 0;
@@ -612,6 +726,10 @@ int CFaxDecoder::FindBurst() {
   // stretch the contrast (white comes out gray). The mean and the fundamental's amplitude give
   // the keyed levels.
   const float* v = line_->data + pos;
+  if (am_quadrature_ && quadrature_line_) {
+    BurstLevels(v);
+    return pos;
+  }
   double mean = 0.0;
   for (int i = 0; i < burst_len_; ++i) mean += v[i];
   mean /= burst_len_;

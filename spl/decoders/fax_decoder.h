@@ -69,6 +69,12 @@ class CFaxDecoder : public CDibSection {
   // sample to sample, each pixel the mean over its own samples (much less noise and blur; the
   // station and the tool use it). Takes effect at once.
   void SetFmQuadrature(int on);
+  // The envelope demodulator (DecodeAMFilter): 0 (the default) squares, low-passes and takes
+  // the root, one sample a pixel, levels from the burst's extremes at an adapting rate; 1 mixes
+  // the band to zero as the quadrature FM does, each pixel the mean magnitude over its own
+  // samples, and takes the levels from a fit of the keyed burst, at once from the first burst
+  // and then averaged (the tool and the station use it). Takes effect at once.
+  void SetAmQuadrature(int on);
   void SetAutoSync(double step) { auto_sync_ = step; }
   void SetAutoBright(double rate) { auto_bright_ = rate < 0.0 ? 0.0 : rate > 0.1 ? 0.1 : rate; }
   int GetXSize() const { return x_size_; }
@@ -93,7 +99,10 @@ class CFaxDecoder : public CDibSection {
   int Ready() const { return ready_; }
   bool PutPixel(int byte, float value);  // true when it finished a line
   void EndLineFM(uint32_t tick);
-  int QuadratureLevel(float x);  // one band-passed sample into the quadrature demodulator
+  void MixToBase(const float* x);  // the band-passed block mixed to zero and low-passed
+  int QuadratureLevel(int i);      // the level from sample i of the low-passed block
+  void BurstLevels(const float* v);  // black and white from the burst's line values
+  void MakeBurstTemplate();          // the burst's darkness as the quadrature AM path sees it
   void EndLineAM(double& clock);
   void FeedTones(int upto);  // band-passes and decimates output samples up to `upto`
   int ToneFrequency();       // Hz of the strongest modulation in the tone history
@@ -128,13 +137,17 @@ class CFaxDecoder : public CDibSection {
   // FM demodulator.
   double fm_clock_ = 0.0, fm_last_cross_ = 0.0, fm_prev_ = 0.0;
   int fm_owed_ = 0, fm_value_ = 0;
-  // Quadrature FM demodulator: the mixer, the low-pass over the mixed samples (a ring) and the
-  // levels summed over the pixel being written.
-  bool fm_quadrature_ = false;
+  // Quadrature FM demodulator: the mixer, the low-pass of either arm and the levels summed over
+  // the pixel being written.
+  bool fm_quadrature_ = false, am_quadrature_ = false, levels_found_ = false;
+  bool quadrature_line_ = false;  // the line being written comes from the quadrature AM path
+  std::vector<std::vector<double>> burst_templates_;
   std::complex<double> mix_ = 1.0, mix_step_ = 1.0, last_z_ = 0.0;
-  std::vector<float> low_pass_;
-  std::vector<std::complex<float>> mixed_;
-  int mixed_at_ = 0, mixed_count_ = 0;
+  CFilter quadrature_i_, quadrature_q_;
+  AudioBlock* mixed_i_ = nullptr;
+  AudioBlock* mixed_q_ = nullptr;
+  AudioBlock* base_i_ = nullptr;
+  AudioBlock* base_q_ = nullptr;
   double pixel_level_ = 0.0;
   int pixel_samples_ = 0;
   // AM demodulator.

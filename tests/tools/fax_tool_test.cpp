@@ -329,7 +329,8 @@ TEST_F(FaxTool, AmDemodulatorsReceiveTheWholeFile) {
                                     got.end());
     const double p = StreamPsnr(want, 2 * kChartH, tail, w, 40);  // past the burst
     printf("decode fax %s at +30 dB: PSNR %.1f dB\n", mode, p);
-    EXPECT_GT(p, 22.0) << mode;
+    // The envelope's quadrature path takes its levels from a fit of the burst (33 dB measured).
+    EXPECT_GT(p, std::string(mode) == "--am" ? 22.0 : 30.0) << mode;
   }
 }
 

@@ -57,7 +57,8 @@ const char* kDecodeUsage =
     "error. FM (default): black 1500 Hz, white 2300 Hz (--center 1900, --shift 800); a picture\n"
     "runs from the phasing to the stop tone, a 675 Hz start tone switches to IOC 288 until the\n"
     "next 300 Hz one. --am samples a 2400 Hz subcarrier at its peaks, --am-envelope takes its\n"
-    "envelope; AM pictures run through the whole file. --korr sets the pixels per sample\n"
+    "envelope (each pixel the mean over its samples, black and white from the sync burst: the\n"
+    "cleaner picture); AM pictures run through the whole file. --korr sets the pixels per sample\n"
     "(slant correction; nominal IOC*pi*LPM/60/11025 rounded to whole pixels per line: the\n"
     "decoder runs at 11025 Hz whatever the file's rate). Without --korr, a first pass finds\n"
     "the line period that a clock error gives the charts (from their upright strokes), tells\n"
@@ -108,6 +109,7 @@ class CFaxFileDecoder : public CFaxDecoder {
       return 0;
     if (!SetIoc(user_ioc_)) return 0;
     SetFmQuadrature(1);
+    SetAmQuadrature(1);
     if (demod_ != kDemodFm) Open();  // AM carries no tones: the file is the picture
     return 1;
   }
