@@ -67,6 +67,8 @@ constexpr double kSnrBandwidthHz = 3000.0;
 constexpr int kChunk = 128;            // normalisation chunk of the demodulator
 constexpr float kSilenceFloor = 1.0f;  // one step of 16-bit audio
 constexpr int kMaxLevel = 255;
+constexpr int kFineSteps = 4;           // fine store positions a raw position
+constexpr double kDetailLevels = 32.0;  // a clean pixel this far from its neighbours' median stays
 constexpr int kRawExtraLines = 3;      // the raw store holds lines + 3 line periods
 constexpr int kSearchLines = 3;        // line periods skipped before the first sync registration
 constexpr int kHistogramLines = 12;    // searched this long, the syncs added up decide
@@ -189,6 +191,11 @@ void CSstvDecoder::ReleaseMode() {
   std::free(raw_);
   raw_ = nullptr;
   raw_size_ = 0;
+  std::free(fine_);
+  fine_ = nullptr;
+  std::free(fine_sync_);
+  fine_sync_ = nullptr;
+  fine_size_ = fine_pos_ = 0;
   std::free(level_table_);
   level_table_ = nullptr;
   std::free(sync_hist_);
@@ -302,12 +309,17 @@ int CSstvDecoder::SetMode(int mode, double timing) {
   owed_ = 0;
   raw_size_ = (geometry_->lines + kRawExtraLines) * positions_;
   raw_ = static_cast<uint8_t*>(std::calloc(size_t(raw_size_), 1));
+  fine_size_ = raw_size_ * kFineSteps;
+  fine_ = static_cast<uint8_t*>(std::calloc(size_t(fine_size_), 1));
+  fine_sync_ = static_cast<uint8_t*>(std::calloc(size_t(fine_size_), 1));
+  fine_pos_ = fine_owed_ = 0;
+  fine_clock_ = 0.0;
   level_table_ = static_cast<uint8_t*>(std::malloc(kMaxLevel + 1));
   sync_hist_ = static_cast<uint16_t*>(std::calloc(size_t(positions_), sizeof(uint16_t)));
   sync_raw_ = static_cast<uint8_t*>(std::calloc(size_t(raw_size_), 1));
   fitted_ = false;
-  if (!raw_ || !level_table_ || !sync_hist_ || !sync_raw_) {
-    raw_size_ = 0;
+  if (!raw_ || !fine_ || !fine_sync_ || !level_table_ || !sync_hist_ || !sync_raw_) {
+    raw_size_ = fine_size_ = 0;
     return 0;
   }
   for (int v = 0; v <= kMaxLevel; ++v) level_table_[v] = uint8_t(kMaxLevel - v);
@@ -350,11 +362,15 @@ void CSstvDecoder::InitReceive(int from_sample, double first_line_pos) {
   write_pos_ = line_count_ = block_pos_ = 0;
   owed_ = 0;
   clock_ = 0.0;
+  fine_pos_ = fine_owed_ = 0;
+  fine_clock_ = 0.0;
   sync_run_ = 0;
   receive_from_ = from_sample;
   first_line_pos_ = first_line_pos;
   history_fill_ = 0;
   if (raw_) std::memset(raw_, 0, size_t(raw_size_));
+  if (fine_) std::memset(fine_, 0, size_t(fine_size_));
+  if (fine_sync_) std::memset(fine_sync_, 0, size_t(fine_size_));
   if (sync_raw_) std::memset(sync_raw_, 0, size_t(raw_size_));
   fitted_ = false;
   if (sync_hist_) std::memset(sync_hist_, 0, sizeof(uint16_t) * size_t(positions_));
@@ -367,12 +383,12 @@ void CSstvDecoder::StopReceiving() {
   searching_ = false;
   sync_seen_ = 0;
   line_count_ = 0;
-  write_pos_ = 0;
+  write_pos_ = fine_pos_ = 0;
   history_fill_ = 0;
 }
 
 void CSstvDecoder::Run(int on) {
-  write_pos_ = line_count_ = block_pos_ = 0;
+  write_pos_ = line_count_ = block_pos_ = fine_pos_ = 0;
   if (on == 0) {
     receiving_ = false;
     searching_ = false;
@@ -564,6 +580,13 @@ void CSstvDecoder::Decode(AudioBlock* block) {
           sync_run_ = 0;
         }
       }
+      // The fine store first: a raw position may complete a line, which is then read.
+      const bool in_sync = f > kSyncLowHz && f < kSyncHighHz;
+      for (; fine_owed_ > 0 && receiving_ && fine_pos_ < fine_size_; --fine_owed_) {
+        fine_sync_[fine_pos_] = in_sync;
+        fine_[fine_pos_++] = level_table_[level_];
+      }
+      fine_owed_ = 0;
       for (; owed_ > 0 && receiving_; --owed_) WritePosition(level_, f, block->tick);
       owed_ = 0;
       last_cross_ = float(t);
@@ -571,6 +594,8 @@ void CSstvDecoder::Decode(AudioBlock* block) {
     prev_ = float(c);
     if (live) {
       for (clock_ += timing_; clock_ >= 1.0; clock_ -= 1.0) ++owed_;
+      for (fine_clock_ += timing_ * kFineSteps; fine_clock_ >= 1.0; fine_clock_ -= 1.0)
+        ++fine_owed_;
     }
     output_->data[i] = float(level_);
   }
@@ -788,8 +813,29 @@ void CSstvDecoder::FitSlant() {
       else if (count == best) last = s;
     }
     if (best * 100 < len * kSyncFillPercent) continue;
+    double at = 0.5 * (first + last);
+    // Placed again among the fine positions (a quarter position apart) near it: the fit is
+    // then exact enough for one-pixel detail. Fine positions K k ... K k + K - 1 share the
+    // times of raw position k, so a fine window's centre lies (K - 1) / 2K raw positions after
+    // that of the raw window starting at the same time.
+    {
+      const int flen = len * kFineSteps;
+      const int fc = int(std::floor(kFineSteps * at));
+      const int f0 = fc - 2 * kFineSteps, f1 = fc + 2 * kFineSteps;
+      if (f0 >= 0 && f1 + flen <= fine_pos_) {
+        int cnt = 0;
+        for (int k = 0; k < flen; ++k) cnt += fine_sync_[f0 + k];
+        int fb = cnt, ff = f0, fl = f0;
+        for (int s = f0 + 1; s <= f1; ++s) {
+          cnt += fine_sync_[s + flen - 1] - fine_sync_[s - 1];
+          if (cnt > fb) fb = cnt, ff = fl = s;
+          else if (cnt == fb) fl = s;
+        }
+        at = (0.5 * (ff + fl) + 0.5) / kFineSteps - 0.5;
+      }
+    }
     ys.push_back(y);
-    ss.push_back(0.5 * (first + last));
+    ss.push_back(at);
   }
   double a = 0.0, b = 0.0;
   std::vector<bool> use(ys.size(), true);
@@ -936,22 +982,37 @@ int CSstvDecoder::RunVerticalSync(const float* x, int n) {
   });
 }
 
+
+// Raw position k holds the level of the first crossing after the clock owed it, as does fine
+// position kFineSteps (k + 1) - 1: each fine position stands for the span around it.
+double CSstvDecoder::FineMean(double from, double to) const {
+  const double u0 = kFineSteps * (from + 1.0) - 0.5, u1 = kFineSteps * (to + 1.0) - 0.5;
+  if (!fine_ || !(u1 > u0)) return 0.0;
+  const int m0 = int(std::floor(u0)), m1 = int(std::floor(u1));
+  auto at = [&](int m) { return m < 0 || m >= fine_size_ ? 0.0 : double(fine_[m]); };
+  if (m0 == m1) return at(m0);
+  double sum = at(m0) * (m0 + 1 - u0) + at(m1) * (u1 - m1);
+  for (int m = m0 + 1; m < m1; ++m) sum += at(m);
+  return sum / (u1 - u0);
+}
+
 double CSstvDecoder::ScanValue(int y, const SstvScan& scan, int pixel) const {
   const double per_ms = positions_ / geometry_->line_ms * LineScale();
-  const double at =
-      LineStart(y) + (scan.start_ms + (pixel + 0.5) * scan.length_ms / scan.pixels) * per_ms;
-  // The value of a position is measured over the time just before it was written.
-  const double pos = at;
-  int k = int(std::floor(pos));
-  const double w = pos - k;
-  auto raw = [&](int i) { return i < 0 || i >= raw_size_ ? 0 : int(raw_[i]); };
-  // The median of three neighbours removes the single wild positions that a noise crossing
-  // makes, and keeps edges where they are.
-  auto median = [&](int i) {
-    const int a = raw(i - 1), b = raw(i), c = raw(i + 1);
-    return double(std::max(std::min(a, b), std::min(std::max(a, b), c)));
-  };
-  return median(k) * (1.0 - w) + median(k + 1) * w;
+  const double width = scan.length_ms / scan.pixels * per_ms;
+  const double at = LineStart(y) +
+                    (scan.start_ms + (pixel + 0.5) * scan.length_ms / scan.pixels) * per_ms;
+  // Every pixel is the mean over its own span, wherever the slant puts it among the positions.
+  auto box = [&](double c) { return FineMean(c - 0.5 * width, c + 0.5 * width); };
+  const double b = box(at);
+  // The median of it and its neighbours removes the wild values that noise crossings make and
+  // keeps edges where they are; a clean picture keeps the pixel where it stands far from the
+  // median, which is detail (a one-pixel line) that the median would erase.
+  const double a = box(at - width), c = box(at + width);
+  const double med = std::max(std::min(a, b), std::min(std::max(a, b), c));
+  const double v = !narrow_ && std::fabs(b - med) > kDetailLevels ? b : med;
+  // A sender's clock off by e makes its tones off by e as well: back to the published ones.
+  const double e = LineScale() - 1.0;
+  return v * (1.0 + e) + e * kBlackHz * kMaxLevel / (kWhiteHz - kBlackHz);
 }
 
 HBITMAP CSstvDecoder::GetLine(int y) {

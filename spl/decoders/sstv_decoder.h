@@ -2,8 +2,9 @@
 // Robot 72, 320 pixels per line) from receiver audio. Frequency from zero crossing to zero
 // crossing, 1500 ... 2300 Hz black ... white (in noise, as the VIS header measures it, taken
 // from a narrower band around them), 1200 Hz line syncs and the VIS code that announces
-// the mode; lines are kept as brightness bytes in a raw line store and turned into colour lines
-// and the colour picture on request. ShowSSTV announces lines, StateChange the receive state;
+// the mode; lines are kept as brightness bytes in a raw line store (and four times as finely in
+// a fine store, which the pixels are read from, each over its own span) and turned into colour
+// lines and the colour picture on request. ShowSSTV announces lines, StateChange the receive state;
 // the band-passed input, each line's positions and the demodulated signal are posted to the
 // windows connected for kinds 12, 13 and 14.
 #pragma once
@@ -135,7 +136,8 @@ class CSstvDecoder : public CDibSection {
   // Automatic slant correction (off unless switched on; the station and the tool switch it on):
   // the line syncs received so far give the line period that the sender's and this card's
   // clocks make together, and the picture is read along it (from 8 lines on, fitted again
-  // every 4 lines). Without it the line period is the nominal one or SetTiming's.
+  // every 4 lines); the tones, off by as much as the clock, are read back at the published
+  // ones. Without it the line period is the nominal one or SetTiming's.
   void SetAutoSlant(int on);
   // The line period measured by the slant correction against the published one, in parts per
   // million (positive: lines longer than published, as a fast card clock makes them); 0.0
@@ -217,6 +219,7 @@ class CSstvDecoder : public CDibSection {
   double LineScale() const;       // positions of the fitted line per nominal position
   void LineStep();
   double ScanValue(int y, const SstvScan& scan, int pixel) const;
+  double FineMean(double from, double to) const;  // the fine store over raw positions from ... to
   CWindowList* ListOf(int kind);
 
   // Settings.
@@ -269,6 +272,12 @@ class CSstvDecoder : public CDibSection {
   // Owned objects.
   uint8_t* raw_ = nullptr;
   int raw_size_ = 0;
+  // The same levels kFineSteps times as finely (about one a sample at 11025 Hz): pixels are
+  // read from it, and the slant fit places the syncs in it.
+  uint8_t* fine_ = nullptr;
+  uint8_t* fine_sync_ = nullptr;  // which fine positions were written in the sync band
+  int fine_size_ = 0, fine_pos_ = 0, fine_owed_ = 0;
+  double fine_clock_ = 0.0;
   uint8_t* level_table_ = nullptr;
   HBITMAP line_bitmap_ = nullptr, picture_ = nullptr;
   AudioBlock* band_ = nullptr;
