@@ -1,5 +1,6 @@
 // FAX decoder speed: a minute of a weather chart at 11025 Hz (IOC 576, 120 lines a minute) with
-// noise, decoded in sound-card blocks by the FM, carrier-peak AM and envelope AM demodulators;
+// noise, decoded in sound-card blocks by the FM, carrier-peak AM and envelope AM demodulators
+// (FM and envelope also by their quadrature paths);
 // the real-time factor is audio seconds per CPU second.
 #include <benchmark/benchmark.h>
 
@@ -17,7 +18,7 @@ namespace {
 constexpr int kRate = 11025, kBlock = 1024;
 constexpr double kSeconds = 60.0;
 
-enum Demod { kFm, kAm, kEnvelope };
+enum Demod { kFm, kAm, kEnvelope, kFmQuadrature, kEnvelopeQuadrature };
 
 std::vector<float> Minute(int am) {
   CFaxTransmitter t;
@@ -42,20 +43,23 @@ struct CCounting : CFaxDecoder {
 };
 
 void DecodeMinute(benchmark::State& state, Demod demod) {
-  const std::vector<float> s = Minute(demod == kFm ? 0 : 1);
+  const bool fm = demod == kFm || demod == kFmQuadrature;
+  const std::vector<float> s = Minute(fm ? 0 : 1);
   AudioBlock* b = nullptr;
   NewAudioBlock(&b, kBlock);
   for (auto _ : state) {
     CCounting d;
     d.Init(kRate, kBlock, 64, 0);
-    if (demod != kFm) {
+    if (!fm) {
       d.SetFaxDecoder(2400, 800, 3600);
       d.DefineBurst(1040, 39, 100);
     }
+    d.SetFmQuadrature(demod == kFmQuadrature);
+    d.SetAmQuadrature(demod == kEnvelopeQuadrature);
     for (size_t i = 0; i + kBlock <= s.size(); i += kBlock) {
       std::copy(s.begin() + long(i), s.begin() + long(i + kBlock), b->data);
       MeasureAudioBlock(b);
-      if (demod == kFm) d.DecodeFM(b);
+      if (fm) d.DecodeFM(b);
       else if (demod == kAm) d.DecodeAM(b);
       else d.DecodeAMFilter(b);
     }
@@ -70,6 +74,10 @@ BENCHMARK_CAPTURE(DecodeMinute, fm, kFm)->Unit(benchmark::kMillisecond)->Measure
 BENCHMARK_CAPTURE(DecodeMinute, am_carrier_peaks, kAm)
     ->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK_CAPTURE(DecodeMinute, am_envelope, kEnvelope)
+    ->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK_CAPTURE(DecodeMinute, fm_quadrature, kFmQuadrature)
+    ->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK_CAPTURE(DecodeMinute, am_envelope_quadrature, kEnvelopeQuadrature)
     ->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 }  // namespace
