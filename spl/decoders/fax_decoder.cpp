@@ -13,6 +13,9 @@ constexpr int kGrayLevels = 256;         // line bitmap palette: value i shows g
 constexpr int kChunk = 128;              // FM normalisation chunk (samples)
 constexpr double kQuadratureCutoffPeriods = 4.0;  // low-pass length in periods of its cut-off
 constexpr double kQuadratureCutoffShare = 1.0;    // low-pass cut-off, of the band-pass width
+// The quadrature AM path's arms: the envelope needs little more than the burst (1040 Hz at
+// IOC 576); the band's full width let through three times the noise (photo +1.5 dB at +20 dB).
+constexpr double kAmArmCutoff = 1300.0;  // Hz
 // Start and stop tones (300, 675, 450 Hz of black/white modulation) are looked for in the
 // demodulated signal at the audio rate, band-passed and decimated to a rate independent of the
 // module: the pixel values are taken only at carrier crossings, and at the pixel rate of IOC 288
@@ -36,6 +39,7 @@ constexpr int kBurstFitShift = 6;
 constexpr int kBurstTemplateMargin = 8;  // pixels of white either side of the burst template
 constexpr int kBurstTemplatePhases = 8;  // places of the pixel grid a template is made for
 constexpr double kBurstFitMinR = 0.6;
+constexpr double kGridGain = 0.5;  // share of the found pixel-grid offset corrected a line
 constexpr int kTonesToStart = 5;         // consecutive tone lines that make an event
 constexpr int kSyncLinesNeeded = 3;
 constexpr int kMaxPhasingLines = 50;
@@ -144,6 +148,11 @@ int CFaxDecoder::Init(int sampleRate, int blockSize, int filterTaps, int filterW
     if (!f->Init(sampleRate, blockSize, taps - 1) ||
         !f->CreateTP(float(cutoff), kFilterWindowHann))
       return 0;
+  const int am_taps = std::max(3, int(kQuadratureCutoffPeriods * sampleRate / kAmArmCutoff) | 1);
+  for (CFilter* f : {&am_arm_i_, &am_arm_q_})
+    if (!f->Init(sampleRate, blockSize, am_taps - 1) ||
+        !f->CreateTP(float(kAmArmCutoff), kFilterWindowHann))
+      return 0;
   if (!NewAudioBlock(&mixed_i_, blockSize) || !NewAudioBlock(&mixed_q_, blockSize) ||
       !NewAudioBlock(&base_i_, blockSize) || !NewAudioBlock(&base_q_, blockSize))
     return 0;
@@ -164,6 +173,7 @@ int CFaxDecoder::Init(int sampleRate, int blockSize, int filterTaps, int filterW
   if (!line_pixels_) return 0;
   black_level_ = 0.0, white_level_ = 255.0;
   levels_found_ = false;
+  grid_shift_ = 0.0;
   sync_hits_ = sync_sum_ = phasing_lines_ = tone300_ = tone450_ = tone675_ = 0;
   line_pos_ = 0;
   state_ = kFaxWaitStart;
@@ -253,7 +263,7 @@ void CFaxDecoder::MakeBurstTemplate() {
       x[size_t(i)] = p >= 0 && p < burst_len_ && std::fmod(p * per_pixel, 1.0) >= 0.5 ? 1.0 : 0.0;
     }
     smooth(x, band_pass_.GetCoeff(), band_pass_.GetTaps(), center_, sample_rate_);
-    smooth(x, quadrature_i_.GetCoeff(), quadrature_i_.GetTaps(), 0.0, sample_rate_);
+    smooth(x, am_arm_i_.GetCoeff(), am_arm_i_.GetTaps(), 0.0, sample_rate_);
     std::vector<double>& t = burst_templates_[size_t(phase)];
     std::vector<int> count(size_t(pixels), 0);
     for (int i = 0; i < n; ++i) {
@@ -312,17 +322,18 @@ void CFaxDecoder::SetFmQuadrature(int on) { fm_quadrature_ = on != 0; }
 void CFaxDecoder::SetAmQuadrature(int on) {
   am_quadrature_ = on != 0;
   levels_found_ = false;
+  grid_shift_ = 0.0;
 }
 
-void CFaxDecoder::MixToBase(const float* x) {
+void CFaxDecoder::MixToBase(const float* x, CFilter& lowI, CFilter& lowQ) {
   for (int i = 0; i < block_size_; ++i) {
     mixed_i_->data[i] = float(x[i] * mix_.real());
     mixed_q_->data[i] = float(x[i] * mix_.imag());
     mix_ *= mix_step_;
   }
   mix_ /= std::abs(mix_);  // once a block: back on the unit circle
-  quadrature_i_.Filter(mixed_i_, base_i_, 0);
-  quadrature_q_.Filter(mixed_q_, base_q_, 0);
+  lowI.Filter(mixed_i_, base_i_, 0);
+  lowQ.Filter(mixed_q_, base_q_, 0);
 }
 
 int CFaxDecoder::QuadratureLevel(int i) {
@@ -343,7 +354,7 @@ void CFaxDecoder::DecodeFM(const AudioBlock* block) {
   PostAudioBlock(input_windows_, band_, kFaxInputChannel);
   float* x = band_->data;
   if (fm_quadrature_) {
-    MixToBase(x);
+    MixToBase(x, quadrature_i_, quadrature_q_);
     for (int i = 0; i < block_size_; ++i) {
       const int level = QuadratureLevel(i);
       pixel_level_ += level;
@@ -425,6 +436,8 @@ void CFaxDecoder::EndLineAM(double& clock) {
   line_pos_ = 0;
   const int b = FindBurst();
   FaxLine(line_bitmap_, b);
+  clock -= grid_shift_;  // set by the quadrature AM path's burst fit only
+  grid_shift_ = 0.0;
   if (b != 0) {
     const double s = direction_ != 0 ? auto_sync_ : -auto_sync_;
     clock += b < x_size_ / 2 ? s : -s;
@@ -485,7 +498,7 @@ void CFaxDecoder::DecodeAMFilter(const AudioBlock* block) {
   PostAudioBlock(input_windows_, band_, kFaxInputChannel);
   quadrature_line_ = am_quadrature_;
   if (am_quadrature_) {
-    MixToBase(band_->data);
+    MixToBase(band_->data, am_arm_i_, am_arm_q_);
     for (int i = 0; i < block_size_; ++i) {
       // The carrier's amplitude: twice the magnitude of the mixed-down band (a real tone
       // puts half its amplitude on either side of zero).
@@ -676,7 +689,9 @@ void CFaxDecoder::BurstLevels(const float* v) {
   // outright, where the extremes or the fundamental would take the filters' overshoot or loss
   // for the levels.
   double best_r = 0.0, white = 0.0, black = 0.0;
-  for (const std::vector<double>& t : burst_templates_) {
+  int best_phase = 0;
+  for (int phase = 0; phase < kBurstTemplatePhases; ++phase) {
+    const std::vector<double>& t = burst_templates_[size_t(phase)];
     for (int shift = -kBurstFitShift; shift <= kBurstFitShift; ++shift) {
       double sd = 0.0, sv = 0.0, sdd = 0.0, sdv = 0.0, svv = 0.0;
       for (int i = 0; i < burst_len_; ++i) {
@@ -689,12 +704,19 @@ void CFaxDecoder::BurstLevels(const float* v) {
       const double r = -cdv / std::sqrt(cdd * cvv);  // darkness lowers the amplitude
       if (r <= best_r) continue;
       best_r = r;
+      best_phase = phase;
       const double slope = cdv / cdd;
       white = (sv - slope * sd) / n;
       black = white + slope;
     }
   }
   if (best_r < kBurstFitMinR || white <= black) return;
+  // The best template's phase tells where the sent pixels begin between ours; our grid moves
+  // towards theirs at the line's end (a pixel straddling two sent ones blurs edges), a part
+  // at a time so that one noisy fit does not shake the line.
+  const int phase = best_phase <= kBurstTemplatePhases / 2 ? best_phase
+                                                            : best_phase - kBurstTemplatePhases;
+  grid_shift_ = kGridGain * phase / kBurstTemplatePhases;
   const double hi = white * burst_percent_ * 0.01, lo = std::max(0.0, black);
   if (!levels_found_) {
     black_level_ = lo, white_level_ = hi;

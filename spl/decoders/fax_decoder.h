@@ -99,7 +99,8 @@ class CFaxDecoder : public CDibSection {
   int Ready() const { return ready_; }
   bool PutPixel(int byte, float value);  // true when it finished a line
   void EndLineFM(uint32_t tick);
-  void MixToBase(const float* x);  // the band-passed block mixed to zero and low-passed
+  // The band-passed block mixed to zero and low-passed by the arms lowI / lowQ.
+  void MixToBase(const float* x, CFilter& lowI, CFilter& lowQ);
   int QuadratureLevel(int i);      // the level from sample i of the low-passed block
   void BurstLevels(const float* v);  // black and white from the burst's line values
   void MakeBurstTemplate();          // the burst's darkness as the quadrature AM path sees it
@@ -142,8 +143,10 @@ class CFaxDecoder : public CDibSection {
   bool fm_quadrature_ = false, am_quadrature_ = false, levels_found_ = false;
   bool quadrature_line_ = false;  // the line being written comes from the quadrature AM path
   std::vector<std::vector<double>> burst_templates_;
+  double grid_shift_ = 0.0;  // pixels the AM pixel grid is to move to meet the sent one
   std::complex<double> mix_ = 1.0, mix_step_ = 1.0, last_z_ = 0.0;
   CFilter quadrature_i_, quadrature_q_;
+  CFilter am_arm_i_, am_arm_q_;  // the quadrature AM path's narrower arms
   AudioBlock* mixed_i_ = nullptr;
   AudioBlock* mixed_q_ = nullptr;
   AudioBlock* base_i_ = nullptr;
