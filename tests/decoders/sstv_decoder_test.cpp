@@ -671,7 +671,7 @@ std::vector<uint8_t> Gradients(int lines) {
       const double u = double(x) / kSstvWidth, v = double(y) / lines;
       const double disc = std::hypot(u - 0.6, v - 0.5) < 0.25 ? 1.0 : 0.0;
       uint8_t* p = &c[(size_t(y) * kSstvWidth + x) * 3];
-      p[0] = uint8_t(40 + 170 * u * (1.0 - disc) + 220 * disc);
+      p[0] = uint8_t(disc > 0.0 ? 220.0 : 40.0 + 170.0 * u);
       p[1] = uint8_t(60 + 150 * v);
       p[2] = uint8_t(200 - 150 * u * v);
     }
