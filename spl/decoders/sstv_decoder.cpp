@@ -474,6 +474,22 @@ double CSstvDecoder::HeaderSnr(long long end) const {
   return 10.0 * std::log10(s / noise);
 }
 
+namespace {
+
+// Scales a chunk to a peak of 1. A chunk without a positive sample keeps its sign; silence
+// stays silent.
+void ScaleToPeak(float* v, int n) {
+  float peak = 0.0f, mag = 0.0f;
+  for (int k = 0; k < n; ++k) {
+    peak = std::max(peak, v[k]);
+    mag = std::max(mag, std::fabs(v[k]));
+  }
+  const float scale = peak > 0.0f ? 1.0f / peak : mag > 0.0f ? 1.0f / mag : 0.0f;
+  for (int k = 0; k < n; ++k) v[k] *= scale;
+}
+
+}  // namespace
+
 void CSstvDecoder::TrackPictureBand(const float* y, int i) {
   const double c = y[i], p = pic_prev_;
   if ((p > 0.0) != (c > 0.0)) {
@@ -536,25 +552,9 @@ void CSstvDecoder::Decode(AudioBlock* block) {
   for (int i = 0; i < block_size_; ++i) {
     if (i % kChunk == 0) {
       const int n = std::min(kChunk, block_size_ - i);
-      float peak = 0.0f, mag = 0.0f;
-      for (int k = i; k < i + n; ++k) {
-        peak = std::max(peak, x[k]);
-        mag = std::max(mag, std::fabs(x[k]));
-      }
-      // A chunk without a positive sample keeps its sign; silence stays silent.
-      const float scale = peak > 0.0f ? 1.0f / peak : mag > 0.0f ? 1.0f / mag : 0.0f;
-      for (int k = i; k < i + n; ++k) x[k] *= scale;
-    }
-    if (narrow && i % kChunk == 0) {
+      ScaleToPeak(x + i, n);
       // The picture band alike: crossing times come from the shape of a unit sine.
-      const int n = std::min(kChunk, block_size_ - i);
-      float ypeak = 0.0f, ymag = 0.0f;
-      for (int k = i; k < i + n; ++k) {
-        ypeak = std::max(ypeak, y[k]);
-        ymag = std::max(ymag, std::fabs(y[k]));
-      }
-      const float yscale = ypeak > 0.0f ? 1.0f / ypeak : ymag > 0.0f ? 1.0f / ymag : 0.0f;
-      for (int k = i; k < i + n; ++k) y[k] *= yscale;
+      if (narrow) ScaleToPeak(y + i, n);
     }
     if (narrow) TrackPictureBand(y, i);
     const double c = x[i], p = prev_;
