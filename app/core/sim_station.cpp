@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "app/core/sim_band_source.h"
 #include "app/core/station_codes.h"
 #include "spl/decoders/rtty_config.h"
 #include "spl/decoders/sstv_transmitter.h"
@@ -12,6 +11,7 @@
 namespace {
 constexpr int kUsbIndex = 1;
 constexpr int kFaxCentreHz = 1900;  // FM fax: black 1500 Hz, white 2300 Hz
+constexpr DWORD kSimSettleMs = 500;  // a receiver that stopped reading holds the audio no longer
 constexpr int kTextDecoderBase = 12288, kFaxDecoderBase = 8192, kSstvDecoderBase = 16384;
 }  // namespace
 
@@ -56,10 +56,12 @@ int CSimulatedBand::StartAudio(std::string* error) {
     return 0;
   }
   audio_ = RegisterSimBandSource(stations_, [this](double& kHz, int& modeBit) {
+    // A command the station has sent acts before the next audio, however fast the audio runs.
+    receiver_.WaitIdle(kSimSettleMs);
     const SimState s = receiver_.State();
     kHz = s.frqKHz;
     modeBit = s.mode < 0 ? kModeUSB : s.mode;
-  });
+  }, pace_);
   if (!audio_ && error) *error = "cannot register the simulated band";
   return audio_ ? 1 : 0;
 }

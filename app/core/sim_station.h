@@ -3,10 +3,12 @@
 // capture device ("sim" in real time, "simfast" as fast as it goes) that follows whatever
 // that receiver is tuned to. With it the station runs with no receiver and no sound card.
 #pragma once
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/core/sim_band.h"
+#include "app/core/sim_band_source.h"
 #include "app/lists/frq_record.h"
 #include "spl/radio/sim_receiver.h"
 
@@ -43,9 +45,13 @@ class CSimulatedBand {
   // Registers the band's audio as the capture devices "sim" and "simfast". 1 or 0.
   int StartAudio(std::string* error);
   CSimReceiver& Receiver() { return receiver_; }
+  // The listener of the "simfast" audio reports each block it has processed, which holds the
+  // band to the listener's pace.
+  void Consumed(int frames) { pace_->Consumed(frames); }
 
  private:
   CSimReceiver receiver_;
   std::vector<SimStation> stations_;
   bool audio_ = false;
+  std::shared_ptr<CSimBandPace> pace_ = std::make_shared<CSimBandPace>();
 };

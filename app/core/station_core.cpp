@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/core/sim_station.h"
 #include "spl/audio/op_amp.h"
 #include "spl/audio/sound_device.h"
 #include "spl/decoders/rtty_config.h"
@@ -280,8 +281,9 @@ void CStationCore::OnPageMessage(int page, UINT message, WPARAM wParam, LPARAM l
   if (message != WM_AUDIOBLOCK) return;
   AudioBlock* b = reinterpret_cast<AudioBlock*>(lParam);
   if (!b) return;
-  if (!audio_on_) return FreeAudioBlock(b);
   const int kind = int(wParam);
+  if (sim_ && kind == 0) sim_->Consumed(b->count);
+  if (!audio_on_) return FreeAudioBlock(b);
   if (kind == 0) {
     ProcessBlock(b);
   } else if (page == kGroupText && kind >= kRttyMarkChannel && kind <= kPsk31DemodulatedChannel) {

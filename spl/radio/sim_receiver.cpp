@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,7 +21,8 @@ namespace {
 
 constexpr int kReadChunk = 256;
 constexpr int kLevelMax = 255;
-constexpr int kPausePollMs = 10;  // how often a paused receiver looks whether to go on
+constexpr int kPausePollMs = 10;
+constexpr int kIdlePollUs = 200;  // how often WaitIdle looks again  // how often a paused receiver looks whether to go on
 
 // One receiver code and the mode it selects, as the receiver reads it.
 struct CodeMode {
@@ -288,6 +290,17 @@ int CSimReceiver::WaitReceived(size_t count, DWORD timeout) const {
              : 0;
 }
 
+int CSimReceiver::WaitIdle(DWORD timeout) const {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
+  for (;;) {
+    int waiting = 0;
+    if (ioctl(master_, FIONREAD, &waiting) != 0) return 0;
+    if (waiting == 0 && !busy_) return 1;
+    if (std::chrono::steady_clock::now() >= until) return 0;
+    std::this_thread::sleep_for(std::chrono::microseconds(kIdlePollUs));
+  }
+}
+
 int CSimReceiver::WaitCommands(size_t count, DWORD timeout) const {
   std::unique_lock<std::mutex> lock(mutex_);
   return changed_.wait_for(lock, std::chrono::milliseconds(timeout),
@@ -316,8 +329,12 @@ void CSimReceiver::Run() {
     if (poll(pfd, 2, -1) < 0) continue;
     if (pfd[1].revents) return;
     if (!(pfd[0].revents & POLLIN)) continue;
+    busy_ = true;  // before the read, so that WaitIdle never sees the bytes nowhere
     ssize_t n = read(master_, buffer, sizeof buffer);
-    if (n <= 0) continue;
+    if (n <= 0) {
+      busy_ = false;
+      continue;
+    }
     if (resync_.exchange(false)) {
       pending_.clear();
       key_run_ = -1;
@@ -331,6 +348,7 @@ void CSimReceiver::Run() {
       std::lock_guard<std::mutex> lock(mutex_);
       received_.insert(received_.end(), buffer, buffer + n);
     }
+    busy_ = false;
     changed_.notify_all();
   }
 }

@@ -81,6 +81,10 @@ class CSimReceiver {
   int WaitReceived(size_t count, DWORD timeout) const;
   // Waits until at least count commands were understood since Clear; 1 or 0.
   int WaitCommands(size_t count, DWORD timeout) const;
+  // Waits up to timeout ms until what the far end has written is decoded: no byte waits on
+  // the line and none is being decoded. 1, or 0 on timeout. Audio made faster than real time
+  // calls it so that a command takes effect at the same point of the audio on every run.
+  int WaitIdle(DWORD timeout) const;
   // The line settings the far end has put on the pty.
   int Line(SerialLine& line) const;
   // Sends bytes to the far end as if the receiver had sent them (noise, cut replies).
@@ -129,6 +133,7 @@ class CSimReceiver {
   unsigned noise_state_ = 1;  // simulator thread only
   std::atomic<bool> resync_{false};
   std::atomic<bool> paused_{false};
+  std::atomic<bool> busy_{false};  // the simulator thread holds bytes it has not yet decoded
 
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;

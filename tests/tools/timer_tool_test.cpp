@@ -77,8 +77,8 @@ TEST(TimerTool, TwoEntriesOverSimulatedMinutesAreAppliedFinishedAndSaved) {
   EXPECT_EQ(r.out.find("ended with the run"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("2026-12-07 10:15:00  end of run"), std::string::npos) << r.out;
   const std::string texts = FolderText(dir.File("T/text"));
-  EXPECT_NE(texts.find("DOVER STRAIT"), std::string::npos);
-  EXPECT_NE(texts.find("SMDL01"), std::string::npos);
+  EXPECT_NE(texts.find("DOVER STRAIT"), std::string::npos) << r.out << texts;
+  EXPECT_NE(texts.find("SMDL01"), std::string::npos) << r.out << texts;
   // Products are named by the schedule's clock, not the machine's.
   bool named = false;
   for (auto& e : fs::directory_iterator(dir.File("T/text")))
