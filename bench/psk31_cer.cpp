@@ -2,8 +2,12 @@
 // bandwidth (mean signal power, white Gaussian noise, fixed seeds): signals from the library's
 // transmitters and from the independent test generator, on the set tone, off it, drifting and
 // through two-path fading, and what noise alone prints. Its own main: prints Markdown tables
-// for bench/README.md. "psk31_cer quick" runs fewer seeds.
+// for bench/README.md.
+//   psk31_cer [quick] [SECTION ...]   quick: half the seeds; SECTIONs (snr, offsets, drift,
+//   squelch, ours, fading, noise): only those tables or rows, and with "bpsk" or "qpsk" only
+//   that mode in the 1 % rows ("-" for the other).
 #define KESTREL_TOOL "kestrel"
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -103,9 +107,26 @@ long NoiseCharacters(bool bpsk, uint64_t seed, int threshold) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool quick = argc > 1 && strcmp(argv[1], "quick") == 0;
-  if (quick) g_runs = 2;
+  std::vector<std::string> only;
+  bool want_bpsk = true, want_qpsk = true;
+  for (int i = 1; i < argc; ++i) {
+    if (strcmp(argv[i], "quick") == 0) g_runs = 2;
+    else if (strcmp(argv[i], "bpsk") == 0) want_qpsk = false;
+    else if (strcmp(argv[i], "qpsk") == 0) want_bpsk = false;
+    else only.push_back(argv[i]);
+  }
+  const auto section = [&only](const char* name) {
+    return only.empty() || std::find(only.begin(), only.end(), name) != only.end();
+  };
+  // A 1 % point for each wanted mode.
+  const auto points = [&](const Maker& make, uint64_t bseed, uint64_t qseed, int threshold,
+                          const std::string& text) {
+    const std::string b = want_bpsk ? OnePercentPoint(make, true, bseed, threshold, text) : "-";
+    const std::string q = want_qpsk ? OnePercentPoint(make, false, qseed, threshold, text) : "-";
+    return "| " + b + " | " + q + " |";
+  };
   const pskgen::Channel on_tone;
+  if (section("snr")) {
   printf("CER against SNR (3 kHz), on the set tone, %d runs of %zu characters per point:\n\n",
          g_runs, Sent().size());
   printf("| SNR | BPSK31 (ours) | BPSK31 (generator) | QPSK31 (ours) | QPSK31 (generator) |\n");
@@ -117,35 +138,36 @@ int main(int argc, char** argv) {
            100 * MeanCer(Generated(on_tone), false, snr, 500));
     fflush(stdout);
   }
+  }
   printf("\nSNR of 1 %% CER (generator signals; set tone 1000 Hz):\n\n");
   printf("| carrier | BPSK31 | QPSK31 |\n|---|---:|---:|\n");
-  printf("| on the tone | %s | %s |\n", OnePercentPoint(Generated(on_tone), true, 600).c_str(),
-         OnePercentPoint(Generated(on_tone), false, 700).c_str());
-  fflush(stdout);
-  for (int off : kOffsets) {
-    pskgen::Channel ch;
-    ch.carrier = 1000.0 + off;
-    printf("| %+d Hz | %s | %s |\n", off, OnePercentPoint(Generated(ch), true, 600).c_str(),
-           OnePercentPoint(Generated(ch), false, 700).c_str());
+  if (section("offsets")) {
+    printf("| on the tone %s\n", points(Generated(on_tone), 600, 700, -1, Sent()).c_str());
     fflush(stdout);
+    for (int off : kOffsets) {
+      pskgen::Channel ch;
+      ch.carrier = 1000.0 + off;
+      printf("| %+d Hz %s\n", off, points(Generated(ch), 600, 700, -1, Sent()).c_str());
+      fflush(stdout);
+    }
   }
   // Drifting signals carry the text once (about 30 s with the idle), from 15 Hz off the tone
   // to 15 Hz off on the other side, three times as many runs.
   for (double drift : {1.0, -1.0}) {
+    if (!section("drift")) break;
     pskgen::Channel ch;
     ch.carrier = 1000.0 - 15.0 * drift;
     ch.drift = drift;
-    printf("| drift %+.0f Hz/s from %.0f Hz | %s | %s |\n", drift, ch.carrier,
-           OnePercentPoint(Generated(ch), true, 600, -1, kText).c_str(),
-           OnePercentPoint(Generated(ch), false, 700, -1, kText).c_str());
+    printf("| drift %+.0f Hz/s from %.0f Hz %s\n", drift, ch.carrier,
+           points(Generated(ch), 600, 700, -1, kText).c_str());
     fflush(stdout);
   }
-  printf("| on the tone, squelch off | %s | %s |\n",
-         OnePercentPoint(Generated(on_tone), true, 600, 0).c_str(),
-         OnePercentPoint(Generated(on_tone), false, 700, 0).c_str());
-  printf("| our transmitters, on the tone | %s | %s |\n", OnePercentPoint(Ours(), true, 200).c_str(),
-         OnePercentPoint(Ours(), false, 300).c_str());
+  if (section("squelch"))
+    printf("| on the tone, squelch off %s\n", points(Generated(on_tone), 600, 700, 0, Sent()).c_str());
+  if (section("ours"))
+    printf("| our transmitters, on the tone %s\n", points(Ours(), 200, 300, -1, Sent()).c_str());
   fflush(stdout);
+  if (section("fading")) {
   printf("\nTwo-path fading (paths 1 ms apart, 0.5 Hz Doppler spread each), +6 dB:\n\n");
   printf("| fading seed | BPSK31 | QPSK31 |\n|---|---:|---:|\n");
   double fb = 0, fq = 0;
@@ -162,6 +184,8 @@ int main(int argc, char** argv) {
     fflush(stdout);
   }
   printf("| mean | %.1f %% | %.1f %% |\n", 100 * fb / g_runs, 100 * fq / g_runs);
+  }
+  if (section("noise")) {
   printf("\nCharacters printed from 60 s of noise alone:\n\n");
   printf("| seed | BPSK31 default squelch | QPSK31 default squelch | BPSK31 squelch off | "
          "QPSK31 squelch off |\n|---|---:|---:|---:|---:|\n");
@@ -169,5 +193,6 @@ int main(int argc, char** argv) {
     printf("| %d | %ld | %ld | %ld | %ld |\n", r + 1, NoiseCharacters(true, 1000 + uint64_t(r), -1),
            NoiseCharacters(false, 1100 + uint64_t(r), -1), NoiseCharacters(true, 1000 + uint64_t(r), 0),
            NoiseCharacters(false, 1100 + uint64_t(r), 0));
+  }
   return 0;
 }

@@ -5,9 +5,11 @@
 // installed. Signals come from the tests' own keyer (random start phase, exact fractional baud)
 // and, for some rows, from CRttyTransmitter. "1 % at" interpolates where the error rate
 // crosses 1 % (log scale between the measured points).
-//   rtty_cer [quick | ROWS [-v]]   quick: fewer rows, for a first look; ROWS: only the rows
+//   rtty_cer [quick | fading | ROWS [-v]]   quick: fewer rows, for a first look; fading: the
+//   fading table alone; ROWS: only the rows
 //   whose "name rate" contains this text (the same seeds as in the full run, so the figures
 //   agree); -v: also prints what ours decoded where it erred.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +34,8 @@ constexpr int kRepeats = 3;
 constexpr double kSnrs[] = {3, 0, -3, -4.5, -6, -7.5, -9};
 constexpr double kLevel = 1000.0;  // 16-bit scale: room for the noise at -9 dB in 48 kHz
 constexpr double kNoiseSeconds = 60.0;
+constexpr int kFadingSeeds = 8;              // fading realisations per point
+constexpr uint64_t kFadingSeedBase = 10000;
 
 enum Source { kOwnKeyer, kTransmitter };
 
@@ -112,9 +116,12 @@ std::string Point(double db) {
 
 int main(int argc, char** argv) {
   const bool quick = argc > 1 && strcmp(argv[1], "quick") == 0;
-  const std::string only = argc > 1 && !quick ? argv[1] : "";
+  // "fading": the fading table alone (all its rows).
+  const bool fading_only = argc > 1 && strcmp(argv[1], "fading") == 0;
+  const std::string only = argc > 1 && !quick && !fading_only ? argv[1] : "";
   const bool verbose = argc > 2 && strcmp(argv[2], "-v") == 0;
   auto wanted = [&](const Row& r) {
+    if (fading_only) return false;
     return only.empty() || (std::string(r.name) + " " + std::to_string(r.rate)).find(only) !=
                                std::string::npos;
   };
@@ -203,8 +210,12 @@ int main(int argc, char** argv) {
   }
 
   // Two-path fading: paths 1 ms apart, 0.5 Hz Doppler spread, at +6 dB and a few other SNRs.
+  // One fading realisation of a minute is too few (a single deep fade on a figures shift moves
+  // a point by percents), so each point is the mean of several, with the lowest and highest.
+  // Their seeds are their own, so the rows after this table keep theirs.
   const double kFadingSnrs[] = {12, 9, 6, 3};
-  printf("\nTwo-path fading (1 ms, 0.5 Hz Doppler spread), character error rate:\n\n");
+  printf("\nTwo-path fading (1 ms, 0.5 Hz Doppler spread), character error rate, mean (lowest "
+         "... highest) of %d fading realisations:\n\n", kFadingSeeds);
   printf("| mode | rate | decoder |");
   for (double s : kFadingSnrs) printf(" %+.0f dB |", s);
   printf("\n|---|---:|---|---:|---:|---:|---:|\n");
@@ -214,33 +225,52 @@ int main(int argc, char** argv) {
       {"50 Bd 850 Hz", 11025, 50, 1275, 2125, kRttyAsync, kOwnKeyer, M, true, true},
       {"SITOR-B 100 Bd 170 Hz", 11025, 100, 1275, 1445, kRttySitorB, kOwnKeyer, M, false, true},
   };
+  uint64_t fading_seed = kFadingSeedBase;
   for (const Row& r : fading_rows) {
-    if ((quick && r.mode == kRttySitorB) || !wanted(r)) {
-      seed += 3 * std::size(kFadingSnrs);
+    seed += 3 * std::size(kFadingSnrs);
+    if ((quick && r.mode == kRttySitorB) || !(wanted(r) || fading_only)) {
+      fading_seed += 3 * kFadingSeeds * std::size(kFadingSnrs);
       continue;
     }
-    std::vector<double> ours, theirs;
+    std::vector<std::vector<double>> ours, open, theirs;
     const bool mm = have_minimodem && r.minimodem;
     for (double snr : kFadingSnrs) {
-      const auto a = Analytic(r, text, ++seed);
-      const double power = sigtest::MeanSquare(fsksig::Real(a));
-      std::vector<float> s = fsksig::TwoPathFading(a, r.rate, 0.001, 0.5, ++seed);
-      sigtest::AddNoise(s, r.rate, snr, ++seed, power);
-      ours.push_back(rttysig::CharErrorRate(text, Flat(rttysig::DecodeText(LinkOf(r), s))));
-      if (mm) {
-        const std::string wav = dir.File("f.wav");
-        sigtest::WriteMonoWav(wav, r.rate, s);
-        theirs.push_back(rttysig::CharErrorRate(text, Flat(sigtest::RunCommand(MinimodemCommand(r, wav)).out)));
+      ours.emplace_back();
+      open.emplace_back();
+      theirs.emplace_back();
+      for (int k = 0; k < kFadingSeeds; ++k) {
+        const auto a = Analytic(r, text, ++fading_seed);
+        const double power = sigtest::MeanSquare(fsksig::Real(a));
+        std::vector<float> s = fsksig::TwoPathFading(a, r.rate, 0.001, 0.5, ++fading_seed);
+        sigtest::AddNoise(s, r.rate, snr, ++fading_seed, power);
+        rttysig::Link l = LinkOf(r);
+        const std::string got = Flat(rttysig::DecodeText(l, s));
+        ours.back().push_back(rttysig::CharErrorRate(text, got));
+        if (verbose && ours.back().back() > 0.0)
+          printf("seed %llu, %+.0f dB:\n%s\n", (unsigned long long)fading_seed, snr, got.c_str());
+        l.quality = 0;
+        open.back().push_back(rttysig::CharErrorRate(text, Flat(rttysig::DecodeText(l, s))));
+        if (mm) {
+          const std::string wav = dir.File("f.wav");
+          sigtest::WriteMonoWav(wav, r.rate, s);
+          theirs.back().push_back(
+              rttysig::CharErrorRate(text, Flat(sigtest::RunCommand(MinimodemCommand(r, wav)).out)));
+        }
       }
     }
-    printf("| %s | %d | ours |", r.name, r.rate);
-    for (double c : ours) printf(" %.3f |", c);
-    printf("\n");
-    if (mm) {
-      printf("| %s | %d | minimodem |", r.name, r.rate);
-      for (double c : theirs) printf(" %.3f |", c);
+    auto line = [&](const char* who, const std::vector<std::vector<double>>& cer) {
+      printf("| %s | %d | %s |", r.name, r.rate, who);
+      for (const std::vector<double>& c : cer) {
+        double sum = 0.0;
+        for (double x : c) sum += x;
+        printf(" %.3f (%.3f ... %.3f) |", sum / double(c.size()), *std::min_element(c.begin(), c.end()),
+               *std::max_element(c.begin(), c.end()));
+      }
       printf("\n");
-    }
+    };
+    line("ours", ours);
+    line("ours, squelch off", open);
+    if (mm) line("minimodem", theirs);
     fflush(stdout);
   }
 

@@ -7,7 +7,6 @@
 #include "spl/audio/sound_backends.h"
 
 namespace {
-constexpr int kPaceBuffers = 4;  // how many buffers an unpaced band may run ahead of its listener
 constexpr int kPaceLookMs = 10;  // how often a waiting band looks whether it was stopped
 }  // namespace
 
@@ -64,7 +63,7 @@ int CSimBandSource::OpenBackend(WaveDirection direction, const WavePcmFormat& fo
   mono_.assign(size_t(format.frames_per_buffer), 0);
   // A card delivers its first period after one period; the band may run that far ahead.
   pacer_.Init(format.rate, format.frames_per_buffer);
-  if (pace_) pace_->Restart(kPaceBuffers * (long long)format.frames_per_buffer);
+  if (pace_) pace_->Restart(kSimPaceBuffers * (long long)format.frames_per_buffer);
   return 1;
 }
 

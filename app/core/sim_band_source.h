@@ -20,6 +20,8 @@ constexpr const char* kSimBandFastDevice = "simfast";
 // and the band waits while it is more than a few buffers ahead. Otherwise the band runs
 // minutes ahead of a slow listener, and a retuning the listener asks for at one point of
 // the audio is heard minutes later, later the slower the machine.
+constexpr int kSimPaceBuffers = 4;  // how many buffers an unpaced band may run ahead of its listener
+
 class CSimBandPace {
  public:
   // A new stream that may run `frames` ahead; nothing is outstanding.

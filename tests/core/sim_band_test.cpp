@@ -2,10 +2,14 @@
 // where the tones land (USB, LSB, retuned), the common clock, and the capture device.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/core/sim_band.h"
@@ -326,4 +330,45 @@ TEST(SimBandSourceTest, SimfastDeliversTheBandToAWindow) {
   UnregisterSimBandSource();
   EXPECT_EQ(InitAudio(&radio, 1, kRate, kBlock, 8, kSimBandFastDevice), nullptr);
   InitAudio(&radio, 0, kRate, kBlock, 8);
+}
+
+TEST(SimBandSourceTest, ASlowListenerHearsARetuningWhereItAskedForIt) {
+  // The tuning moves from the 1000 Hz tone to 400 Hz after the listener's 20th block.
+  std::atomic<double> kHz{6999.0};
+  auto pace = std::make_shared<CSimBandPace>();
+  ASSERT_EQ(RegisterSimBandSource({CwStation(7000.0)},
+                                  [&](double& k, int& m) { k = kHz.load(), m = kModeUSB; }, pace),
+            1);
+  CMessageLoop loop;
+  loop.SetOrphanHandler(DiscardAudioMessage);
+  CRadio radio;
+  {
+    Sink w(loop);
+    ASSERT_NE(InitAudio(&radio, 1, kRate, kBlock, 8, kSimBandFastDevice), nullptr)
+        << AudioErrorText();
+    ASSERT_EQ(Connect(w.Handle(), 0), 1);
+    const size_t retune = 20, total = 60;
+    const DWORD start = GetTickCount();
+    while (w.blocks.size() < total && GetTickCount() - start < 20000) {
+      MSG msg;
+      if (!loop.GetMessage(msg, 20)) continue;
+      const size_t before = w.blocks.size();
+      loop.DispatchMessage(msg);
+      if (w.blocks.size() == before) continue;
+      pace->Consumed(w.blocks.back()->count);
+      // A listener slower than the band: unheld, the band would be hundreds of blocks ahead.
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      if (w.blocks.size() == retune) kHz = 6999.6;
+    }
+    InitAudio(&radio, 0, kRate, kBlock, 8);
+    loop.Pump();
+    ASSERT_GE(w.blocks.size(), total);
+    std::vector<int16_t> s;
+    for (AudioBlock* b : w.blocks)
+      for (int i = 0; i < b->count; ++i) s.push_back(int16_t(b->data[i]));
+    // From the blocks made before the listener asked (and the one being made) on: the new tone.
+    const size_t from = (retune + kSimPaceBuffers + 2) * kBlock, n = s.size() - from;
+    EXPECT_GT(PowerAt(s, from, n, 400.0), 100.0 * PowerAt(s, from, n, 1000.0));
+  }
+  UnregisterSimBandSource();
 }
