@@ -51,6 +51,18 @@ void BM_Psk31Decoder(benchmark::State& state) {
   state.SetLabel(bpsk ? "BPSK31" : "QPSK31");
 }
 
+// Noise alone: nothing is held, so the carrier search runs all the time (its worst case).
+void BM_Psk31DecoderNoise(benchmark::State& state) {
+  const bool bpsk = state.range(0) != 0;
+  std::vector<float> s(size_t(20 * kRate), 0.0f);
+  sigtest::AddNoise(s, kRate, 0.0, 3, 1000.0);
+  CCollectingPsk d;
+  d.Init(1000, kRate, kBlock, 128);
+  d.SetBPSKModeActive(bpsk ? 1 : 0);
+  Run(state, d, s);
+  state.SetLabel(bpsk ? "BPSK31, noise alone" : "QPSK31, noise alone");
+}
+
 void BM_CwTransmitter(benchmark::State& state) {
   CCwTransmitter tx;
   tx.Init(kRate, kBlock);
@@ -86,6 +98,7 @@ void BM_Bpsk31Transmitter(benchmark::State& state) {
 
 BENCHMARK(BM_CwDecoder);
 BENCHMARK(BM_Psk31Decoder)->Arg(1)->Arg(0);
+BENCHMARK(BM_Psk31DecoderNoise)->Arg(1)->Arg(0);
 BENCHMARK(BM_CwTransmitter);
 BENCHMARK(BM_Bpsk31Transmitter);
 BENCHMARK_MAIN();

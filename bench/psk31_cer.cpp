@@ -110,10 +110,14 @@ int main(int argc, char** argv) {
   std::vector<std::string> only;
   bool want_bpsk = true, want_qpsk = true;
   for (int i = 1; i < argc; ++i) {
-    if (strcmp(argv[i], "quick") == 0) g_runs = 2;
-    else if (strcmp(argv[i], "bpsk") == 0) want_qpsk = false;
-    else if (strcmp(argv[i], "qpsk") == 0) want_bpsk = false;
-    else only.push_back(argv[i]);
+    if (strcmp(argv[i], "quick") == 0)
+      g_runs = 2;
+    else if (strcmp(argv[i], "bpsk") == 0)
+      want_qpsk = false;
+    else if (strcmp(argv[i], "qpsk") == 0)
+      want_bpsk = false;
+    else
+      only.push_back(argv[i]);
   }
   const auto section = [&only](const char* name) {
     return only.empty() || std::find(only.begin(), only.end(), name) != only.end();
@@ -127,17 +131,18 @@ int main(int argc, char** argv) {
   };
   const pskgen::Channel on_tone;
   if (section("snr")) {
-  printf("CER against SNR (3 kHz), on the set tone, %d runs of %zu characters per point:\n\n",
-         g_runs, Sent().size());
-  printf("| SNR | BPSK31 (ours) | BPSK31 (generator) | QPSK31 (ours) | QPSK31 (generator) |\n");
-  printf("|---:|---:|---:|---:|---:|\n");
-  for (double snr : kSnrs) {
-    printf("| %+.0f dB | %.1f %% | %.1f %% | %.1f %% | %.1f %% |\n", snr,
-           100 * MeanCer(Ours(), true, snr, 200), 100 * MeanCer(Generated(on_tone), true, snr, 400),
-           100 * MeanCer(Ours(), false, snr, 300),
-           100 * MeanCer(Generated(on_tone), false, snr, 500));
-    fflush(stdout);
-  }
+    printf("CER against SNR (3 kHz), on the set tone, %d runs of %zu characters per point:\n\n",
+           g_runs, Sent().size());
+    printf("| SNR | BPSK31 (ours) | BPSK31 (generator) | QPSK31 (ours) | QPSK31 (generator) |\n");
+    printf("|---:|---:|---:|---:|---:|\n");
+    for (double snr : kSnrs) {
+      printf("| %+.0f dB | %.1f %% | %.1f %% | %.1f %% | %.1f %% |\n", snr,
+             100 * MeanCer(Ours(), true, snr, 200),
+             100 * MeanCer(Generated(on_tone), true, snr, 400),
+             100 * MeanCer(Ours(), false, snr, 300),
+             100 * MeanCer(Generated(on_tone), false, snr, 500));
+      fflush(stdout);
+    }
   }
   printf("\nSNR of 1 %% CER (generator signals; set tone 1000 Hz):\n\n");
   printf("| carrier | BPSK31 | QPSK31 |\n|---|---:|---:|\n");
@@ -163,36 +168,39 @@ int main(int argc, char** argv) {
     fflush(stdout);
   }
   if (section("squelch"))
-    printf("| on the tone, squelch off %s\n", points(Generated(on_tone), 600, 700, 0, Sent()).c_str());
+    printf("| on the tone, squelch off %s\n",
+           points(Generated(on_tone), 600, 700, 0, Sent()).c_str());
   if (section("ours"))
     printf("| our transmitters, on the tone %s\n", points(Ours(), 200, 300, -1, Sent()).c_str());
   fflush(stdout);
   if (section("fading")) {
-  printf("\nTwo-path fading (paths 1 ms apart, 0.5 Hz Doppler spread each), +6 dB:\n\n");
-  printf("| fading seed | BPSK31 | QPSK31 |\n|---|---:|---:|\n");
-  double fb = 0, fq = 0;
-  for (int r = 0; r < g_runs; ++r) {
-    pskgen::Channel ch;
-    ch.delay_ms = 1.0;
-    ch.doppler_hz = 0.5;
-    ch.seed = 11 + uint64_t(r);
-    const double b = Cer(Generated(ch), true, 6.0, 800 + uint64_t(r));
-    const double q = Cer(Generated(ch), false, 6.0, 900 + uint64_t(r));
-    fb += b;
-    fq += q;
-    printf("| %d | %.1f %% | %.1f %% |\n", r + 1, 100 * b, 100 * q);
-    fflush(stdout);
-  }
-  printf("| mean | %.1f %% | %.1f %% |\n", 100 * fb / g_runs, 100 * fq / g_runs);
+    printf("\nTwo-path fading (paths 1 ms apart, 0.5 Hz Doppler spread each), +6 dB:\n\n");
+    printf("| fading seed | BPSK31 | QPSK31 |\n|---|---:|---:|\n");
+    double fb = 0, fq = 0;
+    for (int r = 0; r < g_runs; ++r) {
+      pskgen::Channel ch;
+      ch.delay_ms = 1.0;
+      ch.doppler_hz = 0.5;
+      ch.seed = 11 + uint64_t(r);
+      const double b = Cer(Generated(ch), true, 6.0, 800 + uint64_t(r));
+      const double q = Cer(Generated(ch), false, 6.0, 900 + uint64_t(r));
+      fb += b;
+      fq += q;
+      printf("| %d | %.1f %% | %.1f %% |\n", r + 1, 100 * b, 100 * q);
+      fflush(stdout);
+    }
+    printf("| mean | %.1f %% | %.1f %% |\n", 100 * fb / g_runs, 100 * fq / g_runs);
   }
   if (section("noise")) {
-  printf("\nCharacters printed from 60 s of noise alone:\n\n");
-  printf("| seed | BPSK31 default squelch | QPSK31 default squelch | BPSK31 squelch off | "
-         "QPSK31 squelch off |\n|---|---:|---:|---:|---:|\n");
-  for (int r = 0; r < g_runs; ++r)
-    printf("| %d | %ld | %ld | %ld | %ld |\n", r + 1, NoiseCharacters(true, 1000 + uint64_t(r), -1),
-           NoiseCharacters(false, 1100 + uint64_t(r), -1), NoiseCharacters(true, 1000 + uint64_t(r), 0),
-           NoiseCharacters(false, 1100 + uint64_t(r), 0));
+    printf("\nCharacters printed from 60 s of noise alone:\n\n");
+    printf("| seed | BPSK31 default squelch | QPSK31 default squelch | BPSK31 squelch off | "
+           "QPSK31 squelch off |\n|---|---:|---:|---:|---:|\n");
+    for (int r = 0; r < g_runs; ++r)
+      printf("| %d | %ld | %ld | %ld | %ld |\n", r + 1,
+             NoiseCharacters(true, 1000 + uint64_t(r), -1),
+             NoiseCharacters(false, 1100 + uint64_t(r), -1),
+             NoiseCharacters(true, 1000 + uint64_t(r), 0),
+             NoiseCharacters(false, 1100 + uint64_t(r), 0));
   }
   return 0;
 }

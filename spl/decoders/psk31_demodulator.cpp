@@ -25,6 +25,12 @@ constexpr double kMaxOffset = 25.0;   // the loop never wanders further from the
 // The found carrier replaces the loop's only when they differ by more than the loop pulls in
 // by itself (a quarter of the symbol rate for BPSK, an eighth for QPSK, with margin).
 constexpr double kBpskPullRange = 3.0, kQpskPullRange = 1.5;
+// Likewise the found drift replaces the loop's when they differ by more than this (Hz per
+// second): the loop's drift integrator takes many seconds to pick up a drift by itself.
+constexpr double kDriftPullRange = 0.5;
+// The drift the search finds is taken only from a line this many times as strong as it must be
+// to be found at all: at the bare minimum the best of the trial drifts is mostly chance.
+constexpr double kDriftTrust = 2.0;
 // Frequency-locked loop: proportional share per symbol and the drift integrator, critically
 // damped; slow while the signal is held, so that noise does not walk it off.
 constexpr double kLoopGain = 0.03;
@@ -34,6 +40,9 @@ constexpr double kDriftGain = kLoopGain * kLoopGain / 4.0;
 constexpr double kAcquireLoopGain = 0.05;
 constexpr double kAcquireDriftGain = kAcquireLoopGain * kAcquireLoopGain / 4.0;
 constexpr double kMaxDrift = 0.064;  // Hz per symbol (2 Hz per second)
+// The channel filter delays what the carrier search sees (seconds): the search's newest
+// carrier is this much older than the loop's.
+constexpr double kChannelDelay = 0.5 * (kChannelTaps - 1) / kWorkRate;
 // Averaging shares per symbol: symbol-clock energy, quality, difference scale.
 constexpr float kEnergyShare = 1.0f / 16.0f;
 constexpr double kQualityShare = 1.0 / 32.0;
@@ -118,7 +127,7 @@ int CPsk31Demodulator::Init(double carrier, int rate) {
   } catch (const std::bad_alloc&) {
     return 0;
   }
-  if (!search_.Init(kWorkRate, kSearchSpan, kSearchWindow)) return 0;
+  if (!search_.Init(kWorkRate, kSearchSpan, kSearchWindow, kMaxDrift * kSymbolRate)) return 0;
   mixer_phase_ = 0.0;
   mixer_step_ = kTwoPi * carrier / rate;
   decimator_pos_ = channel_pos_ = matched_pos_ = 0;
@@ -133,7 +142,7 @@ int CPsk31Demodulator::Init(double carrier, int rate) {
   quality_ = {0.0, 0.0};
   ready_ = 0;
   held_ = false;
-  candidate_ = 0.0;
+  candidate_ = candidate_drift_ = 0.0;
   candidate_count_ = 0;
   return 1;
 }
@@ -209,20 +218,30 @@ void CPsk31Demodulator::TryCarrierSearch() {
   }
   // The idle of both modes is a string of reversals, whose square shows the carrier plainly;
   // QPSK text needs the fourth power.
-  double found = 0.0;
-  if (!search_.Estimate(2, &found) && (order_ == 2 || !search_.Estimate(order_, &found))) return;
+  CPsk31CarrierSearch::Line line;
+  if (!search_.Estimate(2, &line) && (order_ == 2 || !search_.Estimate(order_, &line))) return;
+  // A weak line tells its frequency far better than its drift: then the loop's drift stands.
+  const double found_drift = line.strength >= kDriftTrust ? line.drift : drift_ * kSymbolRate;
+  const double found = std::clamp(line.offset + found_drift * (line.age + kChannelDelay),
+                                  -kMaxOffset, kMaxOffset);
   const double pull = order_ == 4 ? kQpskPullRange : kBpskPullRange;
-  if (std::abs(found - offset_) <= pull) {
+  const auto near = [pull](double f, double d, double f0, double d0) {
+    return std::abs(f - f0) <= pull && std::abs(d - d0) <= kDriftPullRange;
+  };
+  if (near(found, found_drift, offset_, drift_ * kSymbolRate)) {
     candidate_count_ = 0;
     return;
   }
   // A move needs two searches in a row that agree: a single stray peak moves nothing.
-  if (candidate_count_ == 0 || std::abs(found - candidate_) > pull) {
+  if (candidate_count_ == 0 ||
+      !near(found, found_drift, candidate_ + candidate_drift_ * kSearchInterval / kWorkRate,
+            candidate_drift_)) {
     candidate_ = found;
+    candidate_drift_ = found_drift;
     candidate_count_ = 1;
     return;
   }
   offset_ = found;
-  drift_ = 0.0;
+  drift_ = std::clamp(found_drift / kSymbolRate, -kMaxDrift, kMaxDrift);
   candidate_count_ = 0;
 }

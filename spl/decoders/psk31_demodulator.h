@@ -1,11 +1,11 @@
 // CPsk31Demodulator: the PSK31 receiver front end. It mixes the audio down with the set tone,
-// filters and decimates it to sixteen samples per symbol, finds the carrier within +-20 Hz
-// (CPsk31CarrierSearch) and follows its drift with a frequency-locked loop, filters the symbols
-// with a filter matched to the raised-cosine keying (corrected so that neighbouring symbols do
-// not leak into each other), places the symbol clock on the strongest point of the symbol
-// energy and hands out, per symbol, the phase difference to the previous symbol as a complex
-// number. Differential decisions make a constant phase error of the loop harmless. It also
-// measures the signal quality from the scatter of that difference around the keying phases.
+// filters and decimates it to sixteen samples per symbol, finds the carrier within +-20 Hz and
+// how fast it drifts (CPsk31CarrierSearch), follows both with a frequency-locked loop, filters
+// the symbols with a filter matched to the raised-cosine keying (corrected so that neighbouring
+// symbols do not leak into each other), places the symbol clock on the strongest point of the
+// symbol energy and hands out, per symbol, the phase difference to the previous symbol as a
+// complex number. Differential decisions make a constant phase error of the loop harmless. It
+// also measures the signal quality from the scatter of that difference around the keying phases.
 #pragma once
 #include <complex>
 #include <vector>
@@ -81,5 +81,6 @@ class CPsk31Demodulator {
   int ready_ = 0;
   bool held_ = false;
   double candidate_ = 0.0;  // a carrier found once, waiting for a second search to agree
+  double candidate_drift_ = 0.0;  // and its drift (Hz per second)
   int candidate_count_ = 0;
 };
