@@ -6,7 +6,11 @@
 namespace {
 constexpr int kMinSamplesPerBit = 8;
 constexpr double kPrimeBits = 4.0;
-constexpr double kRefBits = 4.0;          // time constant of the tone levels, in bits
+// Time constant of the tone levels, in bits: fades of 0.5 Hz Doppler spread change a tone's
+// level by tens of dB within a few characters; at 4 bits the levels lag and more bits are
+// lost in fading, at 1 bit the white-noise copy suffers.
+constexpr double kRefBits = 2.0;
+constexpr int kLevelBits = 4;             // bits of each tone before its level is trusted
 constexpr double kTiny = 1e-30;
 constexpr int kRenormalize = 4096;        // samples between rotator renormalisations
 constexpr double kKeepBits = 64.0;        // soft history kept (SITOR-B needs 42 bits)
@@ -33,7 +37,10 @@ constexpr double kToneAlpha = 1.0 / 32.0;  // per bit
 constexpr double kNoiseRatioDb = 4.8;
 constexpr double kQualityPerDb = 9.0;
 // A frame whose stronger tones are not this much above its weaker ones is taken for noise.
-constexpr double kFrameMinRatio = 3.0;
+// Kept low: such frames do not count towards the quality either, and noise alone (whose
+// frames, placed where the soft values lean most, give about 3) would otherwise be judged on
+// its most tone-like frames only and open the squelch now and then.
+constexpr double kFrameMinRatio = 2.0;
 // SITOR-B.
 constexpr int kSitorBits = 7;
 constexpr int kSitorRepeat = 35;          // an RX copy follows its DX copy 35 bits later
@@ -122,6 +129,8 @@ void CFskReceiver::SetTones(double one, double zero) {
   // Bits taken before a real move of the tones are not worth printing: SITOR-B starts its
   // alignment afresh from the next bit.
   if (rate_ > 0 && std::fabs(one - one_hz_) > 0.5 * baud_) {
+    // The tone levels of the old tones say nothing about the new ones.
+    seen1_ = seen0_ = 0;
     corr_count_ = 0;
     next_char_ = bits_base_ + int64_t(bits_.size());
   }
@@ -145,18 +154,29 @@ void CFskReceiver::Process(const float* x, int n) {
     ring0_[size_t(ring_at_)] = c0;
     if (++ring_at_ == len_) ring_at_ = 0;
     const double e1 = std::norm(sum1_), e0 = std::norm(sum0_);
-    // Each tone's level is followed while it is the stronger; the threshold sits halfway
-    // between the two, so a tone that fades alone does not pull every decision its way.
-    // Until each tone has been the stronger for a bit, its level is unknown and the threshold
-    // stays in the middle (a long idle mark before the first start bit would otherwise put it
-    // far towards mark and spoil the first character).
+    // Each tone's level is followed while it is the stronger. Until each tone has been the
+    // stronger for a few bits, its level is unknown and the tones are compared as they are (a
+    // long idle mark before the first start bit would otherwise misjudge the space level, and
+    // after a bit or two of a tone its level is mostly the rising edges of the filter's
+    // output, far too low: the first characters were spoilt).
     if (e1 > e0) {
       ref1_ += std::max(a, 1.0 / double(++seen1_)) * (e1 - ref1_);
     } else if (e0 > e1) {
       ref0_ += std::max(a, 1.0 / double(++seen0_)) * (e0 - ref0_);
     }
-    const double shift = seen1_ >= len_ && seen0_ >= len_ ? 0.5 * (ref1_ - ref0_) : 0.0;
-    const double v = (e1 - e0 - shift) / (0.5 * (ref1_ + ref0_) + kTiny);
+    double v = e1 - e0;
+    if (seen1_ >= kLevelBits * len_ && seen0_ >= kLevelBits * len_) {
+      // Each tone's amplitude r is weighed against its own level A as Ar - A^2/2, the
+      // log-likelihood of a keyed tone in noise well above it (up to a common factor). Tones
+      // of equal level are compared as they are, so levels that lag a fade of both tones do
+      // not bias the decisions; a tone faded alone is judged on whether the other one is on
+      // against half its level. (A threshold of half the difference of the tone energies
+      // leans towards the tone that was the stronger while both fade, and costs more in
+      // white noise.)
+      const double a1 = std::sqrt(ref1_), a0 = std::sqrt(ref0_);
+      v = (a1 * std::sqrt(e1) - 0.5 * ref1_) - (a0 * std::sqrt(e0) - 0.5 * ref0_);
+    }
+    v /= 0.5 * (ref1_ + ref0_) + kTiny;
     v_.push_back(float(v));
     e1_.push_back(float(e1));
     e0_.push_back(float(e0));

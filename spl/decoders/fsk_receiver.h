@@ -1,7 +1,7 @@
 // CFskReceiver: the matched-filter receiver of frequency-shift-keyed teleprinter signals, the
 // sensitive path of CRttyDecoder. Each tone is mixed to zero and summed over exactly one bit
-// (the filter matched to one bit of keyed carrier). The two energies, with the decision
-// threshold following each tone's own level (a tone that fades alone), give soft bit values.
+// (the filter matched to one bit of keyed carrier). The two outputs, each weighed against its
+// tone's own quickly followed level (tones fade together and alone), give soft bit values.
 // Baudot characters are placed by the whole frame (start, five data and the stop bit must
 // agree); SITOR-B characters by the bit clock, by where the 7-bit words are valid 4-of-7 codes
 // and by the repeat of every character 35 bits later (which copy is DX), and both copies are
@@ -63,7 +63,7 @@ class CFskReceiver {
   std::complex<double> sum1_, sum0_;
   std::vector<std::complex<double>> ring1_, ring0_;
   int ring_at_ = 0;
-  double ref1_ = 0.0, ref0_ = 0.0;  // mark and space energy levels (threshold correction)
+  double ref1_ = 0.0, ref0_ = 0.0;  // energy levels of the tones of 1 and 0 (fading)
   int64_t seen1_ = 0, seen0_ = 0;  // samples where each tone was the stronger
   // Soft values and tone energies per sample; v_[0] is sample base_.
   std::vector<float> v_, e1_, e0_;
