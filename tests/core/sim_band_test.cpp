@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -300,34 +301,57 @@ class Sink : public CHeadlessWindow {
 
 }  // namespace
 
-TEST(SimBandSourceTest, SimfastDeliversTheBandToAWindow) {
-  Dial dial{6999.0, kModeUSB};
-  ASSERT_EQ(RegisterSimBandSource({CwStation(7000.0)}, dial.Tuning()), 1);
+namespace {
+
+// Captures "simfast" into a window on a headless loop until `total` blocks have come (bounded
+// only so that a broken device cannot hang a test); onBlock sees each block as it arrives, with
+// the count so far. The blocks' samples, in order.
+std::vector<std::vector<int16_t>> CaptureFast(
+    size_t total, const std::function<void(const AudioBlock&, size_t)>& onBlock = {}) {
+  std::vector<std::vector<int16_t>> got;
   CMessageLoop loop;
   loop.SetOrphanHandler(DiscardAudioMessage);
   CRadio radio;
+  Sink w(loop);
+  if (!InitAudio(&radio, 1, kRate, kBlock, 8, kSimBandFastDevice)) {
+    ADD_FAILURE() << AudioErrorText();
+    return got;
+  }
+  EXPECT_EQ(Connect(w.Handle(), 0), 1);
+  const DWORD start = GetTickCount();
+  while (w.blocks.size() < total && GetTickCount() - start < 20000) {
+    MSG msg;
+    if (!loop.GetMessage(msg, 20)) continue;
+    const size_t before = w.blocks.size();
+    loop.DispatchMessage(msg);
+    if (w.blocks.size() != before && onBlock) onBlock(*w.blocks.back(), w.blocks.size());
+  }
+  InitAudio(&radio, 0, kRate, kBlock, 8);
+  loop.Pump();
+  for (const AudioBlock* b : w.blocks) {
+    got.emplace_back();
+    for (int i = 0; i < b->count; ++i) got.back().push_back(int16_t(b->data[i]));
+  }
+  return got;
+}
+
+}  // namespace
+
+TEST(SimBandSourceTest, SimfastDeliversTheBandToAWindow) {
+  Dial dial{6999.0, kModeUSB};
+  ASSERT_EQ(RegisterSimBandSource({CwStation(7000.0)}, dial.Tuning()), 1);
   {
-    Sink w(loop);
-    ASSERT_NE(InitAudio(&radio, 1, kRate, kBlock, 8, kSimBandFastDevice), nullptr)
-        << AudioErrorText();
-    ASSERT_EQ(Connect(w.Handle(), 0), 1);
-    // Bounded only so that a broken device cannot hang the test; it normally takes moments.
-    const DWORD start = GetTickCount();
-    while (w.blocks.size() < 32 && GetTickCount() - start < 20000) {
-      MSG msg;
-      if (loop.GetMessage(msg, 20)) loop.DispatchMessage(msg);
-    }
-    InitAudio(&radio, 0, kRate, kBlock, 8);
-    loop.Pump();
-    ASSERT_GE(w.blocks.size(), 32u);
+    const std::vector<std::vector<int16_t>> blocks = CaptureFast(32);
+    ASSERT_GE(blocks.size(), 32u);
     std::vector<int16_t> s;
-    for (AudioBlock* b : w.blocks) {
-      ASSERT_EQ(b->count, kBlock);
-      for (int i = 0; i < b->count; ++i) s.push_back(int16_t(b->data[i]));
+    for (const std::vector<int16_t>& b : blocks) {
+      ASSERT_EQ(int(b.size()), kBlock);
+      s.insert(s.end(), b.begin(), b.end());
     }
     EXPECT_GT(PowerAt(s, kRate / 2, 2 * kRate, 1000.0), 100.0 * PowerAt(s, kRate / 2, 2 * kRate, 400.0));
   }
   UnregisterSimBandSource();
+  CRadio radio;
   EXPECT_EQ(InitAudio(&radio, 1, kRate, kBlock, 8, kSimBandFastDevice), nullptr);
   InitAudio(&radio, 0, kRate, kBlock, 8);
 }
@@ -339,36 +363,19 @@ TEST(SimBandSourceTest, ASlowListenerHearsARetuningWhereItAskedForIt) {
   ASSERT_EQ(RegisterSimBandSource({CwStation(7000.0)},
                                   [&](double& k, int& m) { k = kHz.load(), m = kModeUSB; }, pace),
             1);
-  CMessageLoop loop;
-  loop.SetOrphanHandler(DiscardAudioMessage);
-  CRadio radio;
-  {
-    Sink w(loop);
-    ASSERT_NE(InitAudio(&radio, 1, kRate, kBlock, 8, kSimBandFastDevice), nullptr)
-        << AudioErrorText();
-    ASSERT_EQ(Connect(w.Handle(), 0), 1);
-    const size_t retune = 20, total = 60;
-    const DWORD start = GetTickCount();
-    while (w.blocks.size() < total && GetTickCount() - start < 20000) {
-      MSG msg;
-      if (!loop.GetMessage(msg, 20)) continue;
-      const size_t before = w.blocks.size();
-      loop.DispatchMessage(msg);
-      if (w.blocks.size() == before) continue;
-      pace->Consumed(w.blocks.back()->count);
-      // A listener slower than the band: unheld, the band would be hundreds of blocks ahead.
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-      if (w.blocks.size() == retune) kHz = 6999.6;
-    }
-    InitAudio(&radio, 0, kRate, kBlock, 8);
-    loop.Pump();
-    ASSERT_GE(w.blocks.size(), total);
-    std::vector<int16_t> s;
-    for (AudioBlock* b : w.blocks)
-      for (int i = 0; i < b->count; ++i) s.push_back(int16_t(b->data[i]));
-    // From the blocks made before the listener asked (and the one being made) on: the new tone.
-    const size_t from = (retune + kSimPaceBuffers + 2) * kBlock, n = s.size() - from;
-    EXPECT_GT(PowerAt(s, from, n, 400.0), 100.0 * PowerAt(s, from, n, 1000.0));
-  }
+  const size_t retune = 20, total = 60;
+  const std::vector<std::vector<int16_t>> blocks =
+      CaptureFast(total, [&](const AudioBlock& b, size_t count) {
+        pace->Consumed(b.count);
+        // A listener slower than the band: unheld, the band would be hundreds of blocks ahead.
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (count == retune) kHz = 6999.6;
+      });
+  ASSERT_GE(blocks.size(), total);
+  std::vector<int16_t> s;
+  for (const std::vector<int16_t>& b : blocks) s.insert(s.end(), b.begin(), b.end());
+  // From the blocks made before the listener asked (and the one being made) on: the new tone.
+  const size_t from = (retune + kSimPaceBuffers + 2) * kBlock, n = s.size() - from;
+  EXPECT_GT(PowerAt(s, from, n, 400.0), 100.0 * PowerAt(s, from, n, 1000.0));
   UnregisterSimBandSource();
 }
