@@ -2,7 +2,6 @@
 
 #include <alsa/asoundlib.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -11,6 +10,7 @@
 #include <thread>
 
 #include "spl/platform/alsa_device.h"
+#include "spl/platform/wake_event.h"
 #include "spl/platform/window.h"
 
 namespace {
@@ -81,7 +81,7 @@ struct CAlsaMixerDevice::Impl {
   std::vector<Line> destinations;
   mutable std::mutex lock;  // the mixer handle is shared with the notification thread
   std::thread watcher;
-  int stop_fd = -1;
+  CWakeEvent stop;
   HWND notify = 0;
 
   void AddControl(Line& line, snd_mixer_elem_t* e, Kind kind, DWORD type, const char* name) {
@@ -169,7 +169,7 @@ struct CAlsaMixerDevice::Impl {
   void Watch() {
     const int n = snd_mixer_poll_descriptors_count(mixer);
     std::vector<pollfd> fds(size_t(n > 0 ? n : 0) + 1);
-    fds[0] = {stop_fd, POLLIN, 0};
+    fds[0] = {stop.Fd(), POLLIN, 0};
     {
       std::lock_guard<std::mutex> g(lock);
       if (n > 0) snd_mixer_poll_descriptors(mixer, fds.data() + 1, unsigned(n));
@@ -225,21 +225,17 @@ int CAlsaMixerDevice::Open(const std::string& captureDevice, HWND notify) {
   }
   m.Build();
   m.notify = notify;
-  m.stop_fd = eventfd(0, EFD_CLOEXEC);
-  if (m.stop_fd >= 0) m.watcher = std::thread([&m] { m.Watch(); });
+  if (m.stop.Init()) m.watcher = std::thread([&m] { m.Watch(); });
   return 1;
 }
 
 void CAlsaMixerDevice::Close() {
   Impl& m = *impl_;
   if (m.watcher.joinable()) {
-    const uint64_t one = 1;
-    if (write(m.stop_fd, &one, sizeof one) < 0) {
-    }
+    m.stop.Signal();
     m.watcher.join();
   }
-  if (m.stop_fd >= 0) close(m.stop_fd);
-  m.stop_fd = -1;
+  m.stop.Release();
   if (m.mixer) snd_mixer_close(m.mixer);
   m.mixer = nullptr;
   m.destinations.clear();

@@ -7,7 +7,6 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -59,8 +58,7 @@ int CSerialPort::Open(const char* device) {
     close(fd);
     return 0;
   }
-  int cancel = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (cancel < 0) {
+  if (!cancel_.Init()) {
     error_ = errno;
     ioctl(fd, TIOCNXCL);
     close(fd);
@@ -70,11 +68,10 @@ int CSerialPort::Open(const char* device) {
     error_ = errno;
     ioctl(fd, TIOCNXCL);
     close(fd);
-    close(cancel);
+    cancel_.Release();
     return 0;
   }
   fd_ = fd;
-  cancel_fd_ = cancel;
   error_ = 0;
   return 1;
 }
@@ -85,10 +82,7 @@ void CSerialPort::Close() {
     close(fd_);  // also drops the lock
     fd_ = -1;
   }
-  if (cancel_fd_ >= 0) {
-    close(cancel_fd_);
-    cancel_fd_ = -1;
-  }
+  cancel_.Release();
 }
 
 int CSerialPort::MakeRaw(int fd) {
@@ -249,7 +243,7 @@ int CSerialPort::Read(unsigned char* buffer, int max) {
     return -1;
   }
   for (;;) {
-    pollfd pfd[2] = {{fd_, POLLIN, 0}, {cancel_fd_, POLLIN, 0}};
+    pollfd pfd[2] = {{fd_, POLLIN, 0}, {cancel_.Fd(), POLLIN, 0}};
     int r = poll(pfd, 2, -1);
     if (r < 0) {
       if (errno == EINTR) continue;
@@ -257,7 +251,7 @@ int CSerialPort::Read(unsigned char* buffer, int max) {
       return -1;
     }
     if (pfd[1].revents & POLLIN) {
-      ResetCancel();
+      cancel_.Clear();
       return 0;
     }
     if (pfd[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) {
@@ -270,16 +264,6 @@ int CSerialPort::Read(unsigned char* buffer, int max) {
   }
 }
 
-void CSerialPort::CancelRead() {
-  if (cancel_fd_ < 0) return;
-  uint64_t one = 1;
-  ssize_t n = write(cancel_fd_, &one, sizeof one);
-  (void)n;
-}
+void CSerialPort::CancelRead() { cancel_.Signal(); }
 
-void CSerialPort::ResetCancel() {
-  if (cancel_fd_ < 0) return;
-  uint64_t value;
-  ssize_t n = read(cancel_fd_, &value, sizeof value);
-  (void)n;
-}
+void CSerialPort::ResetCancel() { cancel_.Clear(); }

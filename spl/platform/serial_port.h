@@ -5,6 +5,7 @@
 #include <atomic>
 #include <string>
 
+#include "spl/platform/wake_event.h"
 #include "spl/platform/win_types.h"
 
 // Line settings as the receiver tables state them.
@@ -67,7 +68,7 @@ class CSerialPort {
 
  private:
   int fd_ = -1;
-  int cancel_fd_ = -1;  // eventfd that wakes Read
+  CWakeEvent cancel_;  // wakes Read
   // Read and Write run on different threads, and either may set it while another reads it.
   std::atomic<int> error_{0};
   std::string device_;

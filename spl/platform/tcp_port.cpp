@@ -6,7 +6,6 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -145,14 +144,12 @@ int CTcpPort::Open(const std::string& host, int port, DWORD timeout) {
   }
   int one = 1;
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);  // commands are single short lines
-  int cancel = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (cancel < 0) {
+  if (!cancel_.Init()) {
     error_ = errno;
     close(fd);
     return 0;
   }
   fd_ = fd;
-  cancel_fd_ = cancel;
   error_ = 0;
   return 1;
 }
@@ -162,10 +159,7 @@ void CTcpPort::Close() {
     close(fd_);
     fd_ = -1;
   }
-  if (cancel_fd_ >= 0) {
-    close(cancel_fd_);
-    cancel_fd_ = -1;
-  }
+  cancel_.Release();
 }
 
 std::string CTcpPort::ErrorText() const {
@@ -221,7 +215,7 @@ int CTcpPort::WaitRead(unsigned char* buffer, int max, int pollMs) {
   DWORD start = GetTickCount();
   for (;;) {
     int wait = pollMs < 0 ? -1 : PollTimeout(Remaining(start, DWORD(pollMs)));
-    pollfd pfd[2] = {{fd_, POLLIN, 0}, {cancel_fd_, POLLIN, 0}};
+    pollfd pfd[2] = {{fd_, POLLIN, 0}, {cancel_.Fd(), POLLIN, 0}};
     int r = poll(pfd, 2, wait);
     if (r < 0) {
       if (errno == EINTR) continue;
@@ -233,7 +227,7 @@ int CTcpPort::WaitRead(unsigned char* buffer, int max, int pollMs) {
       return 0;
     }
     if (pfd[1].revents & POLLIN) {
-      ResetCancel();
+      cancel_.Clear();
       return 0;
     }
     if (pfd[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) {
@@ -246,16 +240,6 @@ int CTcpPort::WaitRead(unsigned char* buffer, int max, int pollMs) {
   }
 }
 
-void CTcpPort::CancelRead() {
-  if (cancel_fd_ < 0) return;
-  uint64_t one = 1;
-  ssize_t n = write(cancel_fd_, &one, sizeof one);
-  (void)n;
-}
+void CTcpPort::CancelRead() { cancel_.Signal(); }
 
-void CTcpPort::ResetCancel() {
-  if (cancel_fd_ < 0) return;
-  uint64_t value;
-  ssize_t n = read(cancel_fd_, &value, sizeof value);
-  (void)n;
-}
+void CTcpPort::ResetCancel() { cancel_.Clear(); }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <string>
 
+#include "spl/platform/wake_event.h"
 #include "spl/platform/win_types.h"
 
 class CTcpPort {
@@ -49,7 +50,7 @@ class CTcpPort {
   int WaitRead(unsigned char* buffer, int max, int pollMs);
 
   int fd_ = -1;
-  int cancel_fd_ = -1;  // eventfd that wakes Read
+  CWakeEvent cancel_;  // wakes Read
   std::atomic<int> error_{0};
   std::string resolver_error_;  // the resolver's text when a name did not resolve
   std::string address_;

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -186,8 +185,7 @@ int CSimReceiver::Init(int type, int civRadio, int civController) {
   }
   path_ = name;
   slave_ = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-  stop_fd_ = eventfd(0, EFD_CLOEXEC);
-  if (slave_ < 0 || stop_fd_ < 0 || !CSerialPort::MakeRaw(master_)) {
+  if (slave_ < 0 || !stop_.Init() || !CSerialPort::MakeRaw(master_)) {
     Exit();
     return 0;
   }
@@ -209,12 +207,11 @@ int CSimReceiver::Init(int type, int civRadio, int civController) {
 
 void CSimReceiver::Exit() {
   if (thread_.joinable()) {
-    uint64_t one = 1;
-    ssize_t n = write(stop_fd_, &one, sizeof one);
-    (void)n;
+    stop_.Signal();
     thread_.join();
   }
-  for (int* fd : {&master_, &slave_, &stop_fd_}) {
+  stop_.Release();
+  for (int* fd : {&master_, &slave_}) {
     if (*fd >= 0) close(*fd);
     *fd = -1;
   }
@@ -321,7 +318,7 @@ int CSimReceiver::CurrentBaud() const {
 void CSimReceiver::Run() {
   unsigned char buffer[kReadChunk];
   for (;;) {
-    pollfd pfd[2] = {{master_, POLLIN, 0}, {stop_fd_, POLLIN, 0}};
+    pollfd pfd[2] = {{master_, POLLIN, 0}, {stop_.Fd(), POLLIN, 0}};
     if (paused_) {
       if (poll(pfd + 1, 1, kPausePollMs) > 0) return;
       continue;

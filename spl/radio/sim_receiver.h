@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "spl/platform/serial_port.h"
+#include "spl/platform/wake_event.h"
 #include "spl/platform/win_types.h"
 
 // What the simulated receiver has been told; -1 = never set.
@@ -122,7 +123,7 @@ class CSimReceiver {
   int civ_controller_ = 0xE0;
   int master_ = -1;
   int slave_ = -1;  // held open so that the master never reads as hung up between users
-  int stop_fd_ = -1;
+  CWakeEvent stop_;
   std::string path_;
   std::thread thread_;
   std::atomic<int> signal_{0};
