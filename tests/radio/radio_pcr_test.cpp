@@ -28,6 +28,12 @@ class CRecordingRadio : public CRadio {
     return changed.wait_for(lock, std::chrono::milliseconds(kWaitMs),
                             [&] { return list.size() >= n; });
   }
+  // A copy taken under the lock: the reader thread may still append (TSan cannot see that the
+  // pty orders its appends after the test's reads).
+  std::vector<int> Reports(const std::vector<int>& list) {
+    std::lock_guard<std::mutex> lock(mutex);
+    return list;
+  }
   std::mutex mutex;
   std::condition_variable changed;
   std::vector<int> smeter, squelch;
@@ -98,31 +104,31 @@ TEST(PcrReplies, ParserReportsAndBufferLimit) {
     for (char c : s) radio.InChar(static_cast<signed char>(c));
   };
   feed("I004\rI007\rI1A0\r");
-  EXPECT_EQ(radio.squelch, (std::vector<int>{0, 1}));
-  EXPECT_EQ(radio.smeter, (std::vector<int>{160}));
+  EXPECT_EQ(radio.Reports(radio.squelch), (std::vector<int>{0, 1}));
+  EXPECT_EQ(radio.Reports(radio.smeter), (std::vector<int>{160}));
   EXPECT_EQ(radio.Radio_GetSMeter(), 160);
   EXPECT_EQ(radio.SquelchState(), 1);
   // Too short to be a report, and garbage of every kind: nothing.
   feed("I0\rI1\rI15\r\x80\xFF zz I2FF\r");
-  EXPECT_EQ(radio.smeter.size(), 1u);
-  EXPECT_EQ(radio.squelch.size(), 2u);
+  EXPECT_EQ(radio.Reports(radio.smeter).size(), 1u);
+  EXPECT_EQ(radio.Reports(radio.squelch).size(), 2u);
   // 255 characters fit: "I1" and 253 digits is still a report.
   feed("I1" + std::string(253, 'F') + "\r");
-  ASSERT_EQ(radio.smeter.size(), 2u);
-  EXPECT_EQ(radio.smeter.back(), 255);
+  ASSERT_EQ(radio.Reports(radio.smeter).size(), 2u);
+  EXPECT_EQ(radio.Reports(radio.smeter).back(), 255);
   // One digit more starts the buffer again with that digit: no report, nothing overrun.
   feed("I1" + std::string(254, 'F') + "\r");
   feed("I1" + std::string(5000, '7') + "\r");
-  EXPECT_EQ(radio.smeter.size(), 2u);
+  EXPECT_EQ(radio.Reports(radio.smeter).size(), 2u);
   feed("I110\r");
-  EXPECT_EQ(radio.smeter.back(), 16);
+  EXPECT_EQ(radio.Reports(radio.smeter).back(), 16);
 }
 
 TEST(PcrReplies, Type22SquelchThreshold) {
   CRecordingRadio radio;
   radio.SetReceiver(22);
   for (char c : std::string("I001\rI002\rI005\r")) radio.InChar(c);
-  EXPECT_EQ(radio.squelch, (std::vector<int>{0, 1, 1}));
+  EXPECT_EQ(radio.Reports(radio.squelch), (std::vector<int>{0, 1, 1}));
 }
 
 TEST(PcrReplies, OverThePtyFragmentedAndWithGarbage) {
@@ -134,7 +140,7 @@ TEST(PcrReplies, OverThePtyFragmentedAndWithGarbage) {
   sim.SetSignal(160);
   ASSERT_EQ(radio.TxCom("I1?\r\n", 5), 1);
   ASSERT_EQ(radio.WaitReports(radio.smeter, 1), 1);
-  EXPECT_EQ(radio.smeter[0], 160);
+  EXPECT_EQ(radio.Reports(radio.smeter)[0], 160);
   // The receiver's squelch at 100: a signal of 50 keeps it closed, 200 opens it.
   ASSERT_EQ(radio.Radio_SetSquelch(100), 1);
   sim.SetSignal(50);
@@ -143,7 +149,7 @@ TEST(PcrReplies, OverThePtyFragmentedAndWithGarbage) {
   sim.SetSignal(200);
   radio.TxCom("I0?\r\n", 5);
   ASSERT_EQ(radio.WaitReports(radio.squelch, 2), 1);
-  EXPECT_EQ(radio.squelch, (std::vector<int>{0, 1}));
+  EXPECT_EQ(radio.Reports(radio.squelch), (std::vector<int>{0, 1}));
   // Replies cut into pieces and mixed with line noise.
   sim.SendRaw("\x01\xFE");
   sim.SendRaw("junk I1");
@@ -153,13 +159,13 @@ TEST(PcrReplies, OverThePtyFragmentedAndWithGarbage) {
   sim.SendRaw("4\r\n");
   ASSERT_EQ(radio.WaitReports(radio.smeter, 2), 1);
   ASSERT_EQ(radio.WaitReports(radio.squelch, 3), 1);
-  EXPECT_EQ(radio.smeter[1], 0x7F);
-  EXPECT_EQ(radio.squelch[2], 0);
+  EXPECT_EQ(radio.Reports(radio.smeter)[1], 0x7F);
+  EXPECT_EQ(radio.Reports(radio.squelch)[2], 0);
   // An overlong reply across many reads.
   for (int i = 0; i < 20; ++i) sim.SendRaw(std::string(50, 'A'));
   sim.SendRaw("\rI123\r\n");
   ASSERT_EQ(radio.WaitReports(radio.smeter, 3), 1);
-  EXPECT_EQ(radio.smeter, (std::vector<int>{160, 0x7F, 0x23}));
+  EXPECT_EQ(radio.Reports(radio.smeter), (std::vector<int>{160, 0x7F, 0x23}));
 }
 
 TEST(PcrKeepAlive, RunsOnTheLoopOfTheSettingThreadAndStopsOnTypeChange) {
