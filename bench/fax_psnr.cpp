@@ -4,6 +4,7 @@
 // by CFaxTransmitter and by a generator written here (exact phase over every sample, own
 // start, phasing and stop signals), decoded by `kestrel decode fax` as a user runs it, and
 // beside it by a plain reference demodulator that knows where every pixel lies (the ceiling).
+// One FM and one AM row decode with --no-denoise, to show what the tool's noise filter gains.
 //   fax_psnr [quick | MODE]   quick: the +20 dB column only; MODE: only the modes whose name
 //   contains it ("AM", "288"), with the seeds of the full run
 #include <algorithm>
@@ -322,6 +323,7 @@ struct Mode {
   int ioc;
   bool am;
   const char* options;  // for decode fax
+  bool generatorOnly = false;
 };
 
 struct Result {
@@ -387,9 +389,12 @@ int main(int argc, char** argv) {
   const bool quick = argc > 1 && strcmp(argv[1], "quick") == 0;
   const char* only = argc > 1 && !quick ? argv[1] : nullptr;
   const Mode modes[] = {{"FM IOC 576", 576, false, ""},
+                        {"FM IOC 576, denoise off", 576, false, "--no-denoise", true},
                         {"FM IOC 288", 288, false, "--ioc 288"},
                         {"AM IOC 576 (carrier peaks)", 576, true, "--am"},
-                        {"AM IOC 576 (envelope)", 576, true, "--am-envelope"}};
+                        {"AM IOC 576 (envelope)", 576, true, "--am-envelope"},
+                        {"AM IOC 576 (envelope), denoise off", 576, true,
+                         "--am-envelope --no-denoise", true}};
   struct PictureKind {
     const char* name;
     std::vector<uint8_t> (*make)(int, int);
@@ -407,7 +412,7 @@ int main(int argc, char** argv) {
     printf("\n");
     for (const Mode& m : modes)
       for (int own = 0; own < 2; ++own) {
-        if (only && !strstr(m.name, only)) continue;
+        if ((only && !strstr(m.name, only)) || (m.generatorOnly && !own)) continue;
         const std::vector<uint8_t> lum = pk.make(XSize(m.ioc), kRows);
         printf("| %s | %s |", m.name, own ? "generator" : "transmitter");
         for (size_t i = 0; i < snrs.size(); ++i) {

@@ -181,6 +181,7 @@ void CStationCore::ApplyFaxSettings() {
   fax_.SetAmQuadrature(1);
   fax_capture_.SetAutosave(!settings_.GetInt(kCfgFaxNoAutosave));
   fax_capture_.SetAutoSlant(profile_.GetInt(kFaxProfileSection, kAutoSlantKey, 1));
+  fax_capture_.SetAutoDenoise(profile_.GetInt(kFaxProfileSection, kDenoiseKey, 1));
   if (settings_.GetInt(kCfgFaxAm))
     fax_.DefineBurst(settings_.GetInt(kCfgFaxBurst1), settings_.GetInt(kCfgFaxBurst2), kFaxBurstPercent);
 }

@@ -77,6 +77,8 @@ constexpr int kPictureBlock = 1024;
 constexpr const char* kSstvProfileSection = "SSTV";
 constexpr const char* kFaxProfileSection = "FAX";
 constexpr const char* kAutoSlantKey = "AutoSlant";
+// KSTL.INI [FAX] Denoise=0 saves received charts unfiltered.
+constexpr const char* kDenoiseKey = "Denoise";
 
 class CStationCore : private CStationEvents, private CTimerTarget {
  public:

@@ -11,6 +11,7 @@
 #include "app/core/safe_file.h"
 #include "spl/decoders/fax_decoder.h"
 #include "spl/image/dib_section.h"
+#include "spl/image/fax_denoise.h"
 #include "spl/image/fax_slant.h"
 
 namespace {
@@ -155,6 +156,8 @@ int CFaxPictureCapture::End(int dropRows) {
   const double drift = auto_slant_ ? FaxLineDrift(rows_.data(), width_, h) : 0.0;
   last_ppm_ = FaxDriftPpm(drift, width_);
   if (drift != 0.0) rows_ = FaxStraighten(rows_.data(), width_, &h, drift);
+  const double noise = auto_denoise_ ? FaxNoiseLevel(rows_.data(), width_, h) : 0.0;
+  if (noise >= kFaxCleanNoise) rows_ = FaxDenoise(rows_.data(), width_, h, noise);
   const std::string wanted = ProductFileName(folder_, "FAX_", start_, ".BMP");
   int saved = 0;
   last_error_.clear();

@@ -35,6 +35,9 @@ class CFaxPictureCapture {
   void SetAutosave(int on) { autosave_ = on != 0; }
   // On, a picture slanted by a clock error is straightened before it is saved (FaxLineDrift).
   void SetAutoSlant(int on) { auto_slant_ = on != 0; }
+  // On, a noisy picture is filtered as strongly as its measured noise asks before it is saved
+  // (FaxNoiseLevel, FaxDenoise); a clean one is saved as received.
+  void SetAutoDenoise(int on) { auto_denoise_ = on != 0; }
   // The clock error the last saved picture was straightened for, in ppm (0.0: none).
   double LastPpm() const { return last_ppm_; }
   // A reception state of the FAX decoder: lines running (7) begin a picture (ending one
@@ -54,7 +57,7 @@ class CFaxPictureCapture {
   void Begin();
   std::string folder_;
   std::function<time_t()> clock_;
-  bool running_ = false, autosave_ = true, auto_slant_ = false;
+  bool running_ = false, autosave_ = true, auto_slant_ = false, auto_denoise_ = false;
   double last_ppm_ = 0.0;
   int width_ = 0;
   time_t start_ = 0;

@@ -16,6 +16,7 @@
 #include "spl/decoders/fax_transmitter.h"
 #include "spl/dsp/block_resampler.h"
 #include "spl/image/dib_section.h"
+#include "spl/image/fax_denoise.h"
 #include "spl/image/fax_slant.h"
 #include "tools/kestrel/args.h"
 #include "tools/kestrel/command.h"
@@ -50,7 +51,8 @@ constexpr int kMaxPictureRows = kMaxBitmapSide;
 
 const char* kDecodeUsage =
     "usage: kestrel decode fax [--ioc 576|288] [--lpm N] [--center HZ] [--shift HZ]\n"
-    "                          [--am|--am-envelope] [--korr STEP] [--no-slant] --out DIR FILE.wav\n"
+    "                          [--am|--am-envelope] [--korr STEP] [--no-slant] [--no-denoise]\n"
+    "                          --out DIR FILE.wav\n"
     "Receives weather-fax pictures and writes each as an 8-bit BMP into DIR, named\n"
     "FAX_YYYY-MM-DD_HH-MM.BMP after the UTC time the picture began (the file's modification time\n"
     "less its length); the file names go to standard output, the receive states to standard\n"
@@ -62,7 +64,10 @@ const char* kDecodeUsage =
     "(slant correction; nominal IOC*pi*LPM/60/11025 rounded to whole pixels per line: the\n"
     "decoder runs at 11025 Hz whatever the file's rate). Without --korr, a first pass finds\n"
     "the line period that a clock error gives the charts (from their upright strokes), tells\n"
-    "it (ppm) and decodes at the pixel clock it gives; --no-slant decodes as received.\n";
+    "it (ppm) and decodes at the pixel clock it gives; --no-slant decodes as received.\n"
+    "A noisy picture is filtered before it is saved, as strongly as the noise measured in it\n"
+    "asks (edges, strokes and text kept; a clean picture is saved as received; the noise level\n"
+    "is told); --no-denoise saves it as demodulated.\n";
 
 const char* kTransmitUsage =
     "usage: kestrel transmit fax [--ioc 576|288] [--lpm N] [--am] [--start-tone S]\n"
@@ -97,10 +102,10 @@ struct Picture {
 
 class CFaxFileDecoder : public CFaxDecoder {
  public:
-  CFaxFileDecoder(int demod, int userIoc, int rpm, double korr, bool slant, std::string dir,
-                  time_t fileStart)
+  CFaxFileDecoder(int demod, int userIoc, int rpm, double korr, bool slant, bool denoise,
+                  std::string dir, time_t fileStart)
       : demod_(demod), user_ioc_(userIoc), rpm_(rpm), korr_(korr), slant_(slant),
-        dir_(std::move(dir)), file_start_(fileStart) {}
+        denoise_(denoise), dir_(std::move(dir)), file_start_(fileStart) {}
 
   // Init with the mode's settings; 1 or 0.
   int Start(int center, int shift, int width) {
@@ -267,6 +272,11 @@ class CFaxFileDecoder : public CFaxDecoder {
     const std::vector<uint8_t> straight =
         drift != 0.0 ? FaxStraighten(p.rows.data(), p.width, &h, drift) : std::vector<uint8_t>();
     const uint8_t* rows_out = drift != 0.0 ? straight.data() : p.rows.data();
+    // Below about +15 dB the picture is noise-limited: filtered as strongly as its noise asks.
+    const double noise = denoise_ ? FaxNoiseLevel(rows_out, p.width, h) : 0.0;
+    const std::vector<uint8_t> filtered =
+        noise >= kFaxCleanNoise ? FaxDenoise(rows_out, p.width, h, noise) : std::vector<uint8_t>();
+    if (!filtered.empty()) rows_out = filtered.data();
     std::string path, error;
     int rows = 0;
     if (!SaveFaxPicture(FileName(p.start_seconds), rows_out, p.width, h, path, rows, error)) {
@@ -278,6 +288,9 @@ class CFaxFileDecoder : public CFaxDecoder {
     if (drift != 0.0)
       fprintf(stderr, "kestrel: decode fax: %s: slant straightened, line period %+.0f ppm\n",
               path.c_str(), FaxDriftPpm(drift, p.width));
+    if (!filtered.empty())
+      fprintf(stderr, "kestrel: decode fax: %s: noise %.1f levels, filtered\n", path.c_str(),
+              noise);
     ++saved_;
     if (rows < h) {
       const size_t colon = error.rfind(": ");
@@ -290,7 +303,7 @@ class CFaxFileDecoder : public CFaxDecoder {
 
   int demod_, user_ioc_, rpm_;
   double korr_;
-  bool slant_, measure_ = false;
+  bool slant_, denoise_, measure_ = false;
   int measured_rows_ = 0;
   double measured_ratio_ = 1.0;
   std::string dir_;
@@ -321,7 +334,7 @@ int ReadIoc(CArgs& a, const std::string& subject, long& ioc) {
 int RunDecodeFax(int argc, char** argv) {
   const std::string subject = "decode fax";
   CArgs a({"--ioc", "--lpm", "--center", "--shift", "--korr", "--out"},
-          {"--am", "--am-envelope", "--no-slant"});
+          {"--am", "--am-envelope", "--no-slant", "--no-denoise"});
   if (!a.Parse(argc, argv)) return Fail(subject, a.Error());
   if (a.WantsHelp()) return fputs(kDecodeUsage, stdout), kExitOk;
   if (a.Positional().size() != 1) {
@@ -350,6 +363,7 @@ int RunDecodeFax(int argc, char** argv) {
   if (!PictureFolderWritable(dir, unwritable)) return Fail(subject, unwritable);
   const std::string path = a.Positional()[0];
   const bool slant = !a.Has("--no-slant");
+  const bool denoise = !a.Has("--no-denoise");
   const int width = demod == kDemodFm ? kFmWidth : kAmWidth;
   // One pass of the file through a decoder; kExitOk, or the exit status of a failure told.
   const auto pass = [&](CFaxFileDecoder& decoder) {
@@ -387,7 +401,7 @@ int RunDecodeFax(int argc, char** argv) {
   // A clock error found in a first pass is corrected at the decoder's pixel clock in the
   // second, as --korr would: sharper than cutting the received rows anew afterwards.
   if (slant && !a.Has("--korr")) {
-    CFaxFileDecoder measure(demod, int(ioc), int(lpm), 0.0, true, dir, start);
+    CFaxFileDecoder measure(demod, int(ioc), int(lpm), 0.0, true, false, dir, start);
     measure.MeasureOnly();
     const int status = pass(measure);
     if (status != kExitOk) return status;
@@ -398,7 +412,7 @@ int RunDecodeFax(int argc, char** argv) {
               "with --korr %.9f\n", (ratio - 1.0) * 1e6, korr);
     }
   }
-  CFaxFileDecoder decoder(demod, int(ioc), int(lpm), korr, slant, dir, start);
+  CFaxFileDecoder decoder(demod, int(ioc), int(lpm), korr, slant, denoise, dir, start);
   const int status = pass(decoder);
   if (status != kExitOk) return status;
   if (decoder.Saved() == 0) {
