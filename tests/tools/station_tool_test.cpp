@@ -13,6 +13,7 @@
 
 #include "app/core/profile_file.h"
 #include "app/views/picture_capture.h"
+#include "spl/dsp/block_resampler.h"
 #include "spl/image/dib_section.h"
 #include "spl/platform/rich_text.h"
 #include "tests/common/rtty_signal.h"
@@ -110,22 +111,43 @@ TEST_F(StationTool, FaxFileGivesABmpAndItsPreviewInTheFaxFolder) {
   sigtest::AddNoise(s, 11025, 20.0, 3);
   ASSERT_TRUE(sigtest::WriteMonoWav(wav, 11025, s));
 
-  const auto r = RunTool(Station("--audio-in wavfast:" + wav + " --decoder 4096 --until-end"));
-  ASSERT_EQ(r.status, 0) << r.out;
-  auto faxes = Files("T/fax");
-  std::sort(faxes.begin(), faxes.end());  // the preview (.BMM) first
-  ASSERT_EQ(faxes.size(), 2u) << r.out;
-  EXPECT_EQ(FaxPreviewName(faxes[1].string()), faxes[0].string());
-  HBITMAP got = dib.LoadFile(faxes[1].c_str());
-  ASSERT_NE(got, nullptr);
-  EXPECT_EQ(dib.Width(got), 1810);
-  const int h = std::abs(dib.Height(got));
-  EXPECT_GT(h, 800);  // 300 lines at 600 px scale to about 905 at 1810 px
-  // The black block is dark and the white rest light (rows top first in GetPixel terms).
-  auto gray = [&](int x, int y) { return int(dib.PixelColor(got, x, y) & 0xFF); };
-  EXPECT_LT(gray(400, h / 2), 80);
-  EXPECT_GT(gray(1400, h / 2), 170);
-  DeleteObject(got);
+  // Also from a card at 48 kHz with its own block size: the station resamples to the decoder's
+  // rate.
+  std::vector<float> s48;
+  CBlockResampler resampler;
+  ASSERT_EQ(resampler.Init(11025, 48000, 1024), 1);
+  const auto keep = [&s48](AudioBlock* b) { s48.insert(s48.end(), b->data, b->data + b->count); };
+  resampler.Push(s.data(), int(s.size()), keep);
+  resampler.Flush(keep);
+  const std::string wav48 = dir_ + "/fax48.wav";
+  ASSERT_TRUE(sigtest::WriteMonoWav(wav48, 48000, s48));
+  const std::string cfg48 = dir_ + "/T48/KSTLCONFIG.CFG";
+  fs::create_directory(dir_ + "/T48");
+  ASSERT_EQ(RunTool("settings set " + cfg48 + " audio.rate 48000").status, 0);
+  ASSERT_EQ(RunTool("settings set " + cfg48 + " audio.block 4096").status, 0);
+
+  for (const char* base : {"T", "T48"}) {
+    SCOPED_TRACE(base);
+    const std::string in_wav = base[1] ? wav48 : wav;
+    const auto r = RunTool("station --base " + dir_ + "/" + base +
+                           " --port sim --audio-out null --audio-in wavfast:" + in_wav +
+                           " --decoder 4096 --until-end");
+    ASSERT_EQ(r.status, 0) << r.out;
+    auto faxes = Files(std::string(base) + "/fax");
+    std::sort(faxes.begin(), faxes.end());  // the preview (.BMM) first
+    ASSERT_EQ(faxes.size(), 2u) << r.out;
+    EXPECT_EQ(FaxPreviewName(faxes[1].string()), faxes[0].string());
+    HBITMAP got = dib.LoadFile(faxes[1].c_str());
+    ASSERT_NE(got, nullptr);
+    EXPECT_EQ(dib.Width(got), 1810);
+    const int h = std::abs(dib.Height(got));
+    EXPECT_GT(h, 800);  // 300 lines at 600 px scale to about 905 at 1810 px
+    // The black block is dark and the white rest light (rows top first in GetPixel terms).
+    auto gray = [&](int x, int y) { return int(dib.PixelColor(got, x, y) & 0xFF); };
+    EXPECT_LT(gray(400, h / 2), 80);
+    EXPECT_GT(gray(1400, h / 2), 170);
+    DeleteObject(got);
+  }
 }
 
 TEST_F(StationTool, SstvFileGivesAJpegInTheSstvFolder) {
