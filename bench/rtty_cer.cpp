@@ -4,7 +4,8 @@
 // squelch), the plain receiver for one row, and minimodem on the same wave files when it is
 // installed. Signals come from the tests' own keyer (random start phase, exact fractional baud)
 // and, for some rows, from CRttyTransmitter. "1 % at" interpolates where the error rate
-// crosses 1 % (log scale between the measured points).
+// crosses 1 % (log scale between the measured points). For two rows a "ceiling" line: what a
+// receiver told the exact span of every bit could copy from the same noisy signals.
 //   rtty_cer [quick | fading | ROWS [-v]]   quick: fewer rows, for a first look; fading: the
 //   fading table alone; ROWS: only the rows
 //   whose "name rate" contains this text (the same seeds as in the full run, so the figures
@@ -104,6 +105,62 @@ double OnePercentPoint(const std::vector<double>& cer) {
   return 100.0;
 }
 
+// Rows that also print the ceiling.
+bool WithCeiling(const Row& r) {
+  return r.source == kOwnKeyer && r.mode == kRttyAsync && r.rate == 11025 &&
+         (strcmp(r.name, "50 Bd 425 Hz") == 0 || strcmp(r.name, "75 Bd 170 Hz") == 0);
+}
+
+// The ceiling: told both tones and the sample span of every bit (walked as KeyAnalytic keys
+// them), it decides each data bit by the larger noncoherent matched-filter energy
+// |sum x exp(-j w n)| of the two tones over the bit (start and stop bits are known), and reads
+// the Baudot text from those bits with its own letters / figures shift (or, known_shift, with
+// the shift of the sent text, so that a lost shift character spoils only itself). Only the
+// noise limits it.
+std::string Ceiling(const Row& r, const std::string& text, const std::vector<float>& s,
+                    bool known_shift) {
+  const std::vector<fsksig::Element> e = fsksig::Baudot(text);
+  std::vector<size_t> edge{0};  // first sample of each element, then the end
+  double end_s = 0.0;
+  size_t i = 0;
+  for (const fsksig::Element& el : e) {
+    end_s += el.bits / r.baud;
+    while (double(i) / r.rate < end_s) ++i;
+    edge.push_back(i);
+  }
+  auto energy = [&](size_t k, double hz) {
+    const double w = 2.0 * M_PI * hz / r.rate;
+    std::complex<double> sum = 0.0;
+    for (size_t n = edge[k]; n < edge[k + 1] && n < s.size(); ++n)
+      sum += double(s[n]) * std::polar(1.0, -w * double(n));
+    return std::norm(sum);
+  };
+  constexpr size_t kCharElements = 7;  // start, five data bits, stop
+  std::string out;
+  bool figures = false;
+  // Element 0 is the idle lead-in, the last the tail.
+  for (size_t c = 1; c + kCharElements < e.size(); c += kCharElements) {
+    char bits[6] = {}, sent[6] = {};
+    for (size_t b = 0; b < 5; ++b) {
+      bits[b] = energy(c + 1 + b, r.one) > energy(c + 1 + b, r.zero) ? '1' : '0';
+      sent[b] = e[c + 1 + b].level ? '1' : '0';
+    }
+    const char* shift = known_shift ? sent : bits;
+    if (strcmp(shift, fsksig::kLtrs) == 0 || strcmp(shift, fsksig::kFigs) == 0) {
+      figures = strcmp(shift, fsksig::kFigs) == 0;
+      if (known_shift) continue;  // a shift character prints nothing, whatever was decided
+    }
+    if (strcmp(bits, fsksig::kLtrs) == 0 || strcmp(bits, fsksig::kFigs) == 0) continue;
+    if (strcmp(bits, fsksig::kSpace) == 0) out += ' ';
+    else if (figures) {
+      for (const fsksig::Ita2& t : fsksig::kFigures) if (strcmp(bits, t.bits) == 0) out += t.ch;
+    } else {
+      for (const fsksig::Ita2& t : fsksig::kLetters) if (strcmp(bits, t.bits) == 0) out += t.ch;
+    }
+  }
+  return out;
+}
+
 std::string Point(double db) {
   char b[32];
   if (db <= -100.0) snprintf(b, sizeof b, "< %+.1f", kSnrs[std::size(kSnrs) - 1]);
@@ -176,7 +233,7 @@ int main(int argc, char** argv) {
       clean = fsksig::Real(Analytic(r, text, seed));
     }
     const double power = sigtest::MeanSquare(clean);
-    std::vector<double> ours, theirs;
+    std::vector<double> ours, theirs, ceiling, known;
     const bool mm = have_minimodem && r.minimodem;
     for (double snr : kSnrs) {
       std::vector<float> s = clean;
@@ -189,6 +246,10 @@ int main(int argc, char** argv) {
       }
       const std::string got = Flat(rttysig::DecodeText(link, s));
       ours.push_back(rttysig::CharErrorRate(text, got));
+      if (WithCeiling(r)) {
+        ceiling.push_back(rttysig::CharErrorRate(text, Ceiling(r, text, s, false)));
+        known.push_back(rttysig::CharErrorRate(text, Ceiling(r, text, s, true)));
+      }
       if (verbose && ours.back() > 0.0)
         printf("seed %llu, %+.1f dB:\n%s\n", (unsigned long long)seed, snr, got.c_str());
       if (pipe) {
@@ -206,6 +267,10 @@ int main(int argc, char** argv) {
     };
     line(r.receiver == M ? "ours" : "ours (plain)", ours);
     if (mm) line("minimodem", theirs);
+    if (WithCeiling(r)) {
+      line("ceiling", ceiling);
+      line("ceiling, shift known", known);
+    }
     fflush(stdout);
   }
 
