@@ -10,6 +10,11 @@ constexpr int kFirstGap = 4;             // rows apart in the first, coarse comp
 constexpr int kGapGrowth = 4;            // each later comparison is this many times further
 constexpr int kPairsWanted = 48;         // row pairs compared at each gap, spread over the picture
 constexpr int kMinPairs = 5;             // agreeing pairs needed for an estimate
+// Pairs agree when their shifts lie within this many pixels of the median, and at least this
+// share of the matched pairs must: upright strokes give one sharp shift, while rows of a soft
+// picture match about as well at any small shift and noise scatters their best one.
+constexpr double kAgreePixels = 2.0;
+constexpr double kAgreeShare = 0.5;
 constexpr double kMinCorrelation = 0.5;  // a pair's best match counts from this on
 constexpr double kMinSpread = 8.0;       // gray levels: flatter rows tell nothing
 constexpr int kMinRows = 32;             // fewer rows tell a drift too poorly to act on
@@ -104,7 +109,12 @@ double FaxLineDrift(const uint8_t* rows, int width, int height) {
       if (BestShift(stats, y, gap, centre, range, shift)) per_row.push_back(shift / gap);
     }
     if (int(per_row.size()) < kMinPairs) break;
-    drift = Median(per_row);
+    const double median = Median(per_row);
+    const long agree = std::count_if(per_row.begin(), per_row.end(), [&](double d) {
+      return std::fabs(d - median) * gap <= kAgreePixels;
+    });
+    if (agree < kMinPairs || double(agree) < kAgreeShare * double(per_row.size())) break;
+    drift = median;
     found = true;
   }
   // Under half a pixel over the whole picture is no slant worth cutting the rows anew for.
