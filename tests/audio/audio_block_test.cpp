@@ -37,8 +37,7 @@ TEST(AudioBlock, DuplicateIsByteIdenticalTickIncluded) {
   AudioBlock* d = nullptr;
   ASSERT_EQ(DupAudioBlock(b, &d), 1);
   EXPECT_EQ(memcmp(b, d, kAudioBlockHeaderBytes + 5 * 4), 0);
-  FreeAudioBlock(b);
-  FreeAudioBlock(d);
+  for (AudioBlock* x : {b, d}) FreeAudioBlock(x);
 }
 
 TEST(AudioBlock, StereoSplitsAndMeasuresEachSide) {
@@ -53,8 +52,7 @@ TEST(AudioBlock, StereoSplitsAndMeasuresEachSide) {
   EXPECT_EQ(r->min, -2.0f);
   EXPECT_EQ(r->max, -1.0f);
   EXPECT_EQ(r->peak, 2.0f);
-  FreeAudioBlock(l);
-  FreeAudioBlock(r);
+  for (AudioBlock* x : {l, r}) FreeAudioBlock(x);
 }
 
 TEST(OpAmp, CopyBetweenUnequalCountsMeasuresEqualCountsCopyHeaderButNotTick) {
@@ -73,9 +71,7 @@ TEST(OpAmp, CopyBetweenUnequalCountsMeasuresEqualCountsCopyHeaderButNotTick) {
   op.Copy(small, same);
   EXPECT_EQ(same->min, -7.0f);
   EXPECT_EQ(same->tick, 42u);
-  FreeAudioBlock(big);
-  FreeAudioBlock(small);
-  FreeAudioBlock(same);
+  for (AudioBlock* x : {big, small, same}) FreeAudioBlock(x);
 }
 
 TEST(OpAmp, ThreeBlockArithmeticRunsOverTheSmallestCount) {
@@ -96,9 +92,7 @@ TEST(OpAmp, ThreeBlockArithmeticRunsOverTheSmallestCount) {
   op.Sub(a, b, 0);  // b -= a over 100 samples only
   EXPECT_EQ(b->data[99], -4.5f);
   EXPECT_EQ(b->data[100], -3.0f);
-  FreeAudioBlock(a);
-  FreeAudioBlock(b);
-  FreeAudioBlock(c);
+  for (AudioBlock* x : {a, b, c}) FreeAudioBlock(x);
 }
 
 TEST(OpAmp, RectifyHalfAndFull) {
@@ -112,8 +106,7 @@ TEST(OpAmp, RectifyHalfAndFull) {
   EXPECT_EQ(b->data[0], 0.0f);
   EXPECT_EQ(b->data[1], 3.0f);
   EXPECT_EQ(b->min, 0.0f);
-  FreeAudioBlock(b);
-  FreeAudioBlock(d);
+  for (AudioBlock* x : {b, d}) FreeAudioBlock(x);
 }
 
 TEST(OpAmp, ConversionsRoundHalvesToEvenAndLeaveOutOfRangeAlone) {
@@ -121,23 +114,17 @@ TEST(OpAmp, ConversionsRoundHalvesToEvenAndLeaveOutOfRangeAlone) {
   AudioBlock* b = Make({40000.0f, 2.5f, 3.5f, -2.5f});
   int16_t s[4] = {111, 0, 0, 0};
   op.ToShort(b, s);
-  EXPECT_EQ(s[0], 111);
-  EXPECT_EQ(s[1], 2);
-  EXPECT_EQ(s[2], 4);
-  EXPECT_EQ(s[3], -2);
+  EXPECT_EQ(std::vector<int16_t>(s, s + 4), (std::vector<int16_t>{111, 2, 4, -2}));
   AudioBlock* c = Make({0.0f, -128.0f, 127.0f});
   uint8_t u[3];
   op.ToChar(c, u);
-  EXPECT_EQ(u[0], 128);
-  EXPECT_EQ(u[1], 0);
-  EXPECT_EQ(u[2], 255);
+  EXPECT_EQ(std::vector<uint8_t>(u, u + 3), (std::vector<uint8_t>{128, 0, 255}));
   uint8_t bytes[3] = {0, 200, 255};
   op.ToFloat(bytes, c);
   EXPECT_EQ(c->data[1], 200.0f);
   EXPECT_EQ(c->data[2], 255.0f);
   EXPECT_FLOAT_EQ(op.Mean(c), 455.0f / 3.0f);
-  FreeAudioBlock(b);
-  FreeAudioBlock(c);
+  for (AudioBlock* x : {b, c}) FreeAudioBlock(x);
 }
 
 TEST(OpAmp, FftAndMagnitudeOfAnImpulse) {
@@ -156,9 +143,7 @@ TEST(OpAmp, FftAndMagnitudeOfAnImpulse) {
   op.FFT(re, im, 2, 0, 0);
   EXPECT_NEAR(re->data[1], 1.0f, 1e-6);
   EXPECT_NEAR(re->data[0], 0.0f, 1e-6);
-  FreeAudioBlock(re);
-  FreeAudioBlock(im);
-  FreeAudioBlock(mag);
+  for (AudioBlock* x : {re, im, mag}) FreeAudioBlock(x);
 }
 
 }  // namespace

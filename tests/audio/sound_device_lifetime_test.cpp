@@ -12,7 +12,7 @@
 #include "spl/platform/alsa_device.h"
 #include "spl/primitives/nsperror.h"
 #include "spl/radio/radio.h"
-#include "wave_test_util.h"
+#include "tests/common/signal_test_util.h"
 
 namespace {
 
@@ -20,22 +20,6 @@ constexpr int kRate = 11025;
 constexpr int kFrames = 1024;
 constexpr int kBuffers = 32;
 constexpr const char* kNull = "null";
-
-// A mono 16-bit wave file of `frames` silent samples.
-std::string WriteSilence(const std::string& name, int frames) {
-  const uint32_t data = uint32_t(frames) * 2;
-  std::vector<uint8_t> b;
-  auto tag = [&](const char* t) { b.insert(b.end(), t, t + 4); };
-  auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i))); };
-  auto u16 = [&](uint16_t v) { b.push_back(uint8_t(v)); b.push_back(uint8_t(v >> 8)); };
-  tag("RIFF"); u32(36 + data); tag("WAVE");
-  tag("fmt "); u32(16); u16(1); u16(1); u32(kRate); u32(kRate * 2); u16(2); u16(16);
-  tag("data"); u32(data);
-  b.resize(b.size() + data, 0);
-  std::string path = ::testing::TempDir() + name;
-  wavetest::WriteBytes(path, b);
-  return path;
-}
 
 // Takes the device's completions and says when the first one came; nothing goes back.
 class Completions {
@@ -92,7 +76,8 @@ WavePcmFormat Mono() {
 // The I/O thread keeps reading the file while the device is destroyed without Close; it must
 // be gone before the file's player is.
 TEST(WaveDeviceLifetime, FileSourceDestroyedWhileReadingWithoutClose) {
-  const std::string path = WriteSilence("lifetime_source.wav", 4 * kBuffers * kFrames);
+  const std::string path = ::testing::TempDir() + "lifetime_source.wav";
+  ASSERT_TRUE(sigtest::WriteMonoWav(path, kRate, std::vector<float>(4 * kBuffers * kFrames, 0.0f)));
   Completions done;
   Buffers buffers(1);
   auto dev = std::make_unique<CWaveFileSource>(path, false);
@@ -134,8 +119,10 @@ TEST_F(AudioLifetimeTest, PlaybackClosesAfterCaptureAndOpensAgain) {
   EXPECT_NE(InitAudioOut(&radio, 0, kNull), nullptr) << AudioErrorText();
 }
 
-TEST_F(AudioLifetimeTest, FailedOpeningLeavesNothingBehind) {
+TEST_F(AudioLifetimeTest, FailedOpeningSaysWhyAndLeavesNothingBehind) {
   EXPECT_EQ(InitAudio(&radio, 1, kRate, kFrames, 8, "no-such-pcm-device"), nullptr);
+  EXPECT_NE(std::string(AudioErrorText()).find("no-such-pcm-device"), std::string::npos)
+      << AudioErrorText();
   EXPECT_NE(InitAudio(&radio, 1, kRate, kFrames, 8, kNull), nullptr) << AudioErrorText();
 }
 

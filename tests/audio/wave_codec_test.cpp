@@ -226,9 +226,7 @@ TEST(WaveCodec, CompressStagesSamplesOfAnIncompleteBuffer) {
   const std::vector<int16_t> back = DecompressAll(d, 1024);
   EXPECT_GE(back.size(), 4000u);
   EXPECT_GT(SnrDb(s, back), 25);
-  FreeAudioBlock(small);
-  FreeAudioBlock(next);
-  FreeAudioBlock(big);
+  for (AudioBlock* x : {small, next, big}) FreeAudioBlock(x);
 }
 
 TEST(WaveCodec, FlushKeepsEverySampleAndClipsOutOfRangeOnes) {

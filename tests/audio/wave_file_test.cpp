@@ -117,20 +117,11 @@ TEST(WaveFile, PcmFileIsByteExact) {
   EXPECT_EQ(f.Write(samples.data(), 2048), 1);
   EXPECT_EQ(f.Close(), 1);
 
-  std::vector<uint8_t> expected;
-  PutId(expected, "RIFF");
-  Put32(expected, 2086);
-  PutId(expected, "WAVE");
-  PutId(expected, "fmt ");
-  Put32(expected, 18);
   const std::vector<uint8_t> record = FmtBody(1, 1, 11025, 2, 16, 18);
-  expected.insert(expected.end(), record.begin(), record.end());
-  PutId(expected, "data");
-  Put32(expected, 2048);
-  expected.insert(expected.end(), samples.begin(), samples.end());
   const std::vector<uint8_t> got = wavetest::ReadBytes(t.path());
   ASSERT_EQ(got.size(), 2094u);
-  EXPECT_EQ(got, expected);
+  EXPECT_EQ(U32(got, 4), 2086u);
+  EXPECT_EQ(got, MakeRiff({{"fmt ", record}, {"data", samples}}));
 
   FormatBuffer fb(f.MaxFormatSize());
   EXPECT_EQ(f.Open(t.c_str(), fb.wfx()), 2048);

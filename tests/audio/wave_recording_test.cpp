@@ -103,9 +103,7 @@ TEST(WaveRecording, PlayerSeeksWithinTheData) {
   EXPECT_EQ(player.Decompress(late), 500);
   EXPECT_EQ(player.Decompress(late), 0);
   EXPECT_EQ(player.SeekData(4001), 0);
-  FreeAudioBlock(b);
-  FreeAudioBlock(first);
-  FreeAudioBlock(late);
+  for (AudioBlock* x : {b, first, late}) FreeAudioBlock(x);
 }
 
 TEST(WaveRecording, ScanSegmentsPointAtTheirData) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "spl/audio/wave_player.h"
 #include "spl/audio/wave_recorder.h"
@@ -139,31 +140,14 @@ const SoxWide kWide[] = {
     {"int16_4ch", "-e signed-integer -b 16 -c 4", 0xFFFE, 4},
 };
 
-// Samples as sox reads them (full scale +-1.0), one row of channels per frame.
-std::vector<std::vector<double>> SoxDat(const std::string& path) {
+// Samples as sox reads them (full scale +-1.0), channels interleaved.
+std::vector<double> SoxSamples(const std::string& path) {
   int status = -1;
-  const std::string text = wavetest::Run("sox " + path + " -t dat - 2>/dev/null", &status);
+  const std::string raw = wavetest::Run("sox " + path + " -t raw -e floating-point -b 64 - 2>/dev/null", &status);
   EXPECT_EQ(status, 0);
-  std::vector<std::vector<double>> frames;
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(at, end - at);
-    at = end + 1;
-    if (line.empty() || line[0] == ';') continue;
-    std::vector<double> row;
-    const char* p = line.c_str();
-    char* next = nullptr;
-    strtod(p, &next);  // the time column
-    for (p = next;; p = next) {
-      const double v = strtod(p, &next);
-      if (next == p) break;
-      row.push_back(v);
-    }
-    frames.push_back(row);
-  }
-  return frames;
+  std::vector<double> v(raw.size() / sizeof(double));
+  memcpy(v.data(), raw.data(), v.size() * sizeof(double));
+  return v;
 }
 
 class WaveSoxWide : public ::testing::TestWithParam<SoxWide> {
@@ -191,20 +175,20 @@ TEST_P(WaveSoxWide, PlaysTheSamplesSoxReadsRoundedToSixteenBits) {
   const int played_channels = c.channels <= 2 ? c.channels : 1;
   EXPECT_EQ(player.PcmFormat()->nChannels, played_channels);
   const std::vector<int16_t> ours = wavetest::DecompressAll(player, kBlock);
-  const std::vector<std::vector<double>> theirs = SoxDat(wav.path());
-  ASSERT_EQ(theirs.size(), size_t(7717));  // 0.7 s
-  ASSERT_EQ(ours.size(), theirs.size() * size_t(played_channels));
+  const std::vector<double> theirs = SoxSamples(wav.path());
+  const size_t frames = 7717;  // 0.7 s
+  ASSERT_EQ(theirs.size(), frames * size_t(c.channels));
+  ASSERT_EQ(ours.size(), frames * size_t(played_channels));
   int nonzero = 0;
-  for (size_t i = 0; i < theirs.size(); ++i) {
-    ASSERT_EQ(theirs[i].size(), size_t(c.channels));
+  for (size_t i = 0; i < frames; ++i) {
     for (int ch = 0; ch < played_channels; ++ch) {
-      const double want = std::clamp(theirs[i][size_t(ch)] * 32768.0, -32768.0, 32767.0);
+      const double want = std::clamp(theirs[i * size_t(c.channels) + size_t(ch)] * 32768.0, -32768.0, 32767.0);
       const int16_t got = ours[i * size_t(played_channels) + size_t(ch)];
       ASSERT_NEAR(got, want, 0.5 + 1e-3) << "frame " << i << " channel " << ch;
       nonzero += got != 0;
     }
   }
-  EXPECT_GT(nonzero, int(theirs.size()) / 2);
+  EXPECT_GT(nonzero, int(frames) / 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, WaveSoxWide, ::testing::ValuesIn(kWide),

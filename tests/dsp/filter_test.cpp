@@ -69,9 +69,6 @@ TEST(Filter, WindowBitsMultiplyInOrderAfterNormalising) {
 }
 
 TEST(Filter, BandPassPassesItsBandAndStopsTheOtherTone) {
-  CFilter f;
-  ASSERT_EQ(f.Init(kRate, 1024, 128), 1);
-  ASSERT_EQ(f.CreateBP(1250, 1300, kFilterWindowHann), 1);
   for (double tone : {1275.0, 1700.0}) {
     CFilter g;
     ASSERT_EQ(g.Init(kRate, 1024, 128), 1);

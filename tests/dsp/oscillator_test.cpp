@@ -117,7 +117,9 @@ TEST(Reference, MeasuresATonesFrequencyAfterTheStartUp) {
   for (int blk = 0; blk < 200; ++blk) {
     Block in(dsptest::Cosine(kN, 1030.0, kRate, 1000.0, blk * kN));
     f = r.MeasureBlock(in.get());
-    if (blk < 20) EXPECT_EQ(f, 0.0) << blk;
+    if (blk < 20) {
+      EXPECT_EQ(f, 0.0) << blk;
+    }
   }
   EXPECT_NEAR(f, 1030.0, 10.0);
   EXPECT_EQ(r.Init(0.0f, kRate, kN), 0);

@@ -40,33 +40,28 @@ struct LowPass {
 };
 
 TEST(ViewFilter, DiracCurveIsTheResponseOfTheTaps) {
-  for (int n : {200, 256, 37}) {
-    LowPass lp(1000.0f);
+  // The transform holds the whole impulse response behind the impulse: at least 512 points,
+  // also for a 4-value curve of 257 taps, which a transform of 2n points would cut off.
+  const struct {
+    int order, n;
+    float fc;
+    double tolerance;
+  } cases[] = {{128, 200, 1000, 2e-3 * 32767.0}, {128, 256, 1000, 2e-3 * 32767.0},
+               {128, 37, 1000, 2e-3 * 32767.0}, {256, 4, 2000, 70.0}};
+  for (const auto& t : cases) {
+    SCOPED_TRACE(testing::Message() << t.order << " taps, " << t.n << " values");
+    LowPass lp(t.fc, t.order);
     CViewFilter view;
     ASSERT_EQ(view.Init(&lp.f, 0, nullptr), 1);
-    AudioBlock* c = view.GetDiracCurve(n, 0);
+    AudioBlock* c = view.GetDiracCurve(t.n, 0);
     ASSERT_NE(c, nullptr);
-    ASSERT_EQ(c->count, n);
-    // The transform holds the whole 129-tap response behind the impulse: at least 512 points.
+    ASSERT_EQ(c->count, t.n);
     int size = 512;
-    while (size < 2 * n) size *= 2;
-    for (int k = 0; k < n; ++k) {
-      double want = ModelResponse(lp.f, CurveHz(k, n, size));
-      ASSERT_NEAR(c->data[k], want, 2e-3 * 32767.0) << n << " " << k;
-    }
+    while (size < 2 * t.n) size *= 2;
+    for (int k = 0; k < t.n; ++k)
+      ASSERT_NEAR(c->data[k], ModelResponse(lp.f, CurveHz(k, t.n, size)), t.tolerance) << k;
     FreeAudioBlock(c);
   }
-}
-
-TEST(ViewFilter, ShortCurvesOfLongFiltersKeepTheWholeImpulseResponse) {
-  // 257 taps for a 4-value curve: a transform of 2n points would cut the response off.
-  LowPass lp(2000.0f, 256);
-  CViewFilter view;
-  ASSERT_EQ(view.Init(&lp.f, 0, nullptr), 1);
-  AudioBlock* c = view.GetDiracCurve(4, 0);
-  ASSERT_NE(c, nullptr);
-  for (int k = 0; k < 4; ++k) EXPECT_NEAR(c->data[k], ModelResponse(lp.f, k * kRate / 8.0), 70.0) << k;
-  FreeAudioBlock(c);
 }
 
 TEST(ViewFilter, NormScalesThePeakAndASilentFilterStaysZero) {
@@ -165,9 +160,7 @@ TEST(ViewFilter, SmoothingKeepsTheCurveInPlaceAndItsLevels) {
   // Repeated calls give the same curve (no delay line carried over).
   AudioBlock* s2 = smooth.GetDiracCurve(200, 0);
   for (int k = 0; k < 200; ++k) ASSERT_EQ(s2->data[k], s->data[k]);
-  FreeAudioBlock(p);
-  FreeAudioBlock(s);
-  FreeAudioBlock(s2);
+  for (AudioBlock* x : {p, s, s2}) FreeAudioBlock(x);
 }
 
 constexpr COLORREF kFill = RGB(10, 20, 30);

@@ -5,7 +5,6 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
-#include <random>
 #include <set>
 #include <vector>
 
@@ -15,32 +14,6 @@
 namespace {
 
 using namespace pictest;
-
-// A picture of the given depth filled with random indices (palette depths, random palette)
-// or random colours.
-HBITMAP RandomPicture(CDibSection& dib, int w, int h, int bits, unsigned seed) {
-  std::mt19937 rng(seed);
-  HBITMAP p = dib.Create(w, h, bits);
-  if (!p) return nullptr;
-  if (bits <= 8) {
-    for (int i = 0; i < (1 << bits); ++i)
-      p->palette[i] = RGBQUAD{uint8_t(rng()), uint8_t(rng()), uint8_t(rng()), 0};
-  }
-  for (int y = 0; y < Rows(p); ++y)
-    for (int x = 0; x < w; ++x) {
-      if (bits <= 8) {
-        SetIndex(p, x, y, int(rng() % (1u << bits)));
-      } else if (bits == 16) {
-        uint8_t* r = const_cast<uint8_t*>(RowBytes(p, y));
-        const unsigned v = rng() & 0x7FFF;
-        r[2 * x] = uint8_t(v);
-        r[2 * x + 1] = uint8_t(v >> 8);
-      } else {
-        SetColorAt(p, x, y, rng() & 0xFFFFFF);
-      }
-    }
-  return p;
-}
 
 // What a colour becomes when stored at a colour depth.
 COLORREF AtDepth(COLORREF c, int bits) {

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "spl/image/dib_section.h"
@@ -39,6 +40,13 @@ double Psnr(CDibSection& dib, HBITMAP a, HBITMAP b) {
   for (size_t i = 0; i < x.size(); ++i) se += (double(x[i]) - y[i]) * (double(x[i]) - y[i]);
   if (se == 0) return 99;
   return 10 * std::log10(255.0 * 255.0 * double(x.size()) / se);
+}
+
+// Where the first marker FF code after the start of image begins; 0 when there is none.
+size_t Marker(const std::vector<unsigned char>& d, unsigned char code) {
+  for (size_t i = 2; i + 1 < d.size(); ++i)
+    if (d[i] == 0xFF && d[i + 1] == code) return i;
+  return 0;
 }
 
 // Every test has a picture library and a folder of its own.
@@ -109,13 +117,9 @@ TEST_F(DibJpeg, GrayPicturesAreGrayJpegs) {
   ASSERT_EQ(dib.SaveJpeg(path.c_str(), g, 90), 1);
   // One component in the frame header (SOF0: FF C0, length, precision, height, width, count).
   const auto d = ReadAll(path);
-  size_t sof = 0;
-  for (size_t i = 2; i + 9 < d.size(); ++i)
-    if (d[i] == 0xFF && d[i + 1] == 0xC0) {
-      sof = i;
-      break;
-    }
+  const size_t sof = Marker(d, 0xC0);
   ASSERT_NE(sof, 0u);
+  ASSERT_LT(sof + 9, d.size());
   EXPECT_EQ(d[sof + 9], 1);
   HBITMAP b = dib.LoadJpeg(path.c_str());
   ASSERT_NE(b, nullptr);
@@ -145,14 +149,12 @@ TEST_F(DibJpeg, SizesOfFiles) {
   HBITMAP a = MakeScene(dib, 50, 20);
   ASSERT_EQ(dib.SaveJpeg(dir.File("s.JPG").c_str(), a, 75), 1);
   ASSERT_EQ(dib.SaveFile(dir.File("s.bmp").c_str(), a), 1);
+  for (const char* name : {"s.JPG", "s.bmp"}) {
+    int w = 0, h = 0;
+    EXPECT_EQ(dib.GetSize(dir.File(name).c_str(), w, h), 1);
+    EXPECT_EQ(std::pair(w, h), std::pair(50, 20)) << name;
+  }
   int w = 0, h = 0;
-  EXPECT_EQ(dib.GetSize(dir.File("s.JPG").c_str(), w, h), 1);
-  EXPECT_EQ(w, 50);
-  EXPECT_EQ(h, 20);
-  w = h = 0;
-  EXPECT_EQ(dib.GetSize(dir.File("s.bmp").c_str(), w, h), 1);
-  EXPECT_EQ(w, 50);
-  EXPECT_EQ(h, 20);
   EXPECT_EQ(dib.GetJPEGSize(dir.File("none.jpg").c_str(), w, h), 0);
   EXPECT_EQ(dib.Error(), kDibOpenRead);
   EXPECT_EQ(dib.LoadJpeg(dir.File("none.jpg").c_str()), nullptr);
@@ -189,9 +191,7 @@ TEST_F(DibJpeg, DamagedFilesGiveNullAndAReason) {
   EXPECT_EQ(dib.Error(), kDibTransfer);
   // An end marker in the middle of the picture data: libjpeg would only warn and fill the
   // rest with gray; we refuse.
-  size_t scan = 0;
-  for (size_t i = 2; i + 1 < good.size() && !scan; ++i)
-    if (good[i] == 0xFF && good[i + 1] == 0xDA) scan = i;
+  const size_t scan = Marker(good, 0xDA);
   ASSERT_NE(scan, 0u);
   ASSERT_LT(scan + 40, good.size());
   auto early = good;
@@ -201,12 +201,10 @@ TEST_F(DibJpeg, DamagedFilesGiveNullAndAReason) {
   EXPECT_EQ(dib.Error(), kDibTransfer);
   // A frame header claiming 60000 x 60000 pixels: too large to make, not bad data.
   auto huge = good;
-  for (size_t i = 2; i + 8 < huge.size(); ++i)
-    if (huge[i] == 0xFF && huge[i + 1] == 0xC0) {
-      huge[i + 5] = huge[i + 7] = 0xEA;
-      huge[i + 6] = huge[i + 8] = 0x60;
-      break;
-    }
+  const size_t frame = Marker(huge, 0xC0);
+  ASSERT_NE(frame, 0u);
+  huge[frame + 5] = huge[frame + 7] = 0xEA;
+  huge[frame + 6] = huge[frame + 8] = 0x60;
   EXPECT_EQ(dib.ReadJpegSize(huge.data(), huge.size(), w, h), 1);
   EXPECT_EQ(w, 60000);
   EXPECT_EQ(dib.ReadJpeg(huge.data(), huge.size()), nullptr);

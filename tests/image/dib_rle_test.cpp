@@ -15,7 +15,6 @@
 namespace {
 
 using pictest::IndexAt;
-using pictest::Le16;
 using pictest::Le32;
 using pictest::ReadAll;
 using pictest::SetIndex;
@@ -34,26 +33,37 @@ HBITMAP MakeIndexed(CDibSection& dib, int bits, const std::vector<std::vector<in
   return b;
 }
 
-// A BMP file image around coded data (file and information headers, palette, data).
-std::vector<unsigned char> RleFile(int bits, int width, int height,
-                                   const std::vector<unsigned char>& coded, uint32_t imageSize) {
-  const int entries = 1 << bits;
-  const uint32_t off = 54 + 4 * entries;
-  std::vector<unsigned char> f(off, 0);
+// The 54 header bytes of a BMP file (file and information headers).
+std::vector<unsigned char> Header(uint32_t fileSize, uint32_t offset, int width, int height, int bits,
+                                  uint32_t compression, uint32_t imageSize, uint32_t colours) {
+  std::vector<unsigned char> f(54, 0);
   auto put32 = [&](size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) f[at + i] = uint8_t(v >> (8 * i));
   };
   f[0] = 'B';
   f[1] = 'M';
-  put32(2, off + uint32_t(coded.size()));
-  put32(10, off);
+  put32(2, fileSize);
+  put32(10, offset);
   put32(14, 40);
   put32(18, uint32_t(width));
   put32(22, uint32_t(height));
   f[26] = 1;
   f[28] = uint8_t(bits);
-  put32(30, bits == 8 ? BI_RLE8 : BI_RLE4);
+  put32(30, compression);
   put32(34, imageSize);
+  put32(46, colours);
+  put32(50, colours);
+  return f;
+}
+
+// A BMP file image around coded data (headers, a gray palette, data).
+std::vector<unsigned char> RleFile(int bits, int width, int height,
+                                   const std::vector<unsigned char>& coded, uint32_t imageSize) {
+  const int entries = 1 << bits;
+  const uint32_t off = 54 + 4 * entries;
+  std::vector<unsigned char> f = Header(off + uint32_t(coded.size()), off, width, height, bits,
+                                        bits == 8 ? BI_RLE8 : BI_RLE4, imageSize, 0);
+  f.resize(off, 0);
   for (int i = 0; i < entries; ++i) f[54 + 4 * i] = f[55 + 4 * i] = f[56 + 4 * i] = uint8_t(i);
   f.insert(f.end(), coded.begin(), coded.end());
   return f;
@@ -71,7 +81,6 @@ class DibRle : public ::testing::Test {
 };
 
 TEST_F(DibRle, EightBitFileIsByteExact) {
-  // Top row: a run, an absolute run of four, a pair; bottom row: one run.
   // Top row: a run, an absolute run of four, a run; middle: runs around a single pixel.
   HBITMAP a = MakeIndexed(dib, 8,
                           {{5, 5, 5, 5, 1, 2, 3, 9, 4, 4, 4},
@@ -86,22 +95,9 @@ TEST_F(DibRle, EightBitFileIsByteExact) {
       4,  5, 1, 8, 3, 6, 3, 2, 0, 0,                // middle
       4,  5, 0, 4, 1, 2, 3, 9, 3, 4, 0, 1};         // top: absolute run, end of bitmap
   ASSERT_EQ(d.size(), 1078 + coded.size());
-  EXPECT_EQ(d[0], 'B');
-  EXPECT_EQ(d[1], 'M');
-  EXPECT_EQ(Le32(d, 2), d.size());  // corrected to the coded size
-  EXPECT_EQ(Le32(d, 6), 0u);
-  EXPECT_EQ(Le32(d, 10), 1078u);
-  EXPECT_EQ(Le32(d, 14), 40u);
-  EXPECT_EQ(int32_t(Le32(d, 18)), 11);
-  EXPECT_EQ(int32_t(Le32(d, 22)), 3);
-  EXPECT_EQ(Le16(d, 26), 1);
-  EXPECT_EQ(Le16(d, 28), 8);
-  EXPECT_EQ(Le32(d, 30), BI_RLE8);
-  EXPECT_EQ(Le32(d, 34), coded.size());
-  EXPECT_EQ(Le32(d, 38), 0u);
-  EXPECT_EQ(Le32(d, 42), 0u);
-  EXPECT_EQ(Le32(d, 46), 256u);
-  EXPECT_EQ(Le32(d, 50), 256u);
+  // The file size is corrected to the coded size.
+  EXPECT_EQ(std::vector<unsigned char>(d.begin(), d.begin() + 54),
+            Header(uint32_t(d.size()), 1078, 11, 3, 8, BI_RLE8, uint32_t(coded.size()), 256));
   EXPECT_EQ(0, std::memcmp(d.data() + 54, a->palette, 1024));
   EXPECT_EQ(Body(d), coded);
   DeleteObject(a);
@@ -122,13 +118,9 @@ TEST_F(DibRle, FourBitFileIsByteExactAndTopDownRowsGoBottomUp) {
                                             6, 0x12, 1,    0x30, 0,    0,           // middle
                                             0, 7,    0x12, 0x34, 0x56, 0x70, 0, 1};  // top
   ASSERT_EQ(d.size(), 54 + 64 + coded.size());
-  EXPECT_EQ(Le32(d, 2), d.size());
-  EXPECT_EQ(Le32(d, 10), 118u);
-  EXPECT_EQ(int32_t(Le32(d, 22)), 3);
-  EXPECT_EQ(Le16(d, 28), 4);
-  EXPECT_EQ(Le32(d, 30), BI_RLE4);
-  EXPECT_EQ(Le32(d, 34), coded.size());
-  EXPECT_EQ(Le32(d, 46), 16u);
+  EXPECT_EQ(std::vector<unsigned char>(d.begin(), d.begin() + 54),
+            Header(uint32_t(d.size()), 118, 7, 3, 4, BI_RLE4, uint32_t(coded.size()), 16));
+  EXPECT_EQ(0, std::memcmp(d.data() + 54, a->palette, 64));
   EXPECT_EQ(Body(d), coded);
 
   // An odd absolute run of 4-bit pixels is padded to a 16-bit boundary.
@@ -296,37 +288,31 @@ TEST_F(DibRle, DamagedDataFailsWithReason) {
   ASSERT_NE(ok, nullptr);
   DeleteObject(ok);
 
-  auto lyingSize = RleFile(8, 4, 2, good, uint32_t(good.size() + 1));
-  EXPECT_EQ(dib.ReadBMP(lyingSize.data(), lyingSize.size()), nullptr);
-  EXPECT_EQ(dib.Error(), kDibRead);
-  auto topDown = RleFile(8, 4, -2, good, uint32_t(good.size()));
-  EXPECT_EQ(dib.ReadBMP(topDown.data(), topDown.size()), nullptr);
-  EXPECT_EQ(dib.Error(), kDibTransfer);
-  auto wrongDepth = RleFile(4, 4, 2, good, uint32_t(good.size()));
-  wrongDepth[30] = BI_RLE8;  // RLE8 data in a 4-bit file
-  EXPECT_EQ(dib.ReadBMP(wrongDepth.data(), wrongDepth.size()), nullptr);
-  EXPECT_EQ(dib.Error(), kDibTransfer);
-  auto otherCode = f;
-  otherCode[30] = 3;  // a compression this reader does not know
-  EXPECT_EQ(dib.ReadBMP(otherCode.data(), otherCode.size()), nullptr);
-  EXPECT_EQ(dib.Error(), kDibTransfer);
-  auto manyColours = f;
-  manyColours[46] = 0x01;  // 257 palette entries at 8 bits
-  manyColours[47] = 0x01;
-  EXPECT_EQ(dib.ReadBMP(manyColours.data(), manyColours.size()), nullptr);
-  EXPECT_EQ(dib.Error(), kDibPalette);
-  auto farOffset = f;
-  farOffset[12] = 0x10;  // pixel offset beyond the file
-  EXPECT_EQ(dib.ReadBMP(farOffset.data(), farOffset.size()), nullptr);
-  EXPECT_EQ(dib.Error(), kDibSeek);
-  auto cutPalette = f;
-  cutPalette.resize(54 + 500);
-  EXPECT_EQ(dib.ReadBMP(cutPalette.data(), cutPalette.size()), nullptr);
-  EXPECT_EQ(dib.Error(), kDibRead);
-  // A huge picture from a few bytes: refused like a failed allocation.
-  auto huge = RleFile(8, 32768, 32768, good, uint32_t(good.size()));
-  EXPECT_EQ(dib.ReadBMP(huge.data(), huge.size()), nullptr);
-  EXPECT_EQ(dib.Error(), kDibMemory);
+  // Headers that do not fit the data, each refused for its own reason.
+  auto patched = [](std::vector<unsigned char> d, size_t at, std::vector<unsigned char> bytes) {
+    std::copy(bytes.begin(), bytes.end(), d.begin() + long(at));
+    return d;
+  };
+  const uint32_t n = uint32_t(good.size());
+  const struct {
+    const char* what;
+    std::vector<unsigned char> file;
+    int error;
+  } refused[] = {
+      {"image size past the data", RleFile(8, 4, 2, good, n + 1), kDibRead},
+      {"top-down", RleFile(8, 4, -2, good, n), kDibTransfer},
+      {"RLE8 data in a 4-bit file", patched(RleFile(4, 4, 2, good, n), 30, {uint8_t(BI_RLE8)}), kDibTransfer},
+      {"a compression this reader does not know", patched(f, 30, {3}), kDibTransfer},
+      {"257 palette entries at 8 bits", patched(f, 46, {1, 1}), kDibPalette},
+      {"pixel offset beyond the file", patched(f, 12, {0x10}), kDibSeek},
+      {"palette cut off", std::vector<unsigned char>(f.begin(), f.begin() + 54 + 500), kDibRead},
+      // A huge picture from a few bytes: refused like a failed allocation.
+      {"32768 x 32768", RleFile(8, 32768, 32768, good, n), kDibMemory},
+  };
+  for (const auto& c : refused) {
+    EXPECT_EQ(dib.ReadBMP(c.file.data(), c.file.size()), nullptr) << c.what;
+    EXPECT_EQ(dib.Error(), c.error) << c.what;
+  }
 }
 
 TEST_F(DibRle, ImageMagickPlainFilesRead) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -16,21 +17,6 @@ namespace {
 
 using namespace pictest;
 
-HBITMAP Random24(CDibSection& dib, int w, int h, unsigned seed) {
-  std::mt19937 rng(seed);
-  HBITMAP p = dib.Create(w, h, 24);
-  for (int y = 0; y < std::abs(h); ++y)
-    for (int x = 0; x < w; ++x) SetColorAt(p, x, y, rng() & 0xFFFFFF);
-  return p;
-}
-HBITMAP RandomIndexed(CDibSection& dib, int w, int h, int bits, unsigned seed) {
-  std::mt19937 rng(seed);
-  HBITMAP p = dib.Create(w, h, bits);
-  for (int i = 0; i < (1 << bits); ++i) p->palette[i] = RGBQUAD{uint8_t(rng()), uint8_t(rng()), uint8_t(rng()), 0};
-  for (int y = 0; y < std::abs(h); ++y)
-    for (int x = 0; x < w; ++x) SetIndex(p, x, y, int(rng() % (1u << bits)));
-  return p;
-}
 int Channel(COLORREF c, int k) { return int((c >> (8 * k)) & 255); }
 
 // The box average of the shrinking rule: boxes [i * srcW / w, (i + 1) * srcW / w).
@@ -60,7 +46,7 @@ class DibScale : public ::testing::Test {
 };
 
 TEST_F(DibScale, ShrinkIsATruncatedBoxAverage) {
-  HBITMAP s = Random24(dib, 37, -23, 1);
+  HBITMAP s = RandomPicture(dib, 37, -23, 24, 1);
   g_rows.clear();
   HBITMAP d = dib.Shrink(s, 10, 7, 0, Record, 4);
   ASSERT_NE(d, nullptr);
@@ -87,7 +73,7 @@ TEST_F(DibScale, ShrinkIsATruncatedBoxAverage) {
 }
 
 TEST_F(DibScale, ShrinkKeepsDepthAndPalette) {
-  HBITMAP s = RandomIndexed(dib, 30, 20, 8, 2);
+  HBITMAP s = RandomPicture(dib, 30, 20, 8, 2);
   HBITMAP d = dib.Shrink(s, 7, 5, 0);
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->bits, 8);
@@ -154,7 +140,7 @@ COLORREF RefBlow(HBITMAP s, int w, int h, int i, int j) {
 }
 
 TEST_F(DibScale, BlowWeighsBySharesOfTheFootprint) {
-  HBITMAP s = Random24(dib, 5, 4, 3);
+  HBITMAP s = RandomPicture(dib, 5, 4, 24, 3);
   g_rows.clear();
   HBITMAP d = dib.Blow(s, 13, 9, Record, 1);
   ASSERT_NE(d, nullptr);
@@ -191,7 +177,7 @@ TEST_F(DibScale, BlowWeighsBySharesOfTheFootprint) {
   for (HBITMAP h : {small, white}) DeleteObject(h);
 
   // Palette sources are taken through their colours.
-  HBITMAP ix = RandomIndexed(dib, 3, 3, 4, 5);
+  HBITMAP ix = RandomPicture(dib, 3, 3, 4, 5);
   HBITMAP b = dib.Blow(ix, 6, 6);
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(ColorAt(b, 5, 5), ColorAt(ix, 2, 2));
@@ -210,7 +196,7 @@ TEST_F(DibScale, TooLargeResultsFailAsMemory) {
 }
 
 TEST_F(DibScale, ScaleChoosesShrinkBlowOrBoth) {
-  HBITMAP s = RandomIndexed(dib, 20, 12, 8, 6);
+  HBITMAP s = RandomPicture(dib, 20, 12, 8, 6);
   auto same = [&](HBITMAP a, HBITMAP b) {
     ASSERT_NE(a, nullptr);
     ASSERT_NE(b, nullptr);
@@ -235,16 +221,11 @@ TEST_F(DibScale, ScaleChoosesShrinkBlowOrBoth) {
 
 TEST_F(DibScale, SymScaleRectangles) {
   RECT r{};
+  auto corners = [&] { return std::array<long, 4>{r.left, r.top, r.right, r.bottom}; };
   EXPECT_DOUBLE_EQ(CDibSection::SymScale(400, 300, 200, 200, r), 0.5);
-  EXPECT_EQ(r.left, 0);
-  EXPECT_EQ(r.top, 25);
-  EXPECT_EQ(r.right, 200);
-  EXPECT_EQ(r.bottom, 175);
+  EXPECT_EQ(corners(), (std::array<long, 4>{0, 25, 200, 175}));
   EXPECT_DOUBLE_EQ(CDibSection::SymScale(100, 100, 200, 200, r), 1.0);
-  EXPECT_EQ(r.left, 50);
-  EXPECT_EQ(r.top, 50);
-  EXPECT_EQ(r.right, 150);
-  EXPECT_EQ(r.bottom, 150);
+  EXPECT_EQ(corners(), (std::array<long, 4>{50, 50, 150, 150}));
   // Odd leftovers: halves truncate.
   EXPECT_DOUBLE_EQ(CDibSection::SymScale(1810, 1200, 301, 301, r), 301.0 / 1810);
   EXPECT_EQ(r.right - r.left, 301);
@@ -257,8 +238,8 @@ TEST_F(DibScale, SymScaleRectangles) {
 void CheckBlit(CDibSection& dib, int dstBits, int srcBits, int x, int y, int w, int h, int sx, int sy) {
   SCOPED_TRACE(testing::Message() << dstBits << "<-" << srcBits << " at " << x << "," << y << " " << w
                                   << "x" << h << " from " << sx << "," << sy);
-  HBITMAP dst = dstBits == 24 ? Random24(dib, 11, 7, 11) : RandomIndexed(dib, 11, 7, dstBits, 11);
-  HBITMAP src = srcBits == 24 ? Random24(dib, 9, -6, 12) : RandomIndexed(dib, 9, -6, srcBits, 12);
+  HBITMAP dst = RandomPicture(dib, 11, 7, dstBits, 11);
+  HBITMAP src = RandomPicture(dib, 9, -6, srcBits, 12);
   if (dstBits == srcBits && dstBits <= 8) {
     ASSERT_EQ(dib.CopyPalette(src, dst), 1);
   }
@@ -303,7 +284,7 @@ TEST_F(DibScale, BlitClipsAtEveryEdge) {
 
 TEST_F(DibScale, BlitInsideOnePictureReadsTheOldPixels) {
   for (int bits : {24, 4}) {
-    HBITMAP p = bits == 24 ? Random24(dib, 10, 6, 21) : RandomIndexed(dib, 10, 6, bits, 21);
+    HBITMAP p = RandomPicture(dib, 10, 6, bits, 21);
     HBITMAP old = dib.Copy(p);
     ASSERT_EQ(dib.Blit(p, 2, 1, 8, 5, p, 0, 0), 1);
     for (int j = 1; j < 6; ++j)
@@ -327,7 +308,7 @@ COLORREF RefStretch(HBITMAP s, int sx, int sy, int sw, int sh, int w, int h, int
 }
 
 TEST_F(DibScale, StretchAveragesBoxesAndClips) {
-  HBITMAP s = Random24(dib, 12, -10, 31);
+  HBITMAP s = RandomPicture(dib, 12, -10, 24, 31);
   const int cases[][8] = {
       {0, 0, 6, 5, 0, 0, 12, 10},   // halving: 2 x 2 means
       {0, 0, 16, 16, 2, 2, 4, 4},   // enlarging by 4: repeats
@@ -362,8 +343,8 @@ TEST_F(DibScale, StretchAveragesBoxesAndClips) {
 TEST_F(DibScale, MaskBlitCopiesWhereTheMaskIsSet) {
   for (int bits : {24, 8, 1}) {
     SCOPED_TRACE(bits);
-    HBITMAP src = bits == 24 ? Random24(dib, 9, 7, 41) : RandomIndexed(dib, 9, 7, bits, 41);
-    HBITMAP dst = bits == 24 ? Random24(dib, 10, -8, 42) : RandomIndexed(dib, 10, -8, bits, 42);
+    HBITMAP src = RandomPicture(dib, 9, 7, bits, 41);
+    HBITMAP dst = RandomPicture(dib, 10, -8, bits, 42);
     HBITMAP mask = dib.Create(7, 7, 1);  // narrower than the source: beyond it nothing is copied
     std::mt19937 rng(43);
     for (int y = 0; y < 7; ++y)
@@ -384,8 +365,8 @@ TEST_F(DibScale, MaskBlitCopiesWhereTheMaskIsSet) {
     for (HBITMAP h : {before, mask, dst, src}) DeleteObject(h);
   }
   // Across depths the colours go through the destination palette.
-  HBITMAP src = Random24(dib, 4, 4, 51);
-  HBITMAP dst = RandomIndexed(dib, 4, 4, 8, 52);
+  HBITMAP src = RandomPicture(dib, 4, 4, 24, 51);
+  HBITMAP dst = RandomPicture(dib, 4, 4, 8, 52);
   HBITMAP mask = dib.Create(4, 4, 1);
   SetIndex(mask, 1, 2, 1);
   HBITMAP before = dib.Copy(dst);
@@ -406,8 +387,8 @@ TEST_F(DibScale, RandomCopiesStayInsideBothPictures) {
   }
   for (int n = 0; n < 150; ++n) {
     const int db = depths[rng() % 4], sb = depths[rng() % 4];
-    HBITMAP src = sb == 24 ? Random24(dib, any(1, 9), any(-5, 5) | 1, 5) : RandomIndexed(dib, any(1, 9), any(1, 5), sb, 5);
-    HBITMAP dst = db == 24 ? Random24(dib, any(1, 9), any(-5, 5) | 1, 6) : RandomIndexed(dib, any(1, 9), any(1, 5), db, 6);
+    HBITMAP src = sb == 24 ? RandomPicture(dib, any(1, 9), any(-5, 5) | 1, 24, 5) : RandomPicture(dib, any(1, 9), any(1, 5), sb, 5);
+    HBITMAP dst = db == 24 ? RandomPicture(dib, any(1, 9), any(-5, 5) | 1, 24, 6) : RandomPicture(dib, any(1, 9), any(1, 5), db, 6);
     HBITMAP mask = dib.Create(any(1, 9), any(1, 5), 1);
     std::memset(mask->pixels, 0xA5, size_t(dib.SizeH(mask)));
     EXPECT_EQ(dib.Stretch(dst, any(-10, 10), any(-10, 10), any(0, 20), any(0, 20), src, any(-10, 10),
@@ -424,7 +405,7 @@ TEST_F(DibScale, TinyPictures) {
   for (const auto& sz : sizes)
     for (int bits : {1, 4, 8, 24}) {
       SCOPED_TRACE(testing::Message() << sz[0] << "x" << sz[1] << " " << bits);
-      HBITMAP s = bits == 24 ? Random24(dib, sz[0], sz[1], 8) : RandomIndexed(dib, sz[0], sz[1], bits, 8);
+      HBITMAP s = RandomPicture(dib, sz[0], sz[1], bits, 8);
       const COLORREF corner = ColorAt(s, 0, 0);
       for (const auto& to : {std::pair{1, 1}, std::pair{3, 2}, std::pair{1, 9}, std::pair{9, 1}}) {
         HBITMAP a = dib.Shrink(s, to.first, to.second, 0);

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "spl/image/dib_section.h"
@@ -32,57 +33,56 @@ HBITMAP MakeRows(CDibSection& dib, int w, int h, int bits) {
 TEST(DibStream, HeadersGrowWithEachBand) {
   sigtest::TempDir dir;
   CDibSection dib;
-  HBITMAP a = MakeRows(dib, 10, 6, 8);  // BPL 12
-  const std::string path = dir.File("s.bmp");
-  ASSERT_EQ(dib.StreamCreate(path.c_str(), a), 1);
-  auto d = ReadAll(path);
-  ASSERT_EQ(d.size(), 1078u);
-  EXPECT_EQ(d[0], 'B');
-  EXPECT_EQ(d[1], 'M');
-  EXPECT_EQ(Le32(d, 2), 1078u);  // full size less the pixels
-  EXPECT_EQ(Le32(d, 10), 1078u);
-  EXPECT_EQ(Le32(d, 14), 40u);
-  EXPECT_EQ(Le32(d, 18), 10u);
-  EXPECT_EQ(Le32(d, 22), 0u);  // height 0
-  EXPECT_EQ(Le32(d, 30), 0u);  // compression 0
-  EXPECT_EQ(Le32(d, 34), 0u);  // image size 0
-  EXPECT_EQ(Le32(d, 46), 256u);
-  EXPECT_EQ(0, std::memcmp(d.data() + 54, a->palette, 1024));
+  // 8 bits stored bottom-up, streamed in two bands; 24 bits stored top-down, row by row.
+  const struct {
+    int w, h, bits, bpl;
+    uint32_t header, colours;
+    std::vector<std::pair<int, int>> bands;  // first row, rows
+  } cases[] = {{10, 6, 8, 12, 1078, 256, {{0, 2}, {2, 3}}},
+               {5, -4, 24, 16, 54, 0, {{0, 1}, {1, 1}, {2, 1}, {3, 1}}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bits);
+    HBITMAP a = MakeRows(dib, c.w, c.h, c.bits);
+    const std::string path = dir.File("s.bmp");
+    ASSERT_EQ(dib.StreamCreate(path.c_str(), a), 1);
+    auto d = ReadAll(path);
+    ASSERT_EQ(d.size(), c.header);
+    EXPECT_EQ(d[0], 'B');
+    EXPECT_EQ(d[1], 'M');
+    EXPECT_EQ(Le32(d, 2), c.header);  // full size less the pixels
+    EXPECT_EQ(Le32(d, 10), c.header);
+    EXPECT_EQ(Le32(d, 14), 40u);
+    EXPECT_EQ(Le32(d, 18), uint32_t(c.w));
+    EXPECT_EQ(Le32(d, 22), 0u);  // height 0
+    EXPECT_EQ(Le32(d, 30), 0u);  // compression 0
+    EXPECT_EQ(Le32(d, 34), 0u);  // image size 0
+    EXPECT_EQ(Le32(d, 46), c.colours);
+    if (c.colours) {
+      EXPECT_EQ(0, std::memcmp(d.data() + 54, a->palette, 4 * c.colours));
+    }
 
-  ASSERT_EQ(dib.StreamOut(path.c_str(), a, 0, 2), 1);
-  ASSERT_EQ(dib.StreamOut(path.c_str(), a, 2, 3), 1);
-  d = ReadAll(path);
-  ASSERT_EQ(d.size(), 1078u + 5 * 12);
-  EXPECT_EQ(Le32(d, 2), d.size());
-  EXPECT_EQ(Le32(d, 22), 5u);
-  EXPECT_EQ(Le32(d, 34), 60u);
-  // Stored rows follow the source from the top: row k of the file is source row k.
-  for (int k = 0; k < 5; ++k)
-    for (int i = 0; i < 12; ++i) ASSERT_EQ(d[1078 + 12 * k + i], uint8_t(k * 16 + i));
+    int rows = 0;
+    for (const auto& [first, n] : c.bands) {
+      ASSERT_EQ(dib.StreamOut(path.c_str(), a, first, n), 1);
+      rows += n;
+    }
+    d = ReadAll(path);
+    ASSERT_EQ(d.size(), c.header + size_t(rows) * size_t(c.bpl));
+    EXPECT_EQ(Le32(d, 2), d.size());
+    EXPECT_EQ(Le32(d, 22), uint32_t(rows));
+    EXPECT_EQ(Le32(d, 34), uint32_t(rows * c.bpl));
+    // Stored rows follow the source from the top: row k of the file is source row k.
+    for (int k = 0; k < rows; ++k)
+      for (int i = 0; i < c.bpl; ++i) ASSERT_EQ(d[c.header + size_t(c.bpl * k + i)], uint8_t(k * 16 + i));
 
-  // The grown file is a plain bottom-up BMP: its bottom row is the first row streamed.
-  HBITMAP b = dib.LoadFile(path.c_str());
-  ASSERT_NE(b, nullptr) << dib.Error();
-  EXPECT_EQ(dib.Height(b), 5);
-  EXPECT_EQ(pictest::IndexAt(dib, b, 0, 4), 0);
-  EXPECT_EQ(pictest::IndexAt(dib, b, 0, 0), 4 * 16);
-  for (HBITMAP h : {a, b}) DeleteObject(h);
-}
-
-TEST(DibStream, TwentyFourBitAndTopDownSources) {
-  sigtest::TempDir dir;
-  CDibSection dib;
-  HBITMAP a = MakeRows(dib, 5, -4, 24);  // BPL 16, stored top-down
-  const std::string path = dir.File("s.bmp");
-  ASSERT_EQ(dib.StreamCreate(path.c_str(), a), 1);
-  EXPECT_EQ(ReadAll(path).size(), 54u);
-  for (int y = 0; y < 4; ++y) ASSERT_EQ(dib.StreamOut(path.c_str(), a, y, 1), 1);
-  const auto d = ReadAll(path);
-  ASSERT_EQ(d.size(), 54u + 64);
-  EXPECT_EQ(Le32(d, 2), d.size());
-  EXPECT_EQ(Le32(d, 22), 4u);
-  for (int k = 0; k < 4; ++k) EXPECT_EQ(d[54 + 16 * k], uint8_t(k * 16));
-  DeleteObject(a);
+    // The grown file is a plain bottom-up BMP: its bottom row is the first row streamed.
+    HBITMAP b = dib.LoadFile(path.c_str());
+    ASSERT_NE(b, nullptr) << dib.Error();
+    EXPECT_EQ(dib.Height(b), rows);
+    for (int y = 0; y < rows; ++y)
+      EXPECT_EQ(dib.PixelColor(b, 0, y), dib.PixelColor(a, 0, rows - 1 - y)) << y;
+    for (HBITMAP h : {a, b}) DeleteObject(h);
+  }
 }
 
 TEST(DibStream, Refusals) {

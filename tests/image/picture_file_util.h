@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -51,13 +52,8 @@ inline std::vector<unsigned char> Capture(const std::string& cmd) {
   if (pclose(p) != 0) d.clear();
   return d;
 }
-// ImageMagick's reading of a file: red, green, blue bytes, rows from the top.
-inline std::vector<unsigned char> MagickRgb(const std::string& path) {
-  return Capture("convert '" + path + "' -depth 8 rgb:-");
-}
-
-// ImageMagick's readings of several files in one run (a run costs a tenth of a second), cut
-// by the pixel counts given.
+// ImageMagick's readings of files (red, green, blue bytes, rows from the top) in one run (a
+// run costs a tenth of a second), cut by the pixel counts given.
 inline std::vector<std::vector<unsigned char>> MagickRgbs(const std::vector<std::string>& paths,
                                                            const std::vector<size_t>& pixels) {
   std::string cmd = "convert";
@@ -170,6 +166,32 @@ inline void SetColorAt(HBITMAP h, int x, int y, COLORREF c) {
   r[step * x + 1] = uint8_t(GetGValue(c));
   r[step * x + 2] = uint8_t(GetRValue(c));
 }
+// A picture of the given depth filled with random indices (palette depths, random palette)
+// or random colours.
+inline HBITMAP RandomPicture(CDibSection& dib, int w, int h, int bits, unsigned seed) {
+  std::mt19937 rng(seed);
+  HBITMAP p = dib.Create(w, h, bits);
+  if (!p) return nullptr;
+  if (bits <= 8) {
+    for (int i = 0; i < (1 << bits); ++i)
+      p->palette[i] = RGBQUAD{uint8_t(rng()), uint8_t(rng()), uint8_t(rng()), 0};
+  }
+  for (int y = 0; y < Rows(p); ++y)
+    for (int x = 0; x < w; ++x) {
+      if (bits <= 8) {
+        SetIndex(p, x, y, int(rng() % (1u << bits)));
+      } else if (bits == 16) {
+        uint8_t* r = RowBytes(p, y);
+        const unsigned v = rng() & 0x7FFF;
+        r[2 * x] = uint8_t(v);
+        r[2 * x + 1] = uint8_t(v >> 8);
+      } else {
+        SetColorAt(p, x, y, rng() & 0xFFFFFF);
+      }
+    }
+  return p;
+}
+
 inline int IndexAt(CDibSection&, HBITMAP h, int x, int y) { return IndexAt(h, x, y); }
 inline void SetIndex(CDibSection&, HBITMAP h, int x, int y, int v) { SetIndex(h, x, y, v); }
 

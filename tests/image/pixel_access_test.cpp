@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -18,6 +19,8 @@ size_t RowOffset(HBITMAP h, int y) {
   const int rows = std::abs(h->height);
   return size_t(h->height > 0 ? rows - 1 - y : y) * size_t(h->bpl);
 }
+
+std::array<int, 4> Corners(const RECT& r) { return {int(r.left), int(r.top), int(r.right), int(r.bottom)}; }
 
 TEST(PixelAccess, C8BitAddressesBothRowOrders) {
   CDibSection dib;
@@ -83,10 +86,7 @@ TEST(PixelAccess, C8BitKernelsAndBounds) {
   EXPECT_EQ(r, 4);
   EXPECT_EQ(p.GetLR(7, l, r), 0);
   ASSERT_EQ(p.GetRect(box), 1);
-  EXPECT_EQ(box.left, 1);
-  EXPECT_EQ(box.top, 1);
-  EXPECT_EQ(box.right, 5);
-  EXPECT_EQ(box.bottom, 4);
+  EXPECT_EQ(Corners(box), (std::array{1, 1, 5, 4}));
   DeleteObject(h);
 }
 
@@ -192,10 +192,7 @@ TEST(PixelAccess, C1BitMasks) {
   EXPECT_EQ(m.GetLR(1, l, r), 0);
   RECT box{};
   ASSERT_EQ(m.GetRect(box), 1);
-  EXPECT_EQ(box.left, 0);
-  EXPECT_EQ(box.top, 0);
-  EXPECT_EQ(box.right, 13);
-  EXPECT_EQ(box.bottom, 3);
+  EXPECT_EQ(Corners(box), (std::array{0, 0, 13, 3}));
   m.Invert();
   EXPECT_EQ(m.GetPixel(0, 0), 0);
   EXPECT_EQ(m.GetPixel(5, 1), 1);

@@ -80,15 +80,6 @@ TEST(RandUni, SeedsOutsideIntRangeWrap) {
   }
 }
 
-TEST(RandUni, SpreadsOverTheRange) {
-  NSPRandUniState st;
-  nspsRandUniInit(7, 0, 10, &st);
-  int bins[10] = {};
-  const int draws = 20000;
-  for (int i = 0; i < draws; ++i) ++bins[static_cast<int>(nspsRandUni(&st))];
-  for (int b : bins) EXPECT_NEAR(b, draws / 10, draws / 50);
-}
-
 TEST(RandUni, BadArgumentsReport) {
   ErrorRecorder errors;
   float v[2] = {5, 5};
