@@ -41,9 +41,8 @@ TEST_F(SynopTest, ExampleReportEveryValue) {
                         kSynTemperature | kSynDewPoint | kSynStationPressure | kSynSeaPressure |
                         kSynTendency | kSynPrecipitation | kSynWeather | kSynClouds;
   EXPECT_EQ(want, r.flags);
-  EXPECT_EQ(1u, d_.Bulletins());
-  EXPECT_EQ(1u, d_.LandSections());
-  EXPECT_EQ(1u, d_.BulletinEnds());
+  EXPECT_EQ((std::vector<uint32_t>{1, 1, 1}),
+            (std::vector<uint32_t>{d_.Bulletins(), d_.LandSections(), d_.BulletinEnds()}));
   EXPECT_TRUE(d_.warnings.empty());
 }
 

@@ -245,15 +245,10 @@ TEST(FrqListSet, PutsRightWhatAnOlderFileHolds) {
   const CFrqRecord& r = rows[1].record;
   EXPECT_EQ(r.rxFrq, 7040.5);  // decimal comma of the old layer
   EXPECT_EQ(r.rttyStopBits, 1.5);
-  EXPECT_EQ(r.decoder, 0);  // FAX with index 0: applied as audio / scanner
-  EXPECT_EQ(r.modulation, 1);
-  EXPECT_EQ(r.country, 0);
-  EXPECT_EQ(r.stationType, 14);
-  EXPECT_EQ(r.ifIndex, 0);
-  EXPECT_EQ(r.sstvMode, 0);
-  EXPECT_EQ(r.modulationType, 16);
-  EXPECT_EQ(r.volume, 0);
-  EXPECT_EQ(r.flags, 2147483647);
+  // The decoder first: FAX with index 0, applied as audio / scanner.
+  EXPECT_EQ((std::vector<int32_t>{r.decoder, r.modulation, r.country, r.stationType, r.ifIndex,
+                                  r.sstvMode, r.modulationType, r.volume, r.flags}),
+            (std::vector<int32_t>{0, 1, 0, 14, 0, 0, 16, 0, 2147483647}));
   EXPECT_STREQ(r.callSign, "DL ABC");
   for (const char* column : {"row 2: Decoder", "row 2: Modulation", "row 2: Country", "row 2: StationType",
                              "row 2: IF", "row 2: SSTV-mode", "row 2: ModulationType", "row 2: Volume",

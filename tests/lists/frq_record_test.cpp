@@ -38,76 +38,29 @@ TEST(FrqRecordBytes, GoldenFileReadsFieldByFieldAndWritesBackIdentically) {
   CFrqRecord r;
   ASSERT_EQ(1, FrqRecordFromBytes(golden.data(), golden.size(), r));
 
-  EXPECT_EQ(7880.125, r.rxFrq);
-  EXPECT_STREQ("DWD Pinneberg", r.name);
-  EXPECT_EQ(8768, r.decoder);
-  EXPECT_EQ(1, r.modulation);
-  EXPECT_STREQ("DDK3", r.callSign);
-  EXPECT_EQ(65, r.country);
-  EXPECT_EQ(10, r.stationType);
-  EXPECT_EQ(100, r.steps);
-  EXPECT_EQ(2, r.ifIndex);
-  EXPECT_EQ(7880.5, r.txFrq);
-  EXPECT_EQ(3, r.att);
-  EXPECT_EQ(4, r.agc);
-  EXPECT_EQ(5, r.nb);
-  EXPECT_EQ(64, r.volume);
-  EXPECT_EQ(7, r.squelch);
-  EXPECT_EQ(7870.25, r.startFrq);
-  EXPECT_EQ(7890.75, r.stopFrq);
-  EXPECT_EQ(1000, r.scanSteps);
-  EXPECT_EQ(11, r.waveOn);
-  EXPECT_EQ(12, r.lineOn);
-  EXPECT_EQ(13, r.decFilter);
-  EXPECT_EQ(14, r.equFilter);
-  EXPECT_STREQ("FAXCURVE", r.equName);
-  EXPECT_EQ(135, r.waveOutVol);
-  EXPECT_EQ(45, r.lineInVol);
-  EXPECT_EQ(136, r.lineOutVol);
-  EXPECT_EQ(18, r.audioSquelch);
-  EXPECT_EQ(19, r.recOnSig);
-  EXPECT_EQ(20, r.stopOnSig);
-  EXPECT_EQ(21, r.recTime);
-  EXPECT_EQ(101, r.whileTime);
-  EXPECT_EQ(23, r.audioOrSquelch);
-  EXPECT_EQ(24, r.assumeRadio);
-  EXPECT_EQ(25, r.assumeAudio);
-  EXPECT_EQ(26, r.flags);
-  EXPECT_EQ(800, r.cwCenter);
-  EXPECT_EQ(801, r.cwMark);
-  EXPECT_EQ(40, r.cwWidth);
-  EXPECT_EQ(576, r.faxIoc);
-  EXPECT_EQ(120, r.faxLpm);
-  EXPECT_EQ(1900, r.faxCenter);
-  EXPECT_EQ(802, r.faxShift);
-  EXPECT_EQ(27, r.faxFilterMode);
-  EXPECT_EQ(1200, r.faxFilterWidth);
-  EXPECT_EQ(28, r.faxHMirror);
-  EXPECT_EQ(29, r.faxVMirror);
-  EXPECT_EQ(30, r.faxAm);
-  EXPECT_EQ(31, r.faxFilterOn);
-  EXPECT_EQ(1040, r.faxBurst1);
-  EXPECT_EQ(250, r.faxBurst2);
-  EXPECT_EQ(32, r.faxSyncWidth);
-  EXPECT_EQ(33, r.faxInvertSync);
-  EXPECT_EQ(34, r.rttyMode);
-  EXPECT_EQ(50, r.rttyBaud);
-  EXPECT_EQ(1275, r.rttyMark);
-  EXPECT_EQ(1700, r.rttySpace);
-  EXPECT_EQ(1.5, r.rttyStopBits);
-  EXPECT_EQ(35, r.rttyPolarity);
-  EXPECT_EQ(36, r.sstvMode);
-  EXPECT_EQ(1001, r.sstvFilterLo);
-  EXPECT_EQ(2500, r.sstvFilterHi);
-  EXPECT_EQ(8, r.sstvFilterOrder);
-  EXPECT_EQ(37, r.sstvManualFilter);
-  EXPECT_STREQ("Weather charts, 0430 UTC schedule", r.commentary);
-  EXPECT_EQ(38, r.modulationType);
-  EXPECT_EQ(-2, r.satId);
-  EXPECT_EQ(INT32_MAX, r.extension[0]);
-  EXPECT_EQ(INT32_MIN, r.extension[1]);
-  EXPECT_EQ(0x12345678, r.extension[2]);
-  EXPECT_EQ(-123456789, r.extension[3]);
+  // Every field in record order, by type.
+  EXPECT_EQ((std::vector<double>{r.rxFrq, r.txFrq, r.startFrq, r.stopFrq, r.rttyStopBits}),
+            (std::vector<double>{7880.125, 7880.5, 7870.25, 7890.75, 1.5}));
+  EXPECT_EQ((std::vector<std::string>{r.name, r.callSign, r.equName, r.commentary}),
+            (std::vector<std::string>{"DWD Pinneberg", "DDK3", "FAXCURVE",
+                                      "Weather charts, 0430 UTC schedule"}));
+  EXPECT_EQ((std::vector<int32_t>{
+                r.decoder, r.modulation, r.country, r.stationType, r.steps, r.ifIndex, r.att,
+                r.agc, r.nb, r.volume, r.squelch, r.scanSteps, r.waveOn, r.lineOn, r.decFilter,
+                r.equFilter, r.waveOutVol, r.lineInVol, r.lineOutVol, r.audioSquelch, r.recOnSig,
+                r.stopOnSig, r.recTime, r.whileTime, r.audioOrSquelch, r.assumeRadio,
+                r.assumeAudio, r.flags, r.cwCenter, r.cwMark, r.cwWidth, r.faxIoc, r.faxLpm,
+                r.faxCenter, r.faxShift, r.faxFilterMode, r.faxFilterWidth, r.faxHMirror,
+                r.faxVMirror, r.faxAm, r.faxFilterOn, r.faxBurst1, r.faxBurst2, r.faxSyncWidth,
+                r.faxInvertSync, r.rttyMode, r.rttyBaud, r.rttyMark, r.rttySpace, r.rttyPolarity,
+                r.sstvMode, r.sstvFilterLo, r.sstvFilterHi, r.sstvFilterOrder, r.sstvManualFilter,
+                r.modulationType, r.satId, r.extension[0], r.extension[1], r.extension[2],
+                r.extension[3]}),
+            (std::vector<int32_t>{8768, 1, 65, 10, 100, 2, 3, 4, 5, 64, 7, 1000, 11, 12, 13, 14,
+                                  135, 45, 136, 18, 19, 20, 21, 101, 23, 24, 25, 26, 800, 801, 40,
+                                  576, 120, 1900, 802, 27, 1200, 28, 29, 30, 31, 1040, 250, 32,
+                                  33, 34, 50, 1275, 1700, 35, 36, 1001, 2500, 8, 37, 38, -2,
+                                  INT32_MAX, INT32_MIN, 0x12345678, -123456789}));
 
   // Bytes after a text's terminator (the call sign's "XY") are kept.
   EXPECT_EQ(golden, Bytes(r));
@@ -121,17 +74,13 @@ TEST(FrqRecordBytes, WrongSizeIsRefusedAndLeavesTheRecord) {
   EXPECT_EQ(Bytes(FrqTemplate()), Bytes(r));
 }
 
-TEST(FrqRecordTexts, FullTextFieldsKeepOneByteLessWhenRead) {
-  std::vector<uint8_t> b(kFrqRecordSize, 'A');
-  CFrqRecord r;
-  ASSERT_EQ(1, FrqRecordFromBytes(b.data(), b.size(), r));
-  EXPECT_EQ(31u, std::strlen(r.name));
-  EXPECT_EQ(15u, std::strlen(r.callSign));
-  EXPECT_EQ(15u, std::strlen(r.equName));
-  EXPECT_EQ(79u, std::strlen(r.commentary));
-}
-
-TEST(FrqRecordTexts, LongNameIsCutTo31AndStaysCutThroughTheFile) {
+TEST(FrqRecordTexts, FullFieldsKeepOneByteLessAndLongNamesAreCutThroughTheFile) {
+  const std::vector<uint8_t> full(kFrqRecordSize, 'A');
+  CFrqRecord f;
+  ASSERT_EQ(1, FrqRecordFromBytes(full.data(), full.size(), f));
+  EXPECT_EQ((std::vector<size_t>{std::strlen(f.name), std::strlen(f.callSign),
+                                 std::strlen(f.equName), std::strlen(f.commentary)}),
+            (std::vector<size_t>{31, 15, 15, 79}));
   const std::string name40 = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcd";
   ASSERT_EQ(40u, name40.size());
   CFrqRecord r = FrqTemplate();

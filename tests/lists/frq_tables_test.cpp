@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -42,7 +43,7 @@ TEST(FrqTables, CountryIndexesAndTheEndsOfEachTable) {
 
 const char* NoSatellites(int) { return nullptr; }
 
-TEST(FrqDecoderText, OneTextOfEachRangeAndAudioOutsideThem) {
+TEST(FrqDecoderText, OneTextOfEachRangeAudioOutsideThemAndTheSatelliteAfter) {
   const auto none = NoSatellites;
   EXPECT_EQ("Audio / Scanner", FrqDecoderText(0, -1, none));
   EXPECT_EQ("W-FAX IOC 576", FrqDecoderText(8768, -1, none));
@@ -54,9 +55,7 @@ TEST(FrqDecoderText, OneTextOfEachRangeAndAudioOutsideThem) {
   EXPECT_EQ("Audio / Scanner", FrqDecoderText(8193, -1, none));   // in range, no text
   EXPECT_EQ("Audio / Scanner", FrqDecoderText(16399, -1, none));
   EXPECT_EQ("Audio / Scanner", FrqDecoderText(-12288, -1, none));
-}
-
-TEST(FrqDecoderText, SatelliteNameFollowsDirectly) {
+  // A satellite's name follows directly.
   const auto sats = [](int id) -> const char* { return id == 4 ? "NOAA 19" : nullptr; };
   EXPECT_EQ("SAT-FAX (%s)  IOC 331NOAA 19", FrqDecoderText(8523, 4, sats));
   EXPECT_EQ("Audio / ScannerNOAA 19", FrqDecoderText(0, 4, sats));
@@ -66,13 +65,11 @@ TEST(FrqDecoderText, SatelliteNameFollowsDirectly) {
 }
 
 TEST(FrqStepText, UnitChangesAtThousands) {
-  EXPECT_EQ("999 Hz", FrqStepText(999));
-  EXPECT_EQ("1.0 KHz", FrqStepText(1000));
-  EXPECT_EQ("1.2 KHz", FrqStepText(1150));  // scaled by 0.001, not divided
-  EXPECT_EQ("1000.0 KHz", FrqStepText(999999));
-  EXPECT_EQ("1.0 MHz", FrqStepText(1000000));
-  EXPECT_EQ("2.5 MHz", FrqStepText(2500000));
-  EXPECT_EQ("-5 Hz", FrqStepText(-5));
+  // 1150 Hz gives 1.2 kHz: scaled by 0.001, not divided.
+  std::vector<std::string> texts;
+  for (int hz : {999, 1000, 1150, 999999, 1000000, 2500000, -5}) texts.push_back(FrqStepText(hz));
+  EXPECT_EQ(texts, (std::vector<std::string>{"999 Hz", "1.0 KHz", "1.2 KHz", "1000.0 KHz",
+                                             "1.0 MHz", "2.5 MHz", "-5 Hz"}));
 }
 
 }  // namespace

@@ -73,8 +73,7 @@ TEST(SatObserverTest, TheObserverIsKeptInTheProfile) {
   EXPECT_EQ(profile.GetInt("OBSERVER", "MinElev", -1), 10);
   const SatObserverSettings back = ReadSatObserver(profile);
   EXPECT_EQ(back.locator, "JN57RX");
-  EXPECT_EQ(back.height, 520);
-  EXPECT_EQ(back.minElevation, 10);
+  EXPECT_EQ((std::vector<int>{back.height, back.minElevation}), (std::vector<int>{520, 10}));
 }
 
 TEST(SatObserverTest, LatitudeAndLongitudeBecomeTheLocatorOfTheirSubSquare) {

@@ -15,7 +15,7 @@ std::vector<int> Bcd(int (*fn)(int, int, unsigned char*), int value, int digits)
   return std::vector<int>(out, out + n);
 }
 
-TEST(RadioBcd, ReversedAndForward) {
+TEST(RadioBcd, ReversedAndForwardAgainstDecimalDigits) {
   EXPECT_EQ(Bcd(CRadio::MakeBCDRevers, 145500000, 10),
             (std::vector<int>{0x00, 0x00, 0x50, 0x45, 0x01}));
   EXPECT_EQ(Bcd(CRadio::MakeBCDRevers, 7, 3), (std::vector<int>{0x07, 0x00}));  // rounded up to 4
@@ -23,9 +23,7 @@ TEST(RadioBcd, ReversedAndForward) {
   // Only the low digits are kept; negative values count as 0.
   EXPECT_EQ(Bcd(CRadio::MakeBCD, 12345, 3), (std::vector<int>{0x03, 0x45}));
   EXPECT_EQ(Bcd(CRadio::MakeBCDRevers, -5, 4), (std::vector<int>{0x00, 0x00}));
-}
-
-TEST(RadioBcd, RoundTripAgainstDecimalDigits) {
+  // Against the decimal digits, both ways round.
   for (int value : {0, 1, 9, 10, 99, 12345678, 2147483647}) {
     unsigned char fwd[8], rev[8];
     int n = CRadio::MakeBCD(value, 10, fwd);

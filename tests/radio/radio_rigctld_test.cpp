@@ -235,18 +235,15 @@ TEST(RigctldPeer, CommandLinesByteForByte) {
   CRadio radio;
   radio.SetReceiver(24);
   ASSERT_EQ(radio.Init("127.0.0.1:" + std::to_string(peer.Port()), 1), 1) << radio.PortErrorText();
-  EXPECT_EQ(radio.Radio_SetFrq(7055.5), 1);
-  EXPECT_EQ(radio.Radio_SetMode(kModeUSB), 1);
-  EXPECT_EQ(radio.Radio_SetMode(kModeCWN), 1);
-  EXPECT_EQ(radio.Radio_SetMode(kModeUSB), 1);
-  EXPECT_EQ(radio.Radio_SetZFWidth(2), 1);
-  EXPECT_EQ(radio.Radio_SetVolume(128), 1);
-  EXPECT_EQ(radio.Radio_SetSquelch(255), 1);
-  EXPECT_EQ(radio.Radio_SetNB(1), 1);
-  EXPECT_EQ(radio.Radio_SetAtt(0), 1);
-  EXPECT_EQ(radio.Radio_SetAGC(0), 1);
-  EXPECT_EQ(radio.Radio_SetAtt(1), 1);  // the capabilities are read once, for both
-  EXPECT_EQ(radio.Radio_SetAGC(1), 1);
+  // In this order (a braced list is evaluated left to right); the capabilities are read once,
+  // for the attenuator and the AGC both.
+  EXPECT_EQ((std::vector<int>{radio.Radio_SetFrq(7055.5), radio.Radio_SetMode(kModeUSB),
+                              radio.Radio_SetMode(kModeCWN), radio.Radio_SetMode(kModeUSB),
+                              radio.Radio_SetZFWidth(2), radio.Radio_SetVolume(128),
+                              radio.Radio_SetSquelch(255), radio.Radio_SetNB(1),
+                              radio.Radio_SetAtt(0), radio.Radio_SetAGC(0), radio.Radio_SetAtt(1),
+                              radio.Radio_SetAGC(1)}),
+            std::vector<int>(12, 1));
   EXPECT_EQ(radio.RefusalText(), "");
   radio.Exit();
   EXPECT_EQ(peer.Received(),
@@ -328,10 +325,9 @@ TEST(RigctldPeer, RefusedConnectionIsReportedClearly) {
 
 TEST(TuningModes, AFrequencyIsTunedInTheTypesFirstModeWhenTheCurrentOneIsNotItsOwn) {
   const uint32_t type22 = FindReceiverType(22)->mask;
-  EXPECT_EQ(TuningMode(type22, kModeUSB), kModeAM);
-  EXPECT_EQ(TuningMode(type22, kModeFM), kModeFM);
-  EXPECT_EQ(TuningMode(type22, kModeWFM), kModeWFM);
-  EXPECT_EQ(TuningMode(type22, kModeAM | kModeFM), kModeAM);
+  EXPECT_EQ((std::vector<int>{TuningMode(type22, kModeUSB), TuningMode(type22, kModeFM),
+                              TuningMode(type22, kModeWFM), TuningMode(type22, kModeAM | kModeFM)}),
+            (std::vector<int>{kModeAM, kModeFM, kModeWFM, kModeAM}));
   EXPECT_EQ(TuningMode(FindReceiverType(12)->mask, kModeUSB), kModeUSB);
   EXPECT_EQ(TuningMode(FindReceiverType(2)->mask, kModeUSB), kModeUSB);  // tunes without modes
 

@@ -142,10 +142,8 @@ TEST_F(Predict, DecayedOrbitsGiveNoPosition) {
   EXPECT_EQ(track_.Predict(s, obs_, SatTime{2026, 12, 30, 0, 0, 0.0}, s_), 0);
   EXPECT_FALSE(track_.LastValid());
   EXPECT_TRUE(track_.LastDecayed());
-  EXPECT_EQ(s_.y, 0);
-  EXPECT_EQ(s_.x, 0);
-  EXPECT_EQ(s_.height, 0);
-  EXPECT_EQ(s_.elevation, -90);
+  EXPECT_EQ((std::vector<int>{s_.y, s_.x, s_.height, s_.elevation}),
+            (std::vector<int>{0, 0, 0, -90}));
   // A mean motion rising fast takes the orbit under the ground: decay as well, not a
   // position 1500 km down that might count as visible.
   s = sats_[0];
@@ -190,11 +188,9 @@ TEST(SatTimes, CivilDatesAndBack) {
   };
   for (const Case& c : cases) {
     SatTime t = SatTimeFromUnix(c.when);
-    EXPECT_EQ(t.year, c.t.year);
-    EXPECT_EQ(t.month, c.t.month);
-    EXPECT_EQ(t.day, c.t.day);
-    EXPECT_EQ(t.hour, c.t.hour);
-    EXPECT_EQ(t.minute, c.t.minute);
+    EXPECT_EQ((std::vector<int>{t.year, t.month, t.day, t.hour, t.minute}),
+              (std::vector<int>{c.t.year, c.t.month, c.t.day, c.t.hour, c.t.minute}))
+        << c.when;
     EXPECT_NEAR(t.second, c.t.second, 1e-6);
     EXPECT_NEAR(SatTimeToUnix(c.t), c.when, 1e-6);
   }

@@ -54,11 +54,10 @@ TEST(ElementSets, FieldsComeFromTheirColumns) {
   ASSERT_EQ(r.sats.size(), 1u);
   const SatElem& s = r.sats[0];
   EXPECT_STREQ(s.name, "TESTSAT");
-  EXPECT_EQ(s.number, 25544);
-  EXPECT_EQ(s.launchYear, 98);
-  EXPECT_EQ(s.launchNumber, 67);
-  EXPECT_EQ(s.piece, 0);  // "A  " read as a number
-  EXPECT_EQ(s.epochYear, 26);
+  // Number, launch year, launch number, piece ("A  " read as a number), epoch year, revolution.
+  EXPECT_EQ((std::vector<int>{s.number, s.launchYear, s.launchNumber, s.piece, s.epochYear,
+                              s.revolution}),
+            (std::vector<int>{25544, 98, 67, 0, 26, 48721}));
   EXPECT_DOUBLE_EQ(s.epochDay, 335.51782528);
   EXPECT_DOUBLE_EQ(s.decay, 0.00012745);
   EXPECT_DOUBLE_EQ(s.inclination, 51.6393);
@@ -67,7 +66,6 @@ TEST(ElementSets, FieldsComeFromTheirColumns) {
   EXPECT_DOUBLE_EQ(s.perigee, 98.4407);
   EXPECT_DOUBLE_EQ(s.meanAnomaly, 261.7404);
   EXPECT_DOUBLE_EQ(s.meanMotion, 15.50135312);
-  EXPECT_EQ(s.revolution, 48721);
   EXPECT_TRUE(r.notes.empty());
 }
 

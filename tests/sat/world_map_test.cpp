@@ -117,16 +117,12 @@ TEST(WorldMap, ExtentScrollingAndZoomRectangle) {
   ASSERT_TRUE(map.Init(1000, 500));
   map.SetZoom(0.1);
   const MapRect e = map.GetMapSize();
-  EXPECT_EQ(e.left, -1080);
-  EXPECT_EQ(e.top, -540);
-  EXPECT_EQ(e.right, 1080);
-  EXPECT_EQ(e.bottom, 540);
-  CWorldMap::ScrollInfo h = map.GetScroll(true);
-  EXPECT_EQ(h.min, -1080);
-  EXPECT_EQ(h.max, 1080 - 1000);
-  EXPECT_EQ(h.page, 1000);
-  EXPECT_EQ(h.line, 10);
-  EXPECT_EQ(h.pos, -500);  // centred on 0
+  EXPECT_EQ((std::vector<int>{e.left, e.top, e.right, e.bottom}),
+            (std::vector<int>{-1080, -540, 1080, 540}));
+  // min, max, page, line, pos: centred on 0.
+  const CWorldMap::ScrollInfo h = map.GetScroll(true);
+  EXPECT_EQ((std::vector<int>{h.min, h.max, h.page, h.line, h.pos}),
+            (std::vector<int>{-1080, 1080 - 1000, 1000, 10, -500}));
 
   // Scrolling past the end stops at the map's edge.
   map.SetScroll(true, 100000);
@@ -204,13 +200,11 @@ TEST(WorldMapData, RecordsReadUntilATruncatedRecordEndsTheLayer) {
   MapLayer layer;
   ASSERT_TRUE(ParseMapRecords(b.data(), b.size(), layer));
   ASSERT_EQ(layer.heads.size(), 2u);
-  EXPECT_EQ(layer.heads[0].tileX, -900);
-  EXPECT_EQ(layer.heads[0].tileY, -900);
-  EXPECT_EQ(layer.heads[1].first, 3u);
-  EXPECT_EQ(layer.heads[1].count, 2u);
-  EXPECT_EQ(layer.points[4].x, -30.0f);
-  EXPECT_EQ(layer.points[4].y, 40.0f);
-  EXPECT_EQ(layer.largest, 3u);
+  EXPECT_EQ((std::vector<int64_t>{layer.heads[0].tileX, layer.heads[0].tileY, layer.heads[1].first,
+                                  layer.heads[1].count, layer.largest}),
+            (std::vector<int64_t>{-900, -900, 3, 2, 3}));
+  EXPECT_EQ((std::vector<float>{layer.points[4].x, layer.points[4].y}),
+            (std::vector<float>{-30, 40}));
 
   // A record claiming more points than the data holds, then a good one: only the first stays.
   std::vector<uint8_t> t;
