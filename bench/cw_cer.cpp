@@ -4,9 +4,10 @@
 // prints; multimon-ng's Morse decoder on the same signals when it is installed; and the ceiling:
 // what a receiver told the exact span of every element and gap could copy from the same signals.
 // Its own main: prints Markdown tables for bench/README.md.
-//   cw_cer [noise | WPM [RUNS [-v]]]   noise: only what noise alone prints; WPM: only ours and
-//   the ceiling at that speed (the first 4 runs use the seeds of the full table); -v: also
-//   prints what ours decoded where it erred.
+//   cw_cer [noise | fading [RUNS] | WPM [RUNS [-v]]]   noise: only what noise alone prints;
+//   fading: only the fading column, with RUNS seeds (the first 8 those of the full table); WPM:
+//   only ours and the ceiling at that speed (the first 4 runs use the seeds of the full table);
+//   -v: also prints what ours decoded where it erred.
 #include <cmath>
 #include <complex>
 #include <cstdio>
@@ -163,6 +164,21 @@ Rates Keyed(double wpm, double snr, int run, int quality = -1, double jitter = 0
 }
 
 constexpr int kSnrs[] = {10, 6, 3, 0, -2, -3, -4, -5, -6, -7, -8, -9, -12};
+constexpr int kFadingSnrs[] = {10, 6, 3, 0, -3, -6};
+
+// CER of run `run` through two-path fading (1 ms, 0.5 Hz Doppler spread) at 20 WPM.
+double Faded(int snr, int run) {
+  Keying f;
+  f.wpm = 20;
+  f.jitter = 0.15;
+  f.seed = uint64_t(400 + run);
+  Fading ch;
+  ch.on = true;
+  ch.seed = uint64_t(60 + run);
+  std::vector<float> g = KeyText(kText, f, ch);
+  AddNoise(g, snr, uint64_t(1900 + run * 3 + snr + 50));
+  return CharErrorRate(kText, Decode(g));
+}
 
 // The tables of bench/README.md: CER against SNR, Farnsworth and fading.
 void Tables() {
@@ -216,7 +232,7 @@ void Tables() {
          2 * kRuns);
   printf("| SNR | Farnsworth 18/10 CER | Farnsworth: letters split by a space | fading CER |\n"
          "|---:|---:|---:|---:|\n");
-  for (int snr : {10, 6, 3, 0, -3, -6}) {
+  for (int snr : kFadingSnrs) {
     double fw = 0, fade = 0;
     int split = 0, words = 0;
     for (int r = 0; r < 2 * kRuns; ++r) {
@@ -235,16 +251,7 @@ void Tables() {
       for (char c : out) got_spaces += c == ' ';
       split += std::max(0, got_spaces - sent_spaces - 1);  // the closing space is expected
       words += sent_spaces + 1;
-      Keying f;
-      f.wpm = 20;
-      f.jitter = 0.15;
-      f.seed = uint64_t(400 + r);
-      Fading ch;
-      ch.on = true;
-      ch.seed = uint64_t(60 + r);
-      std::vector<float> g = KeyText(kText, f, ch);
-      AddNoise(g, snr, uint64_t(1900 + r * 3 + snr + 50));
-      fade += CharErrorRate(kText, Decode(g));
+      fade += Faded(snr, r);
     }
     printf("| %+d dB | %.1f %% | %d of %d words | %.1f %% |\n", snr, 100 * fw / (2 * kRuns),
            split, words, 100 * fade / (2 * kRuns));
@@ -277,13 +284,26 @@ void NoiseAlone() {
 
 int main(int argc, char** argv) {
   const bool noise_only = argc > 1 && std::string(argv[1]) == "noise";
+  if (argc > 1 && std::string(argv[1]) == "fading") {
+    // The fading column alone with more runs (the first 8 are those of the table).
+    const int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 2 * kRuns;
+    printf("two-path fading, 20 WPM, %zu characters x %d runs a point\n\n| SNR | fading CER |\n"
+           "|---:|---:|\n", kText.size(), runs);
+    for (int snr : kFadingSnrs) {
+      double fade = 0;
+      for (int r = 0; r < runs; ++r) fade += Faded(snr, r);
+      printf("| %+d dB | %.1f %% |\n", snr, 100 * fade / runs);
+      fflush(stdout);
+    }
+    return 0;
+  }
   if (argc > 1 && !noise_only) {
     // One speed: ours beside the ceiling, for a closer look with more runs.
     const double wpm = atof(argv[1]);
     const int runs = argc > 2 ? std::max(1, atoi(argv[2])) : kRuns;
     g_verbose = argc > 3 && std::string(argv[3]) == "-v";
     if (wpm < 5 || wpm > 60) {
-      fprintf(stderr, "usage: cw_cer [noise | WPM [RUNS [-v]]]\n");
+      fprintf(stderr, "usage: cw_cer [noise | fading [RUNS] | WPM [RUNS [-v]]]\n");
       return 2;
     }
     printf("%g WPM, %zu characters x %d runs a point\n\n| SNR | ours | ceiling |\n"

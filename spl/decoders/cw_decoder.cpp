@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "spl/audio/block_steps.h"
+#include "spl/decoders/cw_segment.h"
 #include "spl/decoders/decoder_windows.h"
 #include "spl/decoders/morse_code.h"
 
@@ -52,6 +53,24 @@ constexpr double kDebounceUnits = 0.3;
 constexpr int kMinDebounce = 2;
 constexpr double kDashUnits = 2.0;         // a mark longer than two units is a dash
 constexpr double kLongestMarkUnits = 7.0;  // longer marks are no element (a carrier, a tune-up)
+// Each character is looked at again over its whole length, along the tone's phase, in bins of
+// this share of a unit (the phase taken from this many units either side): its elements are
+// the runs of key-down and key-up that best explain the levels, each gap found costing this
+// much (key-down level times units) so noise alone does not split an element. The detector
+// dates a change of state this share of the boxcar late; the key-down level is measured twice,
+// the second time under the runs found, one bin in from their ends (the key edges).
+constexpr double kSegmentBinUnits = 0.125;
+constexpr double kPhaseReachUnits = 1.5;
+constexpr double kSegmentGapCost = 0.1;
+constexpr double kDetectorDelay = 0.5;
+constexpr int kLevelPasses = 2;
+constexpr int kLevelEdgeBins = 1;
+// A bin's own key-down level comes from the key-down bins this close (units), when there are
+// at least this many, else from the whole character.
+constexpr double kLevelReachUnits = 3.0;
+constexpr int kMinLevelBins = 4;
+constexpr double kLongestCharUnits = 40.0;  // the ticks kept for it
+constexpr double kSegmentBelowDb = 20.0;  // characters stronger are left to the threshold
 
 // Quality: decibels of a mark's level above the noise floor, three points a decibel.
 constexpr double kQualityPerDb = 3.0;
@@ -117,6 +136,11 @@ int CCwDecoder::Init(int sampleRate, int blockSize, int taps, int windowFlags) {
   ring_i_.assign(ring, 0.0);
   ring_q_.assign(ring, 0.0);
   ring_pos_ = 0;
+  // The longest character, the debounce after it and the detector's delay.
+  raw_.assign(size_t(std::ceil(kLongestCharUnits * max_unit)) + ring, 0.0f);
+  raw_pos_ = 0;
+  tick_count_ = 0;
+  live_ = char_live_ = false;
   boxcar_ = 0;
   sum_i_ = sum_q_ = 0.0;
   SetBoxcar();
@@ -243,6 +267,9 @@ void CCwDecoder::Tick(double i, double q) {
   sum_q_ += q - ring_q_[leaving];
   ring_i_[size_t(ring_pos_)] = i;
   ring_q_[size_t(ring_pos_)] = q;
+  raw_[size_t(raw_pos_)] = std::complex<float>(float(i), float(q));
+  raw_pos_ = (raw_pos_ + 1) % int(raw_.size());
+  ++tick_count_;
   if (++ring_pos_ == size) {
     ring_pos_ = 0;
     // The running sums are rebuilt once a round so rounding errors cannot pile up.
@@ -308,10 +335,10 @@ void CCwDecoder::Tick(double i, double q) {
     if (key_state_ == 0) {
       key_state_ = 1;
       RetuneAfterMark();
-      EndPeriod(ended);
+      EndPeriod(ended, pending_);
     } else {
       key_state_ = 0;
-      EndPeriod(ended);
+      EndPeriod(ended, pending_);
       mark_sum_ = pending_sum_;
     }
     run_ = pending_;
@@ -350,28 +377,22 @@ double CCwDecoder::QualityDb(double level) const {
                            std::max(double(kFloorGuard), floor_));
 }
 
-void CCwDecoder::EndPeriod(int ticks) {
+void CCwDecoder::EndPeriod(int ticks, int back) {
   // key_state_ is already the new state: a mark ended when it is key up now.
   Event e{key_state_ == 1, ticks, 0.0f};
-  const double unit = timing_.Unit();
   if (e.mark) {
     e.quality_db = float(std::min(kMaxMarkDb, QualityDb((mark_sum_ - pending_sum_) / ticks)));
     mark_level_db_ += kQualitySmoothing * (e.quality_db - mark_level_db_);
   }
   if (!holding_) {
     if (e.mark) {
-      // Marks near the level of the transmission teach the timing, noise blips do not.
-      last_mark_strong_ = e.quality_db >= mark_level_db_ - kTeachBelowDb &&
-                          e.quality_db >= kStrongMarkDb && ticks <= kLongestMarkUnits * unit;
-      if (last_mark_strong_) {
-        timing_.AddMark(ticks);
-        timing_.Update();
-        SetBoxcar();
-      }
-    } else if (last_mark_strong_) {
-      timing_.AddGap(ticks);
+      // Where the mark lies among the ticks: the detector dates it about half a boxcar late.
+      live_last_ = tick_count_ - 1 - back - int64_t(kDetectorDelay * boxcar_);
+      live_first_ = live_last_ - ticks + 1;
     }
-    Handle(e);
+    live_ = true;
+    Pass(e);
+    live_ = false;
     // Marks sunk to the noise: what follows waits until a transmission stands out again.
     if (e.mark && mark_level_db_ < kAbsentDb) holding_ = true;
     return;
@@ -387,6 +408,92 @@ void CCwDecoder::EndPeriod(int ticks) {
       strong += it->quality_db >= kStrongMarkDb;
     }
   if (strong >= kConfidentMarks) ReleaseHeld();
+}
+
+void CCwDecoder::Pass(const Event& e) {
+  const double unit = timing_.Unit();
+  if (e.mark) {
+    // Marks near the level of the transmission teach the timing, noise blips do not.
+    last_mark_strong_ = e.quality_db >= mark_level_db_ - kTeachBelowDb &&
+                        e.quality_db >= kStrongMarkDb && e.ticks <= kLongestMarkUnits * unit;
+    if (last_mark_strong_) {
+      timing_.AddMark(e.ticks);
+      timing_.Update();
+      SetBoxcar();
+    }
+  } else if (last_mark_strong_) {
+    timing_.AddGap(e.ticks);
+  }
+  Handle(e);
+}
+
+bool CCwDecoder::SegmentCharacter(std::vector<uint64_t>* regs) {
+  const double unit = timing_.Unit();
+  const int64_t ticks = char_last_ - char_first_ + 1;
+  const int size = int(raw_.size());
+  if (!char_live_ || ticks < 2 || tick_count_ - char_first_ >= size) return false;
+  span_.resize(size_t(ticks));
+  for (int64_t t = 0; t < ticks; ++t) span_[size_t(t)] = raw_[size_t((char_first_ + t) % size)];
+  const int bins = std::max(1, int(std::lround(double(ticks) / (kSegmentBinUnits * unit))));
+  if (bins > ticks) return false;
+  const int reach = std::max(1, int(std::lround(kPhaseReachUnits / kSegmentBinUnits)));
+  CwMarkLevels(span_.data(), int(ticks), bins, reach, &levels_);
+  const double bin_units = double(ticks) / bins / unit;
+  // The key-down level: first the mean of the upper half of the bins, then the mean under the
+  // key-down runs found with it.
+  std::vector<float> sorted = levels_;
+  std::sort(sorted.begin(), sorted.end());
+  double level = 0.0;
+  for (size_t k = sorted.size() / 2; k < sorted.size(); ++k) level += sorted[k];
+  level /= double(sorted.size() - sorted.size() / 2);
+  local_.assign(levels_.size(), float(level));
+  for (int pass = 0; pass < kLevelPasses; ++pass) {
+    if (level <= 0.0 || !CwSegmentMark(levels_, bin_units, local_, kSegmentGapCost * level, &runs_))
+      return false;
+    // Key-down bins, one in from the ends of their runs (the key edges).
+    down_.assign(levels_.size(), 0);
+    double sum = 0.0;
+    int n = 0, at = 0;
+    for (size_t k = 0; k < runs_.size(); ++k) {
+      const int edge = runs_[k] > 2 * kLevelEdgeBins ? kLevelEdgeBins : 0;
+      if (k % 2 == 0)
+        for (int b = at + edge; b < at + runs_[k] - edge; ++b) {
+          sum += levels_[size_t(b)], ++n;
+          down_[size_t(b)] = 1;
+        }
+      at += runs_[k];
+    }
+    level = sum / std::max(1, n);
+    // Each bin's key-down level from the key-down bins near it: a fade within a character
+    // must not turn its weaker elements into gaps.
+    const int reach = std::max(1, int(std::lround(kLevelReachUnits / bin_units)));
+    const int bins_n = int(levels_.size());
+    for (int b = 0; b < bins_n; ++b) {
+      double near = 0.0;
+      int count = 0;
+      for (int j = std::max(0, b - reach); j <= std::min(bins_n - 1, b + reach); ++j)
+        if (down_[size_t(j)]) near += levels_[size_t(j)], ++count;
+      local_[size_t(b)] = float(count >= kMinLevelBins && near > 0.0 ? near / count : level);
+    }
+  }
+  // A key-up run as long as a letter gap ends a character: noise in such a gap joins the
+  // characters either side for the threshold.
+  regs->clear();
+  uint64_t r = kMorseEmptyRegister;
+  int elements = 0;
+  for (size_t k = 0; k < runs_.size(); ++k) {
+    const double units = runs_[k] * bin_units;
+    if (k % 2 == 0) {
+      if (++elements > kMorseRegisterElements) return false;
+      r = (r << 8) | (units > kDashUnits ? kMorseDash : kMorseDot);
+    } else if (units * unit >= timing_.LetterGap()) {
+      regs->push_back(r);
+      r = kMorseEmptyRegister;
+      elements = 0;
+    }
+  }
+  regs->push_back(r);
+  return true;
 }
 
 void CCwDecoder::ReleaseHeld() {
@@ -454,6 +561,13 @@ void CCwDecoder::Handle(const Event& e) {
       return;
     }
     register_ = (register_ << 8) | (e.ticks > kDashUnits * unit ? kMorseDash : kMorseDot);
+    if (elements_ == 0) {
+      char_live_ = live_;
+      char_first_ = live_first_;
+    }
+    char_live_ = char_live_ && live_;
+    char_min_db_ = elements_ == 0 ? e.quality_db : std::min(char_min_db_, double(e.quality_db));
+    char_last_ = live_last_;
     ++elements_;
     char_db_sum_ += e.quality_db;
     return;
@@ -479,13 +593,23 @@ void CCwDecoder::CheckOpenGap() {
 void CCwDecoder::EmitCharacter() {
   if (elements_ == 0) return;
   const double db = char_db_sum_ / elements_;
-  const int quality = std::clamp(int(std::lround(db * kQualityPerDb)), 0, kMaxQuality);
-  const char* text = MorseLookup(register_);
+  // The elements decided over the whole character where it can be looked at again, else
+  // those of the threshold. A strong signal goes wrong only in fades, which the threshold
+  // follows closer; a letter gap found inside what the threshold took for one character is
+  // noise in the gap only when that noise made a weak mark.
+  bool segmented = db < kSegmentBelowDb && SegmentCharacter(&regs_);
+  for (uint64_t r : regs_) segmented = segmented && MorseLookup(r);
+  if (regs_.size() > 1 && char_min_db_ >= kStrongMarkDb) segmented = false;
+  if (!segmented) regs_.assign(1, register_);
   register_ = kMorseEmptyRegister;
   elements_ = 0;
   char_db_sum_ = 0.0;
+  const int quality = std::clamp(int(std::lround(db * kQualityPerDb)), 0, kMaxQuality);
+  const uint64_t reg = regs_[0];
+  const char* text = MorseLookup(reg);
   if (!text || (quality_threshold_ > 0 && quality < quality_threshold_)) return;
-  for (const char* p = text; *p; ++p) Char(static_cast<unsigned char>(*p));
+  for (uint64_t r : regs_)
+    for (const char* p = MorseLookup(r); *p; ++p) Char(static_cast<unsigned char>(*p));
   word_open_ = true;
 }
 
@@ -510,7 +634,7 @@ void CCwDecoder::Flush() {
   if (key_state_ == 0) {
     pending_sum_ = 0.0;
     key_state_ = 1;
-    EndPeriod(std::max(1, run_));
+    EndPeriod(std::max(1, run_), 0);
     run_ = pending_ = 0;
   }
   if (holding_) ReleaseHeld();

@@ -2,9 +2,11 @@
 // mixes it to zero frequency and averages it over about a dot (the narrowest detector the
 // keying speed allows), sets its key-down / key-up decision between separately tracked signal
 // peak and noise floor, measures key-down and key-up lengths, learns the sender's unit and
-// spacing from them (no speed needs to be given) and hands each decoded character to the
-// virtual Char. A quality squelch keeps characters made of noise from being printed.
+// spacing from them (no speed needs to be given), decides each character's elements once more
+// over its whole length along the tone's phase (cw_segment.h) and hands each decoded character
+// to the virtual Char. A quality squelch keeps characters made of noise from being printed.
 #pragma once
+#include <complex>
 #include <cstdint>
 #include <vector>
 
@@ -83,7 +85,10 @@ class CCwDecoder {
   void FollowTone(double e);
   void RetuneAfterMark();
   void RebuildSums();
-  void EndPeriod(int ticks);
+  // ticks: the period's length; back: ticks since it ended.
+  void EndPeriod(int ticks, int back);
+  void Pass(const Event& e);
+  bool SegmentCharacter(std::vector<uint64_t>* regs);
   void Handle(const Event& e);
   void ReleaseHeld();
   void CheckOpenGap();
@@ -120,6 +125,21 @@ class CCwDecoder {
   int boxcar_ = 40;
   double sum_i_ = 0.0, sum_q_ = 0.0;
   float envelope_value_ = 0.0f;
+  // Every tick's value for a while, to look at each character again over its whole length.
+  std::vector<std::complex<float>> raw_;
+  int raw_pos_ = 0;
+  int64_t tick_count_ = 0;
+  bool live_ = false;  // the event handled now has just ended (was not held back)
+  int64_t live_first_ = 0, live_last_ = 0;  // its ticks, when a mark
+  bool char_live_ = false;  // every mark of the character was handled as it ended
+  int64_t char_first_ = 0, char_last_ = 0;
+  double char_min_db_ = 0.0;  // its weakest mark
+  std::vector<std::complex<float>> span_;  // one character, oldest first
+  std::vector<float> levels_;
+  std::vector<float> local_;  // each bin's key-down level
+  std::vector<char> down_;
+  std::vector<int> runs_;
+  std::vector<uint64_t> regs_;  // the characters found in one
 
   // Decision: levels follow fading, the threshold sits between them with hysteresis, a change
   // of state needs a few ticks on the other side and is dated back to where it began.

@@ -1,0 +1,93 @@
+#include "spl/decoders/cw_segment.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+namespace {
+
+// Run lengths in units: hand keying stretches and shortens every element and gap, and the
+// smearing shortens a gap as the levels show it.
+constexpr double kDotRange[2] = {0.6, 2.0};
+constexpr double kDashRange[2] = {2.0, 4.5};
+constexpr double kGapRange[2] = {0.3, 5.0};  // up to letter gaps
+constexpr double kNone = -1e300;
+
+struct BinRange {
+  int lo, hi;
+};
+
+BinRange Bins(const double range[2], double bin_units) {
+  return {std::max(1, int(std::ceil(range[0] / bin_units - 1e-9))),
+          int(std::floor(range[1] / bin_units + 1e-9))};
+}
+
+}  // namespace
+
+void CwMarkLevels(const std::complex<float>* z, int n, int bins, int reach,
+                  std::vector<float>* levels) {
+  levels->assign(size_t(std::max(0, bins)), 0.0f);
+  if (n < 2 || bins < 1 || bins > n) return;
+  std::vector<std::complex<double>> sums(size_t(bins), 0.0);
+  std::vector<int> counts(size_t(bins), 0);
+  for (int t = 0; t < n; ++t) {
+    const size_t b = size_t(int64_t(t) * bins / n);
+    sums[b] += std::complex<double>(z[t]);
+    ++counts[b];
+  }
+  // Each bin along the phase of its neighbours (not itself, so noise does not line up with
+  // its own reference): the tone's phase drifts too much over a character for one phasor.
+  for (int b = 0; b < bins; ++b) {
+    std::complex<double> ref = 0.0;
+    for (int k = std::max(0, b - reach); k <= std::min(bins - 1, b + reach); ++k)
+      if (k != b) ref += sums[size_t(k)];
+    const double mag = std::abs(ref);
+    if (mag > 0.0)
+      (*levels)[size_t(b)] = float((sums[size_t(b)] * std::conj(ref)).real() / mag /
+                                   std::max(1, counts[size_t(b)]));
+  }
+}
+
+int CwSegmentMark(const std::vector<float>& levels, double bin_units,
+                  const std::vector<float>& key_down, double gap_cost, std::vector<int>* runs) {
+  runs->clear();
+  const int n = int(levels.size());
+  if (n < 1 || bin_units <= 0.0 || key_down.size() != levels.size()) return 0;
+  for (float v : key_down)
+    if (!(v > 0.0f)) return 0;
+  // Score of a key-down run: its level above the midway point, summed (the log-likelihood
+  // ratio of key-down against key-up for equal noise either way, up to a common factor).
+  std::vector<double> above(size_t(n) + 1, 0.0);
+  for (int k = 0; k < n; ++k)
+    above[size_t(k) + 1] =
+        above[size_t(k)] + (levels[size_t(k)] - 0.5 * key_down[size_t(k)]) * bin_units;
+  const BinRange dot = Bins(kDotRange, bin_units), dash = Bins(kDashRange, bin_units),
+                 gap = Bins(kGapRange, bin_units);
+  // down[p]: best score of bins [0, p) ending with a key-down run; up[p]: with a key-up run.
+  std::vector<double> down(size_t(n) + 1, kNone), up(size_t(n) + 1, kNone);
+  std::vector<int> down_from(size_t(n) + 1, -1), up_from(size_t(n) + 1, -1);
+  for (int p = 1; p <= n; ++p) {
+    for (const BinRange& r : {dot, dash})
+      for (int len = r.lo; len <= std::min(r.hi, p); ++len) {
+        const int q = p - len;
+        const double before = q == 0 ? 0.0 : up[size_t(q)];
+        if (before == kNone) continue;
+        const double s = before + above[size_t(p)] - above[size_t(q)];
+        if (s > down[size_t(p)]) down[size_t(p)] = s, down_from[size_t(p)] = q;
+      }
+    for (int len = gap.lo; len <= std::min(gap.hi, p - 1); ++len) {
+      const int q = p - len;
+      if (down[size_t(q)] == kNone) continue;
+      const double s = down[size_t(q)] - gap_cost;
+      if (s > up[size_t(p)]) up[size_t(p)] = s, up_from[size_t(p)] = q;
+    }
+  }
+  if (down[size_t(n)] == kNone) return 0;
+  for (int p = n, is_down = 1; p > 0; is_down = !is_down) {
+    const int q = is_down ? down_from[size_t(p)] : up_from[size_t(p)];
+    runs->push_back(p - q);
+    p = q;
+  }
+  std::reverse(runs->begin(), runs->end());
+  return 1;
+}
