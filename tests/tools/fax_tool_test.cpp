@@ -171,6 +171,33 @@ class FaxTool : public ::testing::Test {
     EXPECT_EQ(rate, kRate);
     return s;
   }
+  // s taken from rate `from` to rate `to` by the library's resampler.
+  static std::vector<float> Resampled(const std::vector<float>& s, double from, int to) {
+    std::vector<float> out;
+    CBlockResampler resampler;
+    EXPECT_EQ(resampler.Init(from, to, 1024), 1);
+    const auto keep = [&out](AudioBlock* b) { out.insert(out.end(), b->data, b->data + b->count); };
+    resampler.Push(s.data(), int(s.size()), keep);
+    resampler.Flush(keep);
+    return out;
+  }
+  // s written to wav at rate and decoded with options into a fresh out_: the one picture's
+  // PSNR against the chart as sent (0.0 unless there is exactly one); *said gets the output.
+  double ReceivedPsnr(const std::vector<float>& s, int rate, const std::string& wav,
+                      const std::string& options, std::string* said = nullptr) {
+    std::filesystem::remove_all(out_);
+    std::filesystem::create_directory(out_);
+    EXPECT_TRUE(sigtest::WriteMonoWav(wav, rate, s));
+    const auto r = sigtest::RunTool("decode fax " + options + " --out " + out_ + " " + wav);
+    EXPECT_EQ(r.status, 0) << r.out;
+    if (said) *said = r.out;
+    const std::vector<std::string> files = Pictures(r.out);
+    if (files.size() != 1u) return 0.0;
+    int w = 0, h = 0;
+    const std::vector<uint8_t> got = LoadLuminance(files[0], w, h);
+    const std::vector<uint8_t> want = Enlarged(chart_, kChartW, kChartH, 1810, 2 * kChartH);
+    return StreamPsnr(want, std::min(h, 2 * kChartH) - 4, got, w);
+  }
   sigtest::TempDir dir_;
   std::vector<uint8_t> chart_;
   std::string picture_, out_;
@@ -421,27 +448,11 @@ TEST_F(FaxTool, EveryModuleAndDrumSpeed) {
 TEST_F(FaxTool, ClockErrorStraightened) {
   const std::string wav = dir_.path() + "/fax.wav";
   const std::vector<float> sent = Send("", wav);
-  const std::vector<uint8_t> want = Enlarged(chart_, kChartW, kChartH, 1810, 2 * kChartH);
   auto received = [&](double ppm, const std::string& options, std::string* said) {
     // Resampled from a rate that much off: every line that much shorter (fast) or longer.
-    std::vector<float> s;
-    CBlockResampler clock;
-    EXPECT_EQ(clock.Init(kRate * (1.0 + ppm / 1e6), kRate, 1024), 1);
-    const auto keep = [&s](AudioBlock* b) { s.insert(s.end(), b->data, b->data + b->count); };
-    clock.Push(sent.data(), int(sent.size()), keep);
-    clock.Flush(keep);
+    std::vector<float> s = Resampled(sent, kRate * (1.0 + ppm / 1e6), kRate);
     sigtest::AddNoise(s, kRate, 30.0, 12);
-    std::filesystem::remove_all(out_);
-    std::filesystem::create_directory(out_);
-    EXPECT_TRUE(sigtest::WriteMonoWav(wav, kRate, s));
-    const auto r = sigtest::RunTool("decode fax " + options + " --out " + out_ + " " + wav);
-    EXPECT_EQ(r.status, 0) << r.out;
-    if (said) *said = r.out;
-    const std::vector<std::string> files = Pictures(r.out);
-    if (files.size() != 1u) return 0.0;
-    int w = 0, h = 0;
-    const std::vector<uint8_t> got = LoadLuminance(files[0], w, h);
-    return StreamPsnr(want, std::min(h, 2 * kChartH) - 4, got, w);
+    return ReceivedPsnr(s, kRate, wav, options, said);
   };
   const double nominal = received(0.0, "", nullptr);
   for (double ppm : {500.0, -500.0}) {
@@ -462,25 +473,10 @@ TEST_F(FaxTool, ClockErrorStraightened) {
 TEST_F(FaxTool, EveryRateGivesThe11025Picture) {
   const std::string wav = dir_.path() + "/fax.wav";
   const std::vector<float> sent = Send("", wav);
-  const std::vector<uint8_t> want = Enlarged(chart_, kChartW, kChartH, 1810, 2 * kChartH);
   auto received = [&](int rate) {
-    std::vector<float> s;
-    CBlockResampler resampler;
-    EXPECT_EQ(resampler.Init(kRate, rate, 1024), 1);
-    const auto keep = [&s](AudioBlock* b) { s.insert(s.end(), b->data, b->data + b->count); };
-    resampler.Push(sent.data(), int(sent.size()), keep);
-    resampler.Flush(keep);
+    std::vector<float> s = Resampled(sent, kRate, rate);
     sigtest::AddNoise(s, rate, 25.0, 14);
-    std::filesystem::remove_all(out_);
-    std::filesystem::create_directory(out_);
-    EXPECT_TRUE(sigtest::WriteMonoWav(wav, rate, s));
-    const auto r = sigtest::RunTool("decode fax --out " + out_ + " " + wav);
-    EXPECT_EQ(r.status, 0) << r.out;
-    const std::vector<std::string> files = Pictures(r.out);
-    if (files.size() != 1u) return 0.0;
-    int w = 0, h = 0;
-    const std::vector<uint8_t> got = LoadLuminance(files[0], w, h);
-    return StreamPsnr(want, std::min(h, 2 * kChartH) - 4, got, w);
+    return ReceivedPsnr(s, rate, wav, "");
   };
   const double nominal = received(kRate);
   EXPECT_GT(nominal, 20.0);
