@@ -1,10 +1,10 @@
 #include "app/core/profile_file.h"
 
-#include <strings.h>
-
+#include <cctype>
 #include <charconv>
 #include <climits>
 #include <cstdint>
+#include <string_view>
 
 #include "app/core/safe_file.h"
 
@@ -12,45 +12,50 @@ namespace {
 
 const char kBlanks[] = " \t\r";
 
-std::string Trim(const std::string& s) {
+// Views into the line: looking keys up runs over every line of the file, and copies of each
+// would cost more than the search.
+std::string_view Trim(std::string_view s) {
   const size_t first = s.find_first_not_of(kBlanks);
-  if (first == std::string::npos) return std::string();
+  if (first == std::string_view::npos) return {};
   return s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
 }
 
-bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && strcasecmp(a.c_str(), b.c_str()) == 0;
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower((unsigned char)a[i]) != std::tolower((unsigned char)b[i])) return false;
+  return true;
 }
 
 // What one line is: a section header (name set), a key line (key and value set) or other.
 struct LineView {
   bool header = false;
   bool entry = false;
-  std::string name, key, value;
+  std::string_view name, key, value;
 };
 
-LineView Look(const std::string& line) {
+LineView Look(std::string_view line) {
   LineView v;
-  const std::string t = Trim(line);
+  const std::string_view t = Trim(line);
   if (t.empty() || t[0] == ';' || t[0] == '#') return v;
   if (t[0] == '[') {
     const size_t close = t.find(']');
-    if (close != std::string::npos) {
+    if (close != std::string_view::npos) {
       v.header = true;
       v.name = Trim(t.substr(1, close - 1));
     }
     return v;
   }
   const size_t eq = t.find('=');
-  if (eq == std::string::npos) return v;
+  if (eq == std::string_view::npos) return v;
   v.key = Trim(t.substr(0, eq));
   v.value = Trim(t.substr(eq + 1));
   v.entry = !v.key.empty();
   return v;
 }
 
-bool HasAny(const std::string& s, const char* chars) {
-  return s.find_first_of(chars) != std::string::npos;
+bool HasAny(std::string_view s, const char* chars) {
+  return s.find_first_of(chars) != std::string_view::npos;
 }
 
 }  // namespace
@@ -102,13 +107,13 @@ bool CProfileFile::Has(const std::string& section, const std::string& key) const
 std::string CProfileFile::GetString(const std::string& section, const std::string& key,
                                     const std::string& fallback) const {
   const int i = FindKey(section, key);
-  return i < 0 ? fallback : Look(lines_[size_t(i)]).value;
+  return i < 0 ? fallback : std::string(Look(lines_[size_t(i)]).value);
 }
 
 int CProfileFile::GetInt(const std::string& section, const std::string& key, int fallback) const {
   const int i = FindKey(section, key);
   if (i < 0) return fallback;
-  const std::string value = Look(lines_[size_t(i)]).value;
+  const std::string_view value = Look(lines_[size_t(i)]).value;
   const char* begin = value.data();
   const char* end = begin + value.size();
   if (begin < end && *begin == '+') ++begin;
@@ -125,21 +130,21 @@ void CProfileFile::SetInt(const std::string& section, const std::string& key, in
 
 void CProfileFile::SetString(const std::string& section, const std::string& key,
                              const std::string& value) {
-  const std::string s = Trim(section), k = Trim(key);
+  const std::string_view s = Trim(section), k = Trim(key);
   if (s != section || k != key || HasAny(s, "]\r\n") || k.empty() || HasAny(k, "=\r\n") ||
       k[0] == ';' || k[0] == '#' || k[0] == '[')
     return;
   std::string v = value;
   for (char& c : v)
     if (c == '\r' || c == '\n') c = ' ';
-  const std::string end = crlf_ ? "\r" : "";
+  const std::string end = crlf_ ? "\r" : "", text = "=" + std::string(Trim(v)) + end;
   const int at = FindKey(section, key);
   if (at >= 0) {
     // The key keeps the spelling it has in the file.
-    lines_[size_t(at)] = Look(lines_[size_t(at)]).key + "=" + Trim(v) + end;
+    lines_[size_t(at)] = std::string(Look(lines_[size_t(at)]).key) + text;
     return;
   }
-  std::string line = key + "=" + Trim(v) + end;
+  std::string line = key + text;
   // After the last non-blank line of the section, so that blank lines before the next
   // header stay there.
   int last = -1;
