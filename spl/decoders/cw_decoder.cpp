@@ -71,6 +71,9 @@ constexpr double kLevelReachUnits = 3.0;
 constexpr int kMinLevelBins = 4;
 constexpr double kLongestCharUnits = 40.0;  // the ticks kept for it
 constexpr double kSegmentBelowDb = 20.0;  // characters stronger are left to the threshold
+// Characters of up to this many elements pass the squelch on their level along the tone when
+// it is higher than the detector's: a dot hardly fills the detector, which measures it low.
+constexpr int kToneLevelElements = 3;
 
 // Quality: decibels of a mark's level above the noise floor, three points a decibel.
 constexpr double kQualityPerDb = 3.0;
@@ -89,6 +92,7 @@ constexpr double kAbsentDb = 12.0;
 constexpr int kConfidentMarks = 6;
 constexpr int kConfirmWindow = 8;
 constexpr double kPruneBelowDb = 6.0;
+constexpr double kPruneFarBelowDb = 12.0;
 // At least this many strong marks, and three quarters of all, make a released transmission.
 constexpr int kMinReleasedStrong = 2;
 constexpr int kStrongShareNum = 3, kStrongShareDen = 4;
@@ -140,7 +144,6 @@ int CCwDecoder::Init(int sampleRate, int blockSize, int taps, int windowFlags) {
   raw_.assign(size_t(std::ceil(kLongestCharUnits * max_unit)) + ring, 0.0f);
   raw_pos_ = 0;
   tick_count_ = 0;
-  live_ = char_live_ = false;
   boxcar_ = 0;
   sum_i_ = sum_q_ = 0.0;
   SetBoxcar();
@@ -379,20 +382,16 @@ double CCwDecoder::QualityDb(double level) const {
 
 void CCwDecoder::EndPeriod(int ticks, int back) {
   // key_state_ is already the new state: a mark ended when it is key up now.
-  Event e{key_state_ == 1, ticks, 0.0f};
+  Event e{key_state_ == 1, ticks, 0.0f, 0, 0};
   if (e.mark) {
     e.quality_db = float(std::min(kMaxMarkDb, QualityDb((mark_sum_ - pending_sum_) / ticks)));
     mark_level_db_ += kQualitySmoothing * (e.quality_db - mark_level_db_);
+    // Where the mark lies among the ticks: the detector dates it about half a boxcar late.
+    e.last = tick_count_ - 1 - back - int64_t(kDetectorDelay * boxcar_);
+    e.first = e.last - ticks + 1;
   }
   if (!holding_) {
-    if (e.mark) {
-      // Where the mark lies among the ticks: the detector dates it about half a boxcar late.
-      live_last_ = tick_count_ - 1 - back - int64_t(kDetectorDelay * boxcar_);
-      live_first_ = live_last_ - ticks + 1;
-    }
-    live_ = true;
     Pass(e);
-    live_ = false;
     // Marks sunk to the noise: what follows waits until a transmission stands out again.
     if (e.mark && mark_level_db_ < kAbsentDb) holding_ = true;
     return;
@@ -427,11 +426,11 @@ void CCwDecoder::Pass(const Event& e) {
   Handle(e);
 }
 
-bool CCwDecoder::SegmentCharacter(std::vector<uint64_t>* regs) {
+bool CCwDecoder::SegmentCharacter(std::vector<uint64_t>* regs, double* tone_db) {
   const double unit = timing_.Unit();
   const int64_t ticks = char_last_ - char_first_ + 1;
   const int size = int(raw_.size());
-  if (!char_live_ || ticks < 2 || tick_count_ - char_first_ >= size) return false;
+  if (ticks < 2 || char_first_ < 0 || tick_count_ - char_first_ >= size) return false;
   span_.resize(size_t(ticks));
   for (int64_t t = 0; t < ticks; ++t) span_[size_t(t)] = raw_[size_t((char_first_ + t) % size)];
   const int bins = std::max(1, int(std::lround(double(ticks) / (kSegmentBinUnits * unit))));
@@ -448,12 +447,14 @@ bool CCwDecoder::SegmentCharacter(std::vector<uint64_t>* regs) {
   level /= double(sorted.size() - sorted.size() / 2);
   local_.assign(levels_.size(), float(level));
   for (int pass = 0; pass < kLevelPasses; ++pass) {
-    if (level <= 0.0 || !CwSegmentMark(levels_, bin_units, local_, kSegmentGapCost * level, &runs_))
+    int lead = 0;
+    if (level <= 0.0 || !CwSegmentMark(levels_, bin_units, local_, kSegmentGapCost * level, &runs_,
+                                       &lead))
       return false;
     // Key-down bins, one in from the ends of their runs (the key edges).
     down_.assign(levels_.size(), 0);
     double sum = 0.0;
-    int n = 0, at = 0;
+    int n = 0, at = lead;
     for (size_t k = 0; k < runs_.size(); ++k) {
       const int edge = runs_[k] > 2 * kLevelEdgeBins ? kLevelEdgeBins : 0;
       if (k % 2 == 0)
@@ -493,6 +494,8 @@ bool CCwDecoder::SegmentCharacter(std::vector<uint64_t>* regs) {
     }
   }
   regs->push_back(r);
+  // Only short characters: with more elements the runs chosen from noise stand out further.
+  *tone_db = int(runs_.size() + 1) / 2 <= kToneLevelElements ? QualityDb(level) : 0.0;
   return true;
 }
 
@@ -510,8 +513,9 @@ void CCwDecoder::ReleaseHeld() {
       return;
     }
     std::nth_element(levels.begin(), levels.begin() + long(levels.size() / 2), levels.end());
-    const float floor_db =
-        std::min(levels[levels.size() / 2] - float(kPruneBelowDb), float(kStrongMarkDb));
+    const float median = levels[levels.size() / 2];
+    const float floor_db = std::min(median - float(kPruneBelowDb),
+                                    std::max(float(kStrongMarkDb), median - float(kPruneFarBelowDb)));
     start = held_.size();
     int marks = 0, strong = 0;
     for (size_t k = held_.size(); k-- > 0;) {
@@ -561,13 +565,9 @@ void CCwDecoder::Handle(const Event& e) {
       return;
     }
     register_ = (register_ << 8) | (e.ticks > kDashUnits * unit ? kMorseDash : kMorseDot);
-    if (elements_ == 0) {
-      char_live_ = live_;
-      char_first_ = live_first_;
-    }
-    char_live_ = char_live_ && live_;
+    if (elements_ == 0) char_first_ = e.first;
     char_min_db_ = elements_ == 0 ? e.quality_db : std::min(char_min_db_, double(e.quality_db));
-    char_last_ = live_last_;
+    char_last_ = e.last;
     ++elements_;
     char_db_sum_ += e.quality_db;
     return;
@@ -597,14 +597,16 @@ void CCwDecoder::EmitCharacter() {
   // those of the threshold. A strong signal goes wrong only in fades, which the threshold
   // follows closer; a letter gap found inside what the threshold took for one character is
   // noise in the gap only when that noise made a weak mark.
-  bool segmented = db < kSegmentBelowDb && SegmentCharacter(&regs_);
+  double tone_db = 0.0;
+  bool segmented = db < kSegmentBelowDb && SegmentCharacter(&regs_, &tone_db);
   for (uint64_t r : regs_) segmented = segmented && MorseLookup(r);
   if (regs_.size() > 1 && char_min_db_ >= kStrongMarkDb) segmented = false;
   if (!segmented) regs_.assign(1, register_);
   register_ = kMorseEmptyRegister;
   elements_ = 0;
   char_db_sum_ = 0.0;
-  const int quality = std::clamp(int(std::lround(db * kQualityPerDb)), 0, kMaxQuality);
+  const double level_db = segmented ? std::max(db, tone_db) : db;
+  const int quality = std::clamp(int(std::lround(level_db * kQualityPerDb)), 0, kMaxQuality);
   const uint64_t reg = regs_[0];
   const char* text = MorseLookup(reg);
   if (!text || (quality_threshold_ > 0 && quality < quality_threshold_)) return;

@@ -76,6 +76,7 @@ class CCwDecoder {
     bool mark;
     int ticks;
     float quality_db;
+    int64_t first, last;  // a mark's ticks among all ticks seen
   };
 
   void Release();
@@ -88,7 +89,8 @@ class CCwDecoder {
   // ticks: the period's length; back: ticks since it ended.
   void EndPeriod(int ticks, int back);
   void Pass(const Event& e);
-  bool SegmentCharacter(std::vector<uint64_t>* regs);
+  // regs: the characters found; tone_db: the key-down level along the tone above the floor.
+  bool SegmentCharacter(std::vector<uint64_t>* regs, double* tone_db);
   void Handle(const Event& e);
   void ReleaseHeld();
   void CheckOpenGap();
@@ -129,9 +131,6 @@ class CCwDecoder {
   std::vector<std::complex<float>> raw_;
   int raw_pos_ = 0;
   int64_t tick_count_ = 0;
-  bool live_ = false;  // the event handled now has just ended (was not held back)
-  int64_t live_first_ = 0, live_last_ = 0;  // its ticks, when a mark
-  bool char_live_ = false;  // every mark of the character was handled as it ended
   int64_t char_first_ = 0, char_last_ = 0;
   double char_min_db_ = 0.0;  // its weakest mark
   std::vector<std::complex<float>> span_;  // one character, oldest first

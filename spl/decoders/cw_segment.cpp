@@ -49,8 +49,10 @@ void CwMarkLevels(const std::complex<float>* z, int n, int bins, int reach,
 }
 
 int CwSegmentMark(const std::vector<float>& levels, double bin_units,
-                  const std::vector<float>& key_down, double gap_cost, std::vector<int>* runs) {
+                  const std::vector<float>& key_down, double gap_cost, std::vector<int>* runs,
+                  int* lead) {
   runs->clear();
+  if (lead) *lead = 0;
   const int n = int(levels.size());
   if (n < 1 || bin_units <= 0.0 || key_down.size() != levels.size()) return 0;
   for (float v : key_down)
@@ -66,14 +68,19 @@ int CwSegmentMark(const std::vector<float>& levels, double bin_units,
   // down[p]: best score of bins [0, p) ending with a key-down run; up[p]: with a key-up run.
   std::vector<double> down(size_t(n) + 1, kNone), up(size_t(n) + 1, kNone);
   std::vector<int> down_from(size_t(n) + 1, -1), up_from(size_t(n) + 1, -1);
+  std::vector<char> down_led(size_t(n) + 1, 0);
   for (int p = 1; p <= n; ++p) {
     for (const BinRange& r : {dot, dash})
       for (int len = r.lo; len <= std::min(r.hi, p); ++len) {
         const int q = p - len;
-        const double before = q == 0 ? 0.0 : up[size_t(q)];
+        double before = q == 0 ? 0.0 : up[size_t(q)];
+        // A leading key-up run, where allowed, costs what a gap costs.
+        const bool led = lead && q > 0 && -gap_cost > before;
+        if (led) before = -gap_cost;
         if (before == kNone) continue;
         const double s = before + above[size_t(p)] - above[size_t(q)];
-        if (s > down[size_t(p)]) down[size_t(p)] = s, down_from[size_t(p)] = q;
+        if (s > down[size_t(p)])
+          down[size_t(p)] = s, down_from[size_t(p)] = q, down_led[size_t(p)] = led;
       }
     for (int len = gap.lo; len <= std::min(gap.hi, p - 1); ++len) {
       const int q = p - len;
@@ -86,6 +93,10 @@ int CwSegmentMark(const std::vector<float>& levels, double bin_units,
   for (int p = n, is_down = 1; p > 0; is_down = !is_down) {
     const int q = is_down ? down_from[size_t(p)] : up_from[size_t(p)];
     runs->push_back(p - q);
+    if (is_down && down_led[size_t(p)]) {
+      *lead = q;
+      break;
+    }
     p = q;
   }
   std::reverse(runs->begin(), runs->end());

@@ -20,6 +20,8 @@ void CwMarkLevels(const std::complex<float>* z, int n, int bins, int reach,
 // (one or three units) and key-up (one unit inside a character, up to about five between
 // characters) with the most key-down level above the midway point under the key-down runs, and
 // fills runs with their lengths in bins, key-down first and last. 1, or 0 (runs cleared) when no
-// such sequence fits the levels.
+// such sequence fits the levels. lead: when given, the levels may also begin with key-up (noise
+// that the threshold joined to the character's front); *lead gets its length in bins, 0 if none.
 int CwSegmentMark(const std::vector<float>& levels, double bin_units,
-                  const std::vector<float>& key_down, double gap_cost, std::vector<int>* runs);
+                  const std::vector<float>& key_down, double gap_cost, std::vector<int>* runs,
+                  int* lead = nullptr);
