@@ -502,6 +502,7 @@ bool CCwDecoder::SegmentCharacter(std::vector<uint64_t>* regs, double* tone_db) 
 void CCwDecoder::ReleaseHeld() {
   holding_ = false;
   size_t start = 0;
+  float floor_db = 0.0f;  // marks below it in front of the transmission are noise
   if (quality_threshold_ > 0) {
     // The transmission starts after the last mark that is well below its marks' typical level:
     // noise before it must not join its first character.
@@ -514,8 +515,8 @@ void CCwDecoder::ReleaseHeld() {
     }
     std::nth_element(levels.begin(), levels.begin() + long(levels.size() / 2), levels.end());
     const float median = levels[levels.size() / 2];
-    const float floor_db = std::min(median - float(kPruneBelowDb),
-                                    std::max(float(kStrongMarkDb), median - float(kPruneFarBelowDb)));
+    floor_db = std::min(median - float(kPruneBelowDb),
+                        std::max(float(kStrongMarkDb), median - float(kPruneFarBelowDb)));
     start = held_.size();
     int marks = 0, strong = 0;
     for (size_t k = held_.size(); k-- > 0;) {
@@ -537,10 +538,31 @@ void CCwDecoder::ReleaseHeld() {
     }
   }
   // The timing is learnt afresh from what is released.
+  LearnTiming(held_, start);
+  // The held marks were measured while the detector's levels were still rising out of the noise
+  // and its boxcar was made for another speed: the first elements run together or take noise
+  // in. Read again with the speed and the levels now known, they come out as sent.
+  if (Redetect(held_[start].first - int64_t(timing_.LetterGap()), held_.back().last + 1,
+               &redone_)) {
+    size_t first = 0;
+    while (first < redone_.size() &&
+           (!redone_[first].mark || redone_[first].quality_db < floor_db))
+      ++first;
+    if (first < redone_.size()) {
+      held_.assign(redone_.begin() + long(first), redone_.end());
+      start = 0;
+      LearnTiming(held_, start);
+    }
+  }
+  for (size_t k = start; k < held_.size(); ++k) Handle(held_[k]);
+  held_.clear();
+}
+
+void CCwDecoder::LearnTiming(const std::vector<Event>& events, size_t start) {
   timing_.Forget();
   bool after_mark = false;
-  for (size_t k = start; k < held_.size(); ++k) {
-    const Event& e = held_[k];
+  for (size_t k = start; k < events.size(); ++k) {
+    const Event& e = events[k];
     if (e.mark) {
       after_mark = e.ticks <= kLongestMarkUnits * timing_.Unit();
       if (after_mark) timing_.AddMark(e.ticks);
@@ -551,8 +573,51 @@ void CCwDecoder::ReleaseHeld() {
   timing_.Update();
   SetBoxcar();
   last_mark_strong_ = after_mark;
-  for (size_t k = start; k < held_.size(); ++k) Handle(held_[k]);
-  held_.clear();
+}
+
+bool CCwDecoder::Redetect(int64_t from, int64_t to, std::vector<Event>* out) {
+  out->clear();
+  const int size = int(raw_.size()), b = boxcar_, half = boxcar_ / 2;
+  // The boxcar is centred on each tick, so the periods need no dating back.
+  from = std::max(from, std::max(int64_t(half), tick_count_ - size + half + 1));
+  if (to - half - 1 + b > tick_count_) to = tick_count_ - b + half + 1;
+  const double span = peak_ - floor_;
+  if (to - from < 2 * b || !(span > 0.0)) return false;
+  const double th = floor_ + kThresholdSpan * span, hysteresis = kHysteresisSpan * span;
+  const int debounce = std::max(kMinDebounce, int(std::lround(kDebounceUnits * timing_.Unit())));
+  std::complex<double> sum = 0.0;
+  for (int64_t t = from - half; t < from - half + b; ++t) sum += std::complex<double>(raw_[size_t(t % size)]);
+  bool down = false;
+  int64_t begun = from, pend_from = 0;
+  int pending = 0;
+  double mark_sum = 0.0, pend_sum = 0.0;
+  auto close = [&](int64_t end, double level_sum) {
+    const int ticks = int(end - begun);
+    Event e{down, ticks, 0.0f, begun, end - 1};
+    if (down) e.quality_db = float(std::min(kMaxMarkDb, QualityDb(level_sum / std::max(1, ticks))));
+    out->push_back(e);
+  };
+  for (int64_t t = from; t < to; ++t) {
+    const double e = std::abs(sum) / b;
+    sum += std::complex<double>(raw_[size_t((t - half + b) % size)]) -
+           std::complex<double>(raw_[size_t((t - half) % size)]);
+    if (down) mark_sum += e;
+    if (down ? e < th - hysteresis : e > th + hysteresis) {
+      if (pending++ == 0) pend_from = t, pend_sum = 0.0;
+      pend_sum += e;
+    } else {
+      pending = 0;
+    }
+    if (pending >= debounce) {
+      close(pend_from, mark_sum - pend_sum);
+      down = !down;
+      begun = pend_from;
+      mark_sum = down ? pend_sum : 0.0;
+      pending = 0;
+    }
+  }
+  if (down) close(to, mark_sum);
+  return true;
 }
 
 void CCwDecoder::Handle(const Event& e) {

@@ -93,6 +93,11 @@ class CCwDecoder {
   bool SegmentCharacter(std::vector<uint64_t>* regs, double* tone_db);
   void Handle(const Event& e);
   void ReleaseHeld();
+  // Learns the timing from events[start...] alone.
+  void LearnTiming(const std::vector<Event>& events, size_t start);
+  // The periods of ticks [from, to) as the detector set as now sees them, the last one cut at
+  // `to`. false when those ticks are no longer kept or the levels say nothing.
+  bool Redetect(int64_t from, int64_t to, std::vector<Event>* out);
   void CheckOpenGap();
   void EmitCharacter();
   void EmitSpace();
@@ -158,6 +163,7 @@ class CCwDecoder {
   // Timing and characters.
   CCwTiming timing_;
   std::vector<Event> held_;  // kept until the speed is known
+  std::vector<Event> redone_;
   bool holding_ = true;
   bool last_mark_strong_ = false;
   uint64_t register_ = 0;

@@ -101,8 +101,8 @@ TEST(CwDecoder, DotsRunTogetherAtHighSpeedInNoise) {
     sum += CharErrorRate(kText, out);
     copies += out + "\n";
   }
-  // The threshold alone: 21 % with these seeds, 17 % now.
-  EXPECT_LE(sum / 8, 0.19) << copies;
+  // The threshold alone: 21 % with these seeds, 13 % now.
+  EXPECT_LE(sum / 8, 0.16) << copies;
 }
 
 TEST(CwDecoder, FirstAndLastCharacterOfATransmission) {
@@ -126,6 +126,28 @@ TEST(CwDecoder, FirstAndLastCharacterOfATransmission) {
       EXPECT_EQ(Decode(s, no_flush), text + " ") << wpm << " WPM, a second of silence";
     }
   }
+}
+
+TEST(CwDecoder, FirstCharacterAfterNoise) {
+  // Half a second of noise before a fast transmission: the detector's levels rise out of the
+  // noise and its boxcar is made for another speed while the first marks are held, so those
+  // marks ran together or took noise in (C read as R, K or +) unless read again once the
+  // speed and the levels are known.
+  std::string copies;
+  int wrong = 0;
+  for (uint64_t seed = 1; seed <= 12; ++seed) {
+    Keying k;
+    k.wpm = 35;
+    k.jitter = 0.15;
+    k.seed = seed;
+    k.lead_s = 0.5;
+    std::vector<float> s = KeyText("CQ CQ DE KESTREL", k);
+    AddNoise(s, 0.0, 40 + seed);
+    const std::string out = Decode(s);
+    wrong += out != "CQ CQ DE KESTREL ";
+    copies += out + "\n";
+  }
+  EXPECT_EQ(wrong, 0) << copies;
 }
 
 TEST(CwDecoder, FarnsworthSpacingGivesWords) {
