@@ -501,6 +501,7 @@ bool CCwDecoder::SegmentCharacter(std::vector<uint64_t>* regs, double* tone_db) 
 
 void CCwDecoder::ReleaseHeld() {
   holding_ = false;
+  if (held_.empty()) return;
   size_t start = 0;
   float floor_db = 0.0f;  // marks below it in front of the transmission are noise
   if (quality_threshold_ > 0) {
@@ -542,8 +543,10 @@ void CCwDecoder::ReleaseHeld() {
   // The held marks were measured while the detector's levels were still rising out of the noise
   // and its boxcar was made for another speed: the first elements run together or take noise
   // in. Read again with the speed and the levels now known, they come out as sent.
-  if (Redetect(held_[start].first - int64_t(timing_.LetterGap()), held_.back().last + 1,
-               &redone_)) {
+  size_t last = held_.size();
+  while (last > start && !held_[last - 1].mark) --last;
+  if (last > start && Redetect(held_[start].first - int64_t(timing_.LetterGap()),
+                               held_[last - 1].last + 1, &redone_)) {
     size_t first = 0;
     while (first < redone_.size() &&
            (!redone_[first].mark || redone_[first].quality_db < floor_db))
@@ -580,13 +583,14 @@ bool CCwDecoder::Redetect(int64_t from, int64_t to, std::vector<Event>* out) {
   const int size = int(raw_.size()), b = boxcar_, half = boxcar_ / 2;
   // The boxcar is centred on each tick, so the periods need no dating back.
   from = std::max(from, std::max(int64_t(half), tick_count_ - size + half + 1));
-  if (to - half - 1 + b > tick_count_) to = tick_count_ - b + half + 1;
+  to = std::min(to, tick_count_ - b + half + 1);  // the last window ends at the newest tick
   const double span = peak_ - floor_;
   if (to - from < 2 * b || !(span > 0.0)) return false;
   const double th = floor_ + kThresholdSpan * span, hysteresis = kHysteresisSpan * span;
   const int debounce = std::max(kMinDebounce, int(std::lround(kDebounceUnits * timing_.Unit())));
   std::complex<double> sum = 0.0;
-  for (int64_t t = from - half; t < from - half + b; ++t) sum += std::complex<double>(raw_[size_t(t % size)]);
+  for (int64_t t = from - half; t < from - half + b; ++t)
+    sum += std::complex<double>(raw_[size_t(t % size)]);
   bool down = false;
   int64_t begun = from, pend_from = 0;
   int pending = 0;
@@ -594,13 +598,15 @@ bool CCwDecoder::Redetect(int64_t from, int64_t to, std::vector<Event>* out) {
   auto close = [&](int64_t end, double level_sum) {
     const int ticks = int(end - begun);
     Event e{down, ticks, 0.0f, begun, end - 1};
-    if (down) e.quality_db = float(std::min(kMaxMarkDb, QualityDb(level_sum / std::max(1, ticks))));
+    if (down)
+      e.quality_db = float(std::min(kMaxMarkDb, QualityDb(level_sum / std::max(1, ticks))));
     out->push_back(e);
   };
   for (int64_t t = from; t < to; ++t) {
     const double e = std::abs(sum) / b;
-    sum += std::complex<double>(raw_[size_t((t - half + b) % size)]) -
-           std::complex<double>(raw_[size_t((t - half) % size)]);
+    if (t + 1 < to)
+      sum += std::complex<double>(raw_[size_t((t - half + b) % size)]) -
+             std::complex<double>(raw_[size_t((t - half) % size)]);
     if (down) mark_sum += e;
     if (down ? e < th - hysteresis : e > th + hysteresis) {
       if (pending++ == 0) pend_from = t, pend_sum = 0.0;

@@ -368,6 +368,13 @@ TEST(CwDecoder, BadInput) {
   Feed(d, faint);
   d.Flush();
   EXPECT_LE(Trim(d.text).size(), 1u) << d.text;
+  // With the squelch off, ending on silence with nothing heard.
+  CCollecting open;
+  ASSERT_EQ(open.SetQualityThreshold(0), 1);
+  ASSERT_EQ(open.Init(kRate, kBlock, 128, 0), 1);
+  Feed(open, std::vector<float>(size_t(kRate), 0.0f));
+  open.Flush();
+  EXPECT_EQ(open.text, "");
   // A carrier without keying for a minute prints nothing, and keying afterwards is read.
   CCollecting c;
   c.SetFilter(1200, 30);
