@@ -92,7 +92,7 @@ constexpr double kAbsentDb = 12.0;
 constexpr int kConfidentMarks = 6;
 constexpr int kConfirmWindow = 8;
 constexpr double kPruneBelowDb = 6.0;
-constexpr double kPruneFarBelowDb = 12.0;
+constexpr double kPruneFarBelowDb = 12.0;  // ... and never further than this below it
 // At least this many strong marks, and three quarters of all, make a released transmission.
 constexpr int kMinReleasedStrong = 2;
 constexpr int kStrongShareNum = 3, kStrongShareDen = 4;
