@@ -53,24 +53,41 @@ constexpr double kDebounceUnits = 0.3;
 constexpr int kMinDebounce = 2;
 constexpr double kDashUnits = 2.0;         // a mark longer than two units is a dash
 constexpr double kLongestMarkUnits = 7.0;  // longer marks are no element (a carrier, a tune-up)
-// Each character is looked at again over its whole length, along the tone's phase, in bins of
-// this share of a unit (the phase taken from this many units either side): its elements are
-// the runs of key-down and key-up that best explain the levels, each gap found costing this
-// much (key-down level times units) so noise alone does not split an element. The detector
-// dates a change of state this share of the boxcar late; the key-down level is measured twice,
-// the second time under the runs found, one bin in from their ends (the key edges).
+// Characters are decided a word at a time (letter gaps too: noise in one joins two characters
+// for the threshold, a sunk element splits one), a word this long (units) at most; the ticks
+// kept reach for it and one more character. Each word is looked at again over its whole length,
+// along the tone's phase, in bins of this share of a unit (the phase taken from this many units
+// either side): its elements are the runs of key-down and key-up that best explain the levels
+// (cw_segment.h). The first time each gap costs this much (key-down level times units) so noise
+// alone does not split an element; the second time, with the key-down level measured under the
+// runs found (one bin in from their ends, the key edges) and the noise from the key-up bins
+// (when there are this many), by their likelihood. The detector dates a change of state this
+// share of the boxcar late.
+constexpr double kLongestSpanUnits = 30.0;
+constexpr double kKeptUnits = 90.0;
 constexpr double kSegmentBinUnits = 0.125;
 constexpr double kPhaseReachUnits = 1.5;
 constexpr double kSegmentGapCost = 0.1;
-constexpr double kDetectorDelay = 0.5;
 constexpr int kLevelPasses = 2;
 constexpr int kLevelEdgeBins = 1;
-// A bin's own key-down level comes from the key-down bins this close (units), when there are
-// at least this many, else from the whole character.
+constexpr int kMinNoiseBins = 8;
+constexpr double kDetectorDelay = 0.5;
+// A bin's key-down level comes at first from the upper half of the bins this close (seconds),
+// then from the key-down bins this close (units) when there are at least this many, else from
+// the whole word.
+constexpr double kFadeReachSeconds = 0.3;
 constexpr double kLevelReachUnits = 3.0;
 constexpr int kMinLevelBins = 4;
-constexpr double kLongestCharUnits = 40.0;  // the ticks kept for it
-constexpr double kSegmentBelowDb = 20.0;  // characters stronger are left to the threshold
+// The longest key-up run inside a word: a letter gap of stretched spacing, or a word gap that a
+// noise blip broke for the threshold (times the word gap). Such a run is a word gap when it is
+// this much longer than the learnt boundary (a sunk dot beside a letter gap is not).
+constexpr double kLongestGapUnits = 5.0;
+constexpr double kLongestGapWords = 2.0;
+constexpr double kInnerWordGap = 1.3;
+constexpr uint64_t kSpaceRegister = 0;  // a word gap found inside a word
+// The runs found are a little shorter than keyed (their key edges are soft): a dash from here.
+constexpr double kSegmentDashUnits = 1.85;
+constexpr double kSegmentBelowDb = 24.0;  // words stronger are left to the threshold
 // Characters of up to this many elements pass the squelch on their level along the tone when
 // it is higher than the detector's: a dot hardly fills the detector, which measures it low.
 constexpr int kToneLevelElements = 3;
@@ -109,6 +126,13 @@ bool ValidFilter(int rate, int tone, int bandwidth) {
   return bandwidth >= kMinBandwidth && tone - half > 0 && 2 * (tone + half) < rate;
 }
 
+// levels: sorted, not empty.
+double UpperHalfMean(const std::vector<float>& levels) {
+  double sum = 0.0;
+  for (size_t k = levels.size() / 2; k < levels.size(); ++k) sum += levels[k];
+  return sum / double(levels.size() - levels.size() / 2);
+}
+
 double UnitTicks(double wpm, double tick_rate) { return kUnitSecondsAtOneWpm / wpm * tick_rate; }
 
 }  // namespace
@@ -141,7 +165,7 @@ int CCwDecoder::Init(int sampleRate, int blockSize, int taps, int windowFlags) {
   ring_q_.assign(ring, 0.0);
   ring_pos_ = 0;
   // The longest character, the debounce after it and the detector's delay.
-  raw_.assign(size_t(std::ceil(kLongestCharUnits * max_unit)) + ring, 0.0f);
+  raw_.assign(size_t(std::ceil(kKeptUnits * max_unit)) + ring, 0.0f);
   raw_pos_ = 0;
   tick_count_ = 0;
   boxcar_ = 0;
@@ -167,10 +191,14 @@ int CCwDecoder::Init(int sampleRate, int blockSize, int taps, int windowFlags) {
   mark_level_db_ = 0.0;
   held_.clear();
   holding_ = true;
+  resumed_ = false;
   last_mark_strong_ = false;
   register_ = kMorseEmptyRegister;
   elements_ = 0;
   char_db_sum_ = 0.0;
+  span_chars_.clear();
+  span_elements_ = 0;
+  span_db_sum_ = 0.0;
   word_open_ = false;
   if (!NewAudioBlock(&band_, block_) || !NewAudioBlock(&envelope_, block_) ||
       !NewAudioBlock(&staging_, block_))
@@ -393,7 +421,7 @@ void CCwDecoder::EndPeriod(int ticks, int back) {
   if (!holding_) {
     Pass(e);
     // Marks sunk to the noise: what follows waits until a transmission stands out again.
-    if (e.mark && mark_level_db_ < kAbsentDb) holding_ = true;
+    if (e.mark && mark_level_db_ < kAbsentDb) holding_ = resumed_ = true;
     return;
   }
   if (held_.size() >= kMaxHeld) held_.erase(held_.begin(), held_.begin() + long(kMaxHeld / 2));
@@ -426,31 +454,44 @@ void CCwDecoder::Pass(const Event& e) {
   Handle(e);
 }
 
-bool CCwDecoder::SegmentCharacter(std::vector<uint64_t>* regs, double* tone_db) {
+bool CCwDecoder::SegmentWord(std::vector<uint64_t>* regs, double* tone_db) {
   const double unit = timing_.Unit();
-  const int64_t ticks = char_last_ - char_first_ + 1;
+  const int64_t ticks = word_last_ - word_first_ + 1;
   const int size = int(raw_.size());
-  if (ticks < 2 || char_first_ < 0 || tick_count_ - char_first_ >= size) return false;
+  if (ticks < 2 || word_first_ < 0 || tick_count_ - word_first_ >= size) return false;
   span_.resize(size_t(ticks));
-  for (int64_t t = 0; t < ticks; ++t) span_[size_t(t)] = raw_[size_t((char_first_ + t) % size)];
+  for (int64_t t = 0; t < ticks; ++t) span_[size_t(t)] = raw_[size_t((word_first_ + t) % size)];
   const int bins = std::max(1, int(std::lround(double(ticks) / (kSegmentBinUnits * unit))));
   if (bins > ticks) return false;
   const int reach = std::max(1, int(std::lround(kPhaseReachUnits / kSegmentBinUnits)));
   CwMarkLevels(span_.data(), int(ticks), bins, reach, &levels_);
-  const double bin_units = double(ticks) / bins / unit;
-  // The key-down level: first the mean of the upper half of the bins, then the mean under the
-  // key-down runs found with it.
+  const int bins_n = int(levels_.size());
+  CwSegmentSetup setup;
+  setup.bin_units = double(ticks) / bins / unit;
+  setup.longest_gap = std::max(kLongestGapUnits, kLongestGapWords * timing_.WordGap() / unit);
+  setup.lead = setup.trail = true;
+  // The key-down level: first the mean of the upper half of the bins, each bin's own from the
+  // bins near it in time (fades last longer than characters at any speed), so a character in a
+  // fade is measured against itself and its neighbours, not against the rest of its word.
   std::vector<float> sorted = levels_;
   std::sort(sorted.begin(), sorted.end());
-  double level = 0.0;
-  for (size_t k = sorted.size() / 2; k < sorted.size(); ++k) level += sorted[k];
-  level /= double(sorted.size() - sorted.size() / 2);
-  local_.assign(levels_.size(), float(level));
+  double level = UpperHalfMean(sorted);
+  const int fade_reach =
+      std::max(1, int(std::lround(kFadeReachSeconds * tick_rate_ / unit / setup.bin_units)));
+  local_.resize(levels_.size());
+  for (int b = 0; b < bins_n; ++b) {
+    sorted.assign(levels_.begin() + std::max(0, b - fade_reach),
+                  levels_.begin() + std::min(bins_n - 1, b + fade_reach) + 1);
+    std::sort(sorted.begin(), sorted.end());
+    const double near = UpperHalfMean(sorted);
+    local_[size_t(b)] = float(near > 0.0 ? near : level);
+  }
+  // Then the key-down level under the runs found with it, and the noise from the key-up bins;
+  // with both the runs are chosen again by their likelihood.
   for (int pass = 0; pass < kLevelPasses; ++pass) {
     int lead = 0;
-    if (level <= 0.0 || !CwSegmentMark(levels_, bin_units, local_, kSegmentGapCost * level, &runs_,
-                                       &lead))
-      return false;
+    setup.gap_cost = kSegmentGapCost * level;
+    if (level <= 0.0 || !CwSegmentMark(levels_, local_, setup, &runs_, &lead)) return false;
     // Key-down bins, one in from the ends of their runs (the key edges).
     down_.assign(levels_.size(), 0);
     double sum = 0.0;
@@ -467,8 +508,7 @@ bool CCwDecoder::SegmentCharacter(std::vector<uint64_t>* regs, double* tone_db) 
     level = sum / std::max(1, n);
     // Each bin's key-down level from the key-down bins near it: a fade within a character
     // must not turn its weaker elements into gaps.
-    const int reach = std::max(1, int(std::lround(kLevelReachUnits / bin_units)));
-    const int bins_n = int(levels_.size());
+    const int reach = std::max(1, int(std::lround(kLevelReachUnits / setup.bin_units)));
     for (int b = 0; b < bins_n; ++b) {
       double near = 0.0;
       int count = 0;
@@ -476,19 +516,26 @@ bool CCwDecoder::SegmentCharacter(std::vector<uint64_t>* regs, double* tone_db) 
         if (down_[size_t(j)]) near += levels_[size_t(j)], ++count;
       local_[size_t(b)] = float(count >= kMinLevelBins && near > 0.0 ? near / count : level);
     }
+    // Key-up bins with no key-down bin beside them average to zero: their spread is the noise.
+    double squares = 0.0;
+    int count = 0;
+    for (int b = std::max(1, lead); b + 1 < bins_n; ++b)
+      if (!down_[size_t(b - 1)] && !down_[size_t(b)] && !down_[size_t(b + 1)])
+        squares += double(levels_[size_t(b)]) * levels_[size_t(b)], ++count;
+    setup.noise = count >= kMinNoiseBins ? squares / count : 0.0;
   }
-  // A key-up run as long as a letter gap ends a character: noise in such a gap joins the
-  // characters either side for the threshold.
+  // A key-up run as long as a letter gap ends a character, one well beyond the word gap a word.
   regs->clear();
   uint64_t r = kMorseEmptyRegister;
   int elements = 0;
   for (size_t k = 0; k < runs_.size(); ++k) {
-    const double units = runs_[k] * bin_units;
+    const double units = runs_[k] * setup.bin_units;
     if (k % 2 == 0) {
       if (++elements > kMorseRegisterElements) return false;
-      r = (r << 8) | (units > kDashUnits ? kMorseDash : kMorseDot);
+      r = (r << 8) | (units > kSegmentDashUnits ? kMorseDash : kMorseDot);
     } else if (units * unit >= timing_.LetterGap()) {
       regs->push_back(r);
+      if (units * unit >= kInnerWordGap * timing_.WordGap()) regs->push_back(kSpaceRegister);
       r = kMorseEmptyRegister;
       elements = 0;
     }
@@ -500,8 +547,12 @@ bool CCwDecoder::SegmentCharacter(std::vector<uint64_t>* regs, double* tone_db) 
 }
 
 void CCwDecoder::ReleaseHeld() {
+  const bool resumed = resumed_;
   holding_ = false;
+  resumed_ = false;
   if (held_.empty()) return;
+  // The gap that began the hold ends what was passed before it, with the timing it was read with.
+  if (resumed && !held_[0].mark) Handle(held_[0]);
   size_t start = 0;
   float floor_db = 0.0f;  // marks below it in front of the transmission are noise
   if (quality_threshold_ > 0) {
@@ -516,8 +567,10 @@ void CCwDecoder::ReleaseHeld() {
     }
     std::nth_element(levels.begin(), levels.begin() + long(levels.size() / 2), levels.end());
     const float median = levels[levels.size() / 2];
-    floor_db = std::min(median - float(kPruneBelowDb),
-                        std::max(float(kStrongMarkDb), median - float(kPruneFarBelowDb)));
+    // Inside a transmission (its marks sank for a while) weak marks are its own, not noise.
+    if (!resumed)
+      floor_db = std::min(median - float(kPruneBelowDb),
+                          std::max(float(kStrongMarkDb), median - float(kPruneFarBelowDb)));
     start = held_.size();
     int marks = 0, strong = 0;
     for (size_t k = held_.size(); k-- > 0;) {
@@ -532,10 +585,13 @@ void CCwDecoder::ReleaseHeld() {
       held_.clear();
       return;
     }
-    if (start > 0) {  // elements gathered from the noise before do not belong to it either
+    if (start > 0 && !resumed) {  // elements gathered from noise before do not belong to it
       register_ = kMorseEmptyRegister;
       elements_ = 0;
       char_db_sum_ = 0.0;
+      span_chars_.clear();
+      span_elements_ = 0;
+      span_db_sum_ = 0.0;
     }
   }
   // The timing is learnt afresh from what is released.
@@ -633,18 +689,21 @@ void CCwDecoder::Handle(const Event& e) {
       register_ = kMorseEmptyRegister;
       elements_ = 0;
       char_db_sum_ = 0.0;
+      EmitWord();  // the word before it; it belongs to none
       return;
     }
     register_ = (register_ << 8) | (e.ticks > kDashUnits * unit ? kMorseDash : kMorseDot);
-    if (elements_ == 0) char_first_ = e.first;
-    char_min_db_ = elements_ == 0 ? e.quality_db : std::min(char_min_db_, double(e.quality_db));
-    char_last_ = e.last;
+    if (span_elements_ == 0) word_first_ = e.first;
+    word_min_db_ =
+        span_elements_ == 0 ? e.quality_db : std::min(word_min_db_, double(e.quality_db));
+    word_last_ = e.last;
     ++elements_;
+    ++span_elements_;
     char_db_sum_ += e.quality_db;
+    span_db_sum_ += e.quality_db;
     return;
   }
-  if (e.ticks >= timing_.LetterGap()) EmitCharacter();
-  if (e.ticks >= timing_.WordGap()) EmitSpace();
+  EndGap(e.ticks);
 }
 
 void CCwDecoder::CheckOpenGap() {
@@ -653,36 +712,72 @@ void CCwDecoder::CheckOpenGap() {
     if (!held_.empty() && gap >= kReleaseGapSeconds * tick_rate_) ReleaseHeld();
     if (holding_) return;
   }
-  if (gap >= timing_.LetterGap()) EmitCharacter();
-  if (gap >= timing_.WordGap()) EmitSpace();
+  EndGap(gap);
   if (gap >= kIdleSeconds * tick_rate_) {
     holding_ = true;
+    resumed_ = false;
     timing_.Forget();
   }
 }
 
-void CCwDecoder::EmitCharacter() {
+void CCwDecoder::EndGap(double ticks) {
+  if (ticks >= timing_.LetterGap()) CloseCharacter();
+  if (ticks >= timing_.WordGap()) {
+    EmitWord();
+    EmitSpace();
+  }
+}
+
+void CCwDecoder::CloseCharacter() {
   if (elements_ == 0) return;
-  const double db = char_db_sum_ / elements_;
+  span_chars_.push_back({register_, char_db_sum_ / elements_});
+  register_ = kMorseEmptyRegister;
+  elements_ = 0;
+  char_db_sum_ = 0.0;
+  if (word_last_ - word_first_ >= kLongestSpanUnits * timing_.Unit()) EmitWord();
+}
+
+void CCwDecoder::EmitWord() {
+  CloseCharacter();
+  if (span_chars_.empty()) return;
+  const double db = span_db_sum_ / span_elements_;
   // The elements decided over the whole character where it can be looked at again, else
   // those of the threshold. A strong signal goes wrong only in fades, which the threshold
   // follows closer; a letter gap found inside what the threshold took for one character is
   // noise in the gap only when that noise made a weak mark.
   double tone_db = 0.0;
-  bool segmented = db < kSegmentBelowDb && SegmentCharacter(&regs_, &tone_db);
-  for (uint64_t r : regs_) segmented = segmented && MorseLookup(r);
-  if (regs_.size() > 1 && char_min_db_ >= kStrongMarkDb) segmented = false;
-  if (!segmented) regs_.assign(1, register_);
-  register_ = kMorseEmptyRegister;
-  elements_ = 0;
-  char_db_sum_ = 0.0;
-  const double level_db = segmented ? std::max(db, tone_db) : db;
+  bool segmented = db < kSegmentBelowDb && SegmentWord(&regs_, &tone_db);
+  for (uint64_t r : regs_) segmented = segmented && (r == kSpaceRegister || MorseLookup(r));
+  size_t found = 0;
+  for (uint64_t r : regs_) found += r != kSpaceRegister;
+  if (found > span_chars_.size() && word_min_db_ >= kStrongMarkDb) segmented = false;
+  if (segmented) {
+    // The level along the tone only for what the threshold also took for that many
+    // characters: noise it could not read, parted into short characters, stands out by choice.
+    if (Passes(found <= span_chars_.size() ? std::max(db, tone_db) : db))
+      for (uint64_t r : regs_) Print(r);
+  } else {
+    for (const SpanChar& c : span_chars_)
+      if (Passes(c.db)) Print(c.reg);
+  }
+  span_chars_.clear();
+  span_elements_ = 0;
+  span_db_sum_ = 0.0;
+}
+
+bool CCwDecoder::Passes(double level_db) const {
   const int quality = std::clamp(int(std::lround(level_db * kQualityPerDb)), 0, kMaxQuality);
-  const uint64_t reg = regs_[0];
+  return quality_threshold_ == 0 || quality >= quality_threshold_;
+}
+
+void CCwDecoder::Print(uint64_t reg) {
+  if (reg == kSpaceRegister) {
+    EmitSpace();
+    return;
+  }
   const char* text = MorseLookup(reg);
-  if (!text || (quality_threshold_ > 0 && quality < quality_threshold_)) return;
-  for (uint64_t r : regs_)
-    for (const char* p = MorseLookup(r); *p; ++p) Char(static_cast<unsigned char>(*p));
+  if (!text) return;
+  for (const char* p = text; *p; ++p) Char(static_cast<unsigned char>(*p));
   word_open_ = true;
 }
 
@@ -711,8 +806,9 @@ void CCwDecoder::Flush() {
     run_ = pending_ = 0;
   }
   if (holding_) ReleaseHeld();
-  EmitCharacter();
+  EmitWord();
   EmitSpace();
   holding_ = true;
+  resumed_ = false;
   timing_.Forget();
 }

@@ -2,9 +2,10 @@
 // mixes it to zero frequency and averages it over about a dot (the narrowest detector the
 // keying speed allows), sets its key-down / key-up decision between separately tracked signal
 // peak and noise floor, measures key-down and key-up lengths, learns the sender's unit and
-// spacing from them (no speed needs to be given), decides each character's elements once more
-// over its whole length along the tone's phase (cw_segment.h) and hands each decoded character
-// to the virtual Char. A quality squelch keeps characters made of noise from being printed.
+// spacing from them (no speed needs to be given), decides each word's elements and letter gaps
+// once more over its whole length along the tone's phase (cw_segment.h) and hands each decoded
+// character to the virtual Char (a word at a time). A quality squelch keeps characters made of
+// noise from being printed.
 #pragma once
 #include <complex>
 #include <cstdint>
@@ -89,8 +90,10 @@ class CCwDecoder {
   // ticks: the period's length; back: ticks since it ended.
   void EndPeriod(int ticks, int back);
   void Pass(const Event& e);
-  // regs: the characters found; tone_db: the key-down level along the tone above the floor.
-  bool SegmentCharacter(std::vector<uint64_t>* regs, double* tone_db);
+  // The word word_first_ ... word_last_ (ticks) decided again over its whole length. regs: the
+  // characters found (kSpaceRegister between words); tone_db: the key-down level along the
+  // tone above the floor.
+  bool SegmentWord(std::vector<uint64_t>* regs, double* tone_db);
   void Handle(const Event& e);
   void ReleaseHeld();
   // Learns the timing from events[start...] alone.
@@ -99,7 +102,13 @@ class CCwDecoder {
   // `to`. false when those ticks are no longer kept or the levels say nothing.
   bool Redetect(int64_t from, int64_t to, std::vector<Event>* out);
   void CheckOpenGap();
-  void EmitCharacter();
+  // A key-up period of `ticks` ended or lasted so long: a letter gap closes the character, a
+  // word gap decides and prints the word.
+  void EndGap(double ticks);
+  void CloseCharacter();
+  void EmitWord();
+  bool Passes(double level_db) const;
+  void Print(uint64_t reg);
   void EmitSpace();
   double QualityDb(double level) const;
 
@@ -132,13 +141,13 @@ class CCwDecoder {
   int boxcar_ = 40;
   double sum_i_ = 0.0, sum_q_ = 0.0;
   float envelope_value_ = 0.0f;
-  // Every tick's value for a while, to look at each character again over its whole length.
+  // Every tick's value for a while, to look at each word again over its whole length.
   std::vector<std::complex<float>> raw_;
   int raw_pos_ = 0;
   int64_t tick_count_ = 0;
-  int64_t char_first_ = 0, char_last_ = 0;
-  double char_min_db_ = 0.0;  // its weakest mark
-  std::vector<std::complex<float>> span_;  // one character, oldest first
+  int64_t word_first_ = 0, word_last_ = 0;  // the word so far
+  double word_min_db_ = 0.0;  // its weakest mark
+  std::vector<std::complex<float>> span_;  // one word, oldest first
   std::vector<float> levels_;
   std::vector<float> local_;  // each bin's key-down level
   std::vector<char> down_;
@@ -165,9 +174,19 @@ class CCwDecoder {
   std::vector<Event> held_;  // kept until the speed is known
   std::vector<Event> redone_;
   bool holding_ = true;
+  bool resumed_ = false;  // holding because the marks of a transmission sank
   bool last_mark_strong_ = false;
   uint64_t register_ = 0;
   int elements_ = 0;
   double char_db_sum_ = 0.0;
+  // The word so far: the characters the threshold found in it, kept for when the word cannot
+  // be decided again over its whole length.
+  struct SpanChar {
+    uint64_t reg;
+    double db;
+  };
+  std::vector<SpanChar> span_chars_;
+  int span_elements_ = 0;
+  double span_db_sum_ = 0.0;
   bool word_open_ = false;  // a character was printed since the last space
 };

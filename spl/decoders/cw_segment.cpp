@@ -10,7 +10,18 @@ namespace {
 // smearing shortens a gap as the levels show it.
 constexpr double kDotRange[2] = {0.6, 2.0};
 constexpr double kDashRange[2] = {2.0, 4.5};
-constexpr double kGapRange[2] = {0.3, 5.0};  // up to letter gaps
+constexpr double kShortestGapUnits = 0.3;
+// The spread of dots, dashes and gaps inside a character around 1, 3 and 1 units; longer gaps
+// (letter and word gaps, stretched by Farnsworth spacing) are equally likely from two units up
+// and make this share of all gaps. A leading key-up run scores as likely as not.
+constexpr double kDotSpread = 0.25;
+constexpr double kDashSpread = 0.5;
+constexpr double kGapSpread = 0.3;
+constexpr double kLongGapUnits = 2.0;
+constexpr double kLongGapShare = 0.7;
+constexpr double kLeadShare = 0.5;
+constexpr double kSqrtTwoPi = 2.5066282746310002;
+constexpr double kTiny = 1e-300;  // keeps the logarithm finite
 constexpr double kNone = -1e300;
 
 struct BinRange {
@@ -48,23 +59,49 @@ void CwMarkLevels(const std::complex<float>* z, int n, int bins, int reach,
   }
 }
 
-int CwSegmentMark(const std::vector<float>& levels, double bin_units,
-                  const std::vector<float>& key_down, double gap_cost, std::vector<int>* runs,
-                  int* lead) {
+int CwSegmentMark(const std::vector<float>& levels, const std::vector<float>& key_down,
+                  const CwSegmentSetup& setup, std::vector<int>* runs, int* lead) {
   runs->clear();
   if (lead) *lead = 0;
   const int n = int(levels.size());
+  const double bin_units = setup.bin_units;
   if (n < 1 || bin_units <= 0.0 || key_down.size() != levels.size()) return 0;
   for (float v : key_down)
     if (!(v > 0.0f)) return 0;
-  // Score of a key-down run: its level above the midway point, summed (the log-likelihood
-  // ratio of key-down against key-up for equal noise either way, up to a common factor).
+  const bool llr = setup.noise > 0.0;
+  // Score of a key-down run: its level above the midway point, summed. With the noise known,
+  // weighted to the log-likelihood ratio of key-down against key-up; else up to a common factor.
   std::vector<double> above(size_t(n) + 1, 0.0);
-  for (int k = 0; k < n; ++k)
+  for (int k = 0; k < n; ++k) {
+    const double kd = key_down[size_t(k)];
     above[size_t(k) + 1] =
-        above[size_t(k)] + (levels[size_t(k)] - 0.5 * key_down[size_t(k)]) * bin_units;
+        above[size_t(k)] + (levels[size_t(k)] - 0.5 * kd) * (llr ? kd / setup.noise : bin_units);
+  }
+  const double longest = std::max(kShortestGapUnits, setup.longest_gap);
+  const double gap_range[2] = {kShortestGapUnits, longest};
   const BinRange dot = Bins(kDotRange, bin_units), dash = Bins(kDashRange, bin_units),
-                 gap = Bins(kGapRange, bin_units);
+                 gap = Bins(gap_range, bin_units);
+  // With the noise known, each run adds the log-probability of its length: the sender's
+  // lengths scattered by the keying and the noise.
+  auto in_bin = [&](double units, double mean, double spread) {
+    const double z = (units - mean) / spread;
+    return std::exp(-0.5 * z * z) / (spread * kSqrtTwoPi) * bin_units;
+  };
+  std::vector<double> mark_prior(size_t(dash.hi) + 1, 0.0), gap_prior(size_t(gap.hi) + 1, 0.0);
+  for (int len = 1; len <= dash.hi; ++len) {
+    const double u = len * bin_units;
+    mark_prior[size_t(len)] =
+        llr ? std::log(0.5 * in_bin(u, 1.0, kDotSpread) + 0.5 * in_bin(u, 3.0, kDashSpread) +
+                       kTiny)
+            : 0.0;
+  }
+  for (int len = 1; len <= gap.hi; ++len) {
+    const double u = len * bin_units;
+    double p = (1.0 - kLongGapShare) * in_bin(u, 1.0, kGapSpread);
+    if (u >= kLongGapUnits) p += kLongGapShare * bin_units / std::max(bin_units, longest - kLongGapUnits);
+    gap_prior[size_t(len)] = llr ? std::log(p + kTiny) : -setup.gap_cost;
+  }
+  const double lead_score = llr ? std::log(kLeadShare) : -setup.gap_cost;
   // down[p]: best score of bins [0, p) ending with a key-down run; up[p]: with a key-up run.
   std::vector<double> down(size_t(n) + 1, kNone), up(size_t(n) + 1, kNone);
   std::vector<int> down_from(size_t(n) + 1, -1), up_from(size_t(n) + 1, -1);
@@ -74,27 +111,29 @@ int CwSegmentMark(const std::vector<float>& levels, double bin_units,
       for (int len = r.lo; len <= std::min(r.hi, p); ++len) {
         const int q = p - len;
         double before = q == 0 ? 0.0 : up[size_t(q)];
-        // A leading key-up run, where allowed, costs what a gap costs.
-        const bool led = lead && q > 0 && -gap_cost > before;
-        if (led) before = -gap_cost;
+        // A leading key-up run, where allowed, scores what a gap scores.
+        const bool led = setup.lead && q > 0 && lead_score > before;
+        if (led) before = lead_score;
         if (before == kNone) continue;
-        const double s = before + above[size_t(p)] - above[size_t(q)];
+        const double s = before + above[size_t(p)] - above[size_t(q)] + mark_prior[size_t(len)];
         if (s > down[size_t(p)])
           down[size_t(p)] = s, down_from[size_t(p)] = q, down_led[size_t(p)] = led;
       }
     for (int len = gap.lo; len <= std::min(gap.hi, p - 1); ++len) {
       const int q = p - len;
       if (down[size_t(q)] == kNone) continue;
-      const double s = down[size_t(q)] - gap_cost;
+      const double s = down[size_t(q)] + gap_prior[size_t(len)];
       if (s > up[size_t(p)]) up[size_t(p)] = s, up_from[size_t(p)] = q;
     }
   }
-  if (down[size_t(n)] == kNone) return 0;
-  for (int p = n, is_down = 1; p > 0; is_down = !is_down) {
+  int p = n;
+  if (setup.trail && up[size_t(n)] > down[size_t(n)]) p = up_from[size_t(n)];
+  if (down[size_t(p)] == kNone) return 0;
+  for (int is_down = 1; p > 0; is_down = !is_down) {
     const int q = is_down ? down_from[size_t(p)] : up_from[size_t(p)];
     runs->push_back(p - q);
     if (is_down && down_led[size_t(p)]) {
-      *lead = q;
+      if (lead) *lead = q;
       break;
     }
     p = q;
