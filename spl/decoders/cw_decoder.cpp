@@ -469,6 +469,8 @@ bool CCwDecoder::SegmentWord(std::vector<uint64_t>* regs, double* tone_db) {
   CwSegmentSetup setup;
   setup.bin_units = double(ticks) / bins / unit;
   setup.longest_gap = std::max(kLongestGapUnits, kLongestGapWords * timing_.WordGap() / unit);
+  setup.letter_gap = timing_.LetterGap() / unit;
+  setup.dash_units = kSegmentDashUnits;
   setup.lead = setup.trail = true;
   // The key-down level: first the mean of the upper half of the bins, each bin's own from the
   // bins near it in time (fades last longer than characters at any speed), so a character in a
