@@ -164,7 +164,7 @@ int CCwDecoder::Init(int sampleRate, int blockSize, int taps, int windowFlags) {
   ring_i_.assign(ring, 0.0);
   ring_q_.assign(ring, 0.0);
   ring_pos_ = 0;
-  // The longest character, the debounce after it and the detector's delay.
+  // The longest word and one more character, the debounce after it and the detector's delay.
   raw_.assign(size_t(std::ceil(kKeptUnits * max_unit)) + ring, 0.0f);
   raw_pos_ = 0;
   tick_count_ = 0;
@@ -688,10 +688,14 @@ void CCwDecoder::Handle(const Event& e) {
   const double unit = timing_.Unit();
   if (e.mark) {
     if (e.ticks > kLongestMarkUnits * unit) {
+      // No element: the character it interrupts goes, the word before it is printed.
+      span_elements_ -= elements_;
+      span_db_sum_ -= char_db_sum_;
+      if (!span_chars_.empty()) word_last_ = span_chars_.back().last;
       register_ = kMorseEmptyRegister;
       elements_ = 0;
       char_db_sum_ = 0.0;
-      EmitWord();  // the word before it; it belongs to none
+      EmitWord();
       return;
     }
     register_ = (register_ << 8) | (e.ticks > kDashUnits * unit ? kMorseDash : kMorseDot);
@@ -732,7 +736,7 @@ void CCwDecoder::EndGap(double ticks) {
 
 void CCwDecoder::CloseCharacter() {
   if (elements_ == 0) return;
-  span_chars_.push_back({register_, char_db_sum_ / elements_});
+  span_chars_.push_back({register_, char_db_sum_ / elements_, word_last_});
   register_ = kMorseEmptyRegister;
   elements_ = 0;
   char_db_sum_ = 0.0;
@@ -743,13 +747,12 @@ void CCwDecoder::EmitWord() {
   CloseCharacter();
   if (span_chars_.empty()) return;
   const double db = span_db_sum_ / span_elements_;
-  // The elements decided over the whole character where it can be looked at again, else
-  // those of the threshold. A strong signal goes wrong only in fades, which the threshold
-  // follows closer; a letter gap found inside what the threshold took for one character is
-  // noise in the gap only when that noise made a weak mark.
+  // The characters decided over the whole word where it can be looked at again, else those of
+  // the threshold. A strong signal goes wrong only in fades, which the threshold follows
+  // closer; more characters than the threshold found means noise in a letter gap only when
+  // that noise made a weak mark.
   double tone_db = 0.0;
   bool segmented = db < kSegmentBelowDb && SegmentWord(&regs_, &tone_db);
-  for (uint64_t r : regs_) segmented = segmented && (r == kSpaceRegister || MorseLookup(r));
   size_t found = 0;
   for (uint64_t r : regs_) found += r != kSpaceRegister;
   if (found > span_chars_.size() && word_min_db_ >= kStrongMarkDb) segmented = false;

@@ -184,6 +184,7 @@ class CCwDecoder {
   struct SpanChar {
     uint64_t reg;
     double db;
+    int64_t last;  // its last mark's last tick
   };
   std::vector<SpanChar> span_chars_;
   int span_elements_ = 0;
