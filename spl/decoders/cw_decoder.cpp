@@ -200,6 +200,10 @@ int CCwDecoder::Init(int sampleRate, int blockSize, int taps, int windowFlags) {
   span_elements_ = 0;
   span_db_sum_ = 0.0;
   word_open_ = false;
+  if (!shown_.empty()) {
+    shown_.clear();
+    Pending("");
+  }
   if (!NewAudioBlock(&band_, block_) || !NewAudioBlock(&envelope_, block_) ||
       !NewAudioBlock(&staging_, block_))
     return 0;
@@ -559,12 +563,21 @@ void CCwDecoder::ReleaseHeld() {
   float floor_db = 0.0f;  // marks below it in front of the transmission are noise
   if (quality_threshold_ > 0) {
     // The transmission starts after the last mark that is well below its marks' typical level:
-    // noise before it must not join its first character.
+    // noise before it must not join its first character. That level comes from the latest
+    // marks, which released the hold: after a long wait the held noise marks, some of them
+    // strong, far outnumber the transmission's.
     std::vector<float> levels;
-    for (const Event& e : held_)
-      if (e.mark && e.quality_db >= kStrongMarkDb) levels.push_back(e.quality_db);
+    int latest = 0;
+    for (auto it = held_.rbegin(); it != held_.rend() && latest < kConfirmWindow; ++it) {
+      if (!it->mark) continue;
+      ++latest;
+      if (it->quality_db >= kStrongMarkDb) levels.push_back(it->quality_db);
+    }
+    // Noise alone: nothing is released, and a wait for a transmission goes on (inside one, its
+    // marks are passed on again as they come).
     if (levels.empty()) {
       held_.clear();
+      holding_ = !resumed;
       return;
     }
     std::nth_element(levels.begin(), levels.begin() + long(levels.size() / 2), levels.end());
@@ -585,6 +598,7 @@ void CCwDecoder::ReleaseHeld() {
     // What is left must look like keying, not like a few blips of noise.
     if (strong < kMinReleasedStrong || strong * kStrongShareDen < marks * kStrongShareNum) {
       held_.clear();
+      holding_ = !resumed;
       return;
     }
     if (start > 0 && !resumed) {  // elements gathered from noise before do not belong to it
@@ -740,12 +754,16 @@ void CCwDecoder::CloseCharacter() {
   register_ = kMorseEmptyRegister;
   elements_ = 0;
   char_db_sum_ = 0.0;
+  ShowPending();
   if (word_last_ - word_first_ >= kLongestSpanUnits * timing_.Unit()) EmitWord();
 }
 
 void CCwDecoder::EmitWord() {
   CloseCharacter();
-  if (span_chars_.empty()) return;
+  if (span_chars_.empty()) {
+    ShowPending();  // the characters it showed were dropped
+    return;
+  }
   const double db = span_db_sum_ / span_elements_;
   // The characters decided over the whole word where it can be looked at again, else those of
   // the threshold. A strong signal goes wrong only in fades, which the threshold follows
@@ -768,6 +786,18 @@ void CCwDecoder::EmitWord() {
   span_chars_.clear();
   span_elements_ = 0;
   span_db_sum_ = 0.0;
+  ShowPending();
+}
+
+void CCwDecoder::ShowPending() {
+  std::string text;
+  for (const SpanChar& c : span_chars_) {
+    const char* t = Passes(c.db) ? MorseLookup(c.reg) : nullptr;
+    if (t) text += t;
+  }
+  if (text == shown_) return;
+  shown_ = text;
+  Pending(shown_.c_str());
 }
 
 bool CCwDecoder::Passes(double level_db) const {

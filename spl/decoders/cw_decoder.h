@@ -9,6 +9,7 @@
 #pragma once
 #include <complex>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "spl/audio/audio_block.h"
@@ -32,6 +33,10 @@ class CCwDecoder {
   CCwDecoder& operator=(const CCwDecoder&) = delete;
   // Each decoded character, a space after each word, a procedural signal's text char by char.
   virtual void Char(int ch) {}
+  // The word being received as the threshold reads it so far (the characters that pass the
+  // squelch), each time it grows, and "" once the word is decided and handed to Char: a slow
+  // sender's word takes seconds before it is printed.
+  virtual void Pending(const char* text) {}
   virtual ~CCwDecoder();
 
   // sampleRate: 1000 ... 384000 Hz; blockSize >= 1 (samples per Decode step); taps: band-pass
@@ -110,6 +115,7 @@ class CCwDecoder {
   bool Passes(double level_db) const;
   void Print(uint64_t reg);
   void EmitSpace();
+  void ShowPending();
   double QualityDb(double level) const;
 
   int rate_ = 11025;
@@ -190,4 +196,5 @@ class CCwDecoder {
   int span_elements_ = 0;
   double span_db_sum_ = 0.0;
   bool word_open_ = false;  // a character was printed since the last space
+  std::string shown_;       // what Pending was told last
 };

@@ -156,6 +156,42 @@ TEST(CwDecoder, FirstAndLastCharacterOfATransmission) {
   }
 }
 
+// The word being received is shown before it is decided: it grows a character at a time, each
+// time the beginning of what is printed next, and is cleared when that is printed (a long word
+// in parts).
+TEST(CwDecoder, PendingWordBeforeItIsPrinted) {
+  struct CWatching : CCollecting {
+    void Pending(const char* t) override { shown.push_back({text.size(), t}); }
+    std::vector<std::pair<size_t, std::string>> shown;  // (characters printed by then, text)
+  } d;
+  Keying k;
+  k.wpm = 12;
+  k.jitter = 0.1;
+  const std::string sent = "CQ DE KESTREL K";
+  std::vector<float> s = KeyText(sent, k);
+  AddNoise(s, 3.0, 29);
+  d.SetFilter(1200, kBandwidth);
+  ASSERT_TRUE(d.Init(kRate, kBlock, kTaps, 0));
+  Feed(d, s);
+  d.Flush();
+  ASSERT_EQ(d.text, sent + " ");
+  std::string before_cleared;  // what was shown last each time it was cleared, joined
+  for (size_t i = 1; i < d.shown.size(); ++i) {
+    const auto& [at, t] = d.shown[i];
+    const std::string& last = d.shown[i - 1].second;
+    if (t.empty()) {
+      ASSERT_GE(at, last.size());
+      EXPECT_EQ(d.text.substr(at - last.size(), last.size()), last);
+      before_cleared += last;
+    } else {
+      EXPECT_EQ(t.compare(0, last.size(), last), 0) << t << " after " << last;
+      EXPECT_EQ(d.text.compare(at, t.size(), t), 0) << t << " shown after " << d.text.substr(0, at);
+    }
+  }
+  EXPECT_EQ(before_cleared, "CQDEKESTRELK");
+  EXPECT_TRUE(d.shown.back().second.empty());
+}
+
 TEST(CwDecoder, FirstCharacterAfterNoise) {
   // Half a second of noise before a fast transmission: the detector's levels rise out of the
   // noise and its boxcar is made for another speed while the first marks are held, so those
@@ -173,6 +209,27 @@ TEST(CwDecoder, FirstCharacterAfterNoise) {
     AddNoise(s, 0.0, 40 + seed);
     const std::string out = Decode(s);
     wrong += out != "CQ CQ DE KESTREL ";
+    copies += out + "\n";
+  }
+  EXPECT_EQ(wrong, 0) << copies;
+}
+
+TEST(CwDecoder, FirstCharacterAfterALongWaitInNoise) {
+  // A beacon after twenty seconds of band noise: the marks the noise made while the decoder
+  // waited, some of them strong, must not outvote the transmission that ends the wait (its
+  // first characters were dropped as noise: "AV" or "TVV" for "VVV").
+  std::string copies;
+  int wrong = 0;
+  for (uint64_t seed = 1; seed <= 8; ++seed) {
+    Keying k;
+    k.wpm = 20;
+    k.jitter = 0.1;
+    k.seed = seed;
+    k.lead_s = 20.0;
+    std::vector<float> s = KeyText("VVV VVV DE KESTREL", k);
+    AddNoise(s, 12.0, 60 + seed);
+    const std::string out = Decode(s);
+    wrong += out != "VVV VVV DE KESTREL ";
     copies += out + "\n";
   }
   EXPECT_EQ(wrong, 0) << copies;
