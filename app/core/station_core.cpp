@@ -66,6 +66,8 @@ int CStationCore::SelectDecoder(int code) {
     Message("unknown decoder code " + std::to_string(code));
     return 0;
   }
+  // Leaving CW, the word it is still reading is printed (and the pending one cleared).
+  if (active_[kGroupText] && Decoder() == kDecoderCw && code != kDecoderCw) cw_.Flush();
   settings_.SetInt(kCfgDecoder, code);
   int ok = 0;
   switch (choice->group) {
@@ -398,14 +400,15 @@ void CStationCore::RunDecoder(AudioBlock* d, bool display, AudioBlock*& out) {
   switch (choice->group) {
     case kGroupText:
       if (!active_[kGroupText]) return;
-      if (choice->rttyMode >= 0) {
+      if (choice->rttyMode >= 0)
         rtty_.Decode(d);
-        if (display && settings_.GetInt(kCfgTimeSpectrumOn)) Draw(kDisplayTimeSpectrum, d);
-      } else if (code == kDecoderCw) {
+      else if (code == kDecoderCw)
         cw_.Decode(d);
-      } else {
+      else
         psk31_.Decode(d);
-      }
+      // The waterfall shows the whole passband for every text decoder: where to tune CW and
+      // PSK31 is found there too.
+      if (display && settings_.GetInt(kCfgTimeSpectrumOn)) Draw(kDisplayTimeSpectrum, d);
       if (display) ui_->DecoderQuality(TextDecoderQuality(), TextDecoderTuning());
       return;
     case kGroupFax:
@@ -534,6 +537,8 @@ void CStationCore::OnChar(int ch) {
   text_capture_.Char(ch);
   if (Decoder() == kDecoderSynop) synop_.Decode(ch);
 }
+
+void CStationCore::OnPendingText(const char* text) { ui_->PendingText(text); }
 
 void CStationCore::OnSynopReport(SYN_DATA& report) {
   char text[CSynopDecoder::kTextSize];

@@ -247,6 +247,7 @@ class CStationCore : private CStationEvents, private CTimerTarget {
  private:
   // CStationEvents.
   void OnChar(int ch) override;
+  void OnPendingText(const char* text) override;
   void OnSynopReport(SYN_DATA& report) override;
   void OnFaxLine(HBITMAP line, int burst) override;
   void OnFaxState(int code) override;

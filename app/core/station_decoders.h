@@ -15,6 +15,7 @@ class CStationEvents {
  public:
   virtual ~CStationEvents() = default;
   virtual void OnChar(int ch) = 0;                     // any text decoder
+  virtual void OnPendingText(const char* text) = 0;   // CW: the word not yet decided
   virtual void OnSynopReport(SYN_DATA& report) = 0;
   virtual void OnFaxLine(HBITMAP line, int burst) = 0;
   virtual void OnFaxState(int code) = 0;
@@ -41,6 +42,7 @@ class CStationCw : public CCwDecoder {
  public:
   explicit CStationCw(CStationEvents& e) : events_(e) {}
   void Char(int ch) override { events_.OnChar(ch); }
+  void Pending(const char* text) override { events_.OnPendingText(text); }
 
  private:
   CStationEvents& events_;

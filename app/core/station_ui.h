@@ -40,6 +40,9 @@ class CStationUi {
   // a text written into it in a colour (0x00BBGGRR): the SYNOP translations.
   virtual void ReceivedChar(int ch) {}
   virtual void ReceivedText(const std::string& text, uint32_t colour) {}
+  // The word the CW decoder is still reading (decoder bytes), shown apart until it is decided
+  // and comes as received characters; "" when there is none.
+  virtual void PendingText(const std::string& text) {}
   virtual void SaveLamp(int on) {}
   // A display stage; kind from StationDisplay, wParam the signal kind where one applies.
   virtual void Display(int kind, const AudioBlock* block, int wParam) {}

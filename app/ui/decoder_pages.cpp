@@ -96,7 +96,7 @@ QGroupBox* DecoderChoiceBox(const DecoderButton (&buttons)[N], QButtonGroup* gro
 }  // namespace
 
 CDecoderPages::CDecoderPages(CStationCore& core, QWidget* parent) : QWidget(parent), core_(core) {
-  tabs_ = new QTabWidget;
+  tabs_ = new QTabWidget;  // in the order of the k...Tab indices
   tabs_->addTab(BuildTeleprinter(), "RTTY / SITOR / NAVTEX");
   tabs_->addTab(BuildCw(), "CW");
   tabs_->addTab(BuildPsk31(), "PSK31");
@@ -349,10 +349,16 @@ void CDecoderPages::Refresh() {
   const CSettingsRecord& s = core_.Settings();
   cw_center_->setValue(s.GetInt(kCfgCwCenter));
   cw_bandwidth_->setValue(s.GetInt(kCfgCwBandwidth));
-  // A decoder of another tab leaves each tab's last choice as it was.
+  // The tab of the current decoder comes to the front; a decoder of another tab leaves each
+  // tab's last choice as it was.
   const int code = core_.Decoder();
-  if (code == kDecoderFax || code == kDecoderSstv)
-    tabs_->setCurrentIndex(tabs_->count() - (code == kDecoderFax ? 2 : 1));
+  const int tab = teleprinter_->button(code) ? kTeleprinterTab
+                  : code == kDecoderCw       ? kCwTab
+                  : psk31_->button(code)     ? kPsk31Tab
+                  : code == kDecoderFax      ? kFaxTab
+                  : code == kDecoderSstv     ? kSstvTab
+                                             : -1;  // audio: no tab of its own
+  if (tab >= 0) tabs_->setCurrentIndex(tab);
   for (QButtonGroup* group : {teleprinter_, psk31_})
     if (QAbstractButton* button = group->button(code)) button->setChecked(true);
 }

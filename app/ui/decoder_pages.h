@@ -39,6 +39,7 @@ class CDecoderPages : public QWidget {
   void ChooseTeleprinter(int code);
   void ApplyCw();
 
+  enum { kTeleprinterTab, kCwTab, kPsk31Tab, kFaxTab, kSstvTab };
   CStationCore& core_;
   QTabWidget* tabs_ = nullptr;
   QButtonGroup* teleprinter_ = nullptr;

@@ -226,6 +226,10 @@ void CMainWindow::ReceivedText(const std::string& text, uint32_t colour) {
   if (m_text) m_text->ReceivedText(text, colour);
 }
 
+void CMainWindow::PendingText(const std::string& text) {
+  if (m_text) m_text->PendingText(text);
+}
+
 void CMainWindow::SaveLamp(int on) {
   if (m_text) m_text->SaveLamp(on);
 }

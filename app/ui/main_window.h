@@ -67,6 +67,7 @@ class CMainWindow : public QMainWindow, public CStationUi {
   void StatusPane(int pane, const std::string& text) override;
   void ReceivedChar(int ch) override;
   void ReceivedText(const std::string& text, uint32_t colour) override;
+  void PendingText(const std::string& text) override;
   void SaveLamp(int on) override;
   void Display(int kind, const AudioBlock* block, int wParam) override;
   void ReceiverChanged() override;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "spl/decoders/cw_transmitter.h"
 #include "tests/common/station_fixture.h"
 
 namespace {
@@ -20,7 +21,11 @@ class CRecordingUi : public CStationUi {
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   void StatusPane(int pane, const std::string& text) override { panes[pane] = text; }
   void ReceivedChar(int ch) override { text += char(ch); }
-  void Display(int kind, const AudioBlock* block, int wParam) override { ++displays; }
+  void PendingText(const std::string& t) override { pending = t; }
+  void Display(int kind, const AudioBlock* block, int wParam) override {
+    ++displays;
+    waterfall += kind == kDisplayTimeSpectrum && wParam == 0;  // the input's own lines
+  }
   void DecoderQuality(int q, const std::string& t) override {
     best_quality = std::max(best_quality, q), tuning = t;
   }
@@ -28,8 +33,8 @@ class CRecordingUi : public CStationUi {
   int best_quality = -1;
   std::string tuning;
   std::map<int, std::string> panes;
-  std::string text;
-  int displays = 0;
+  std::string text, pending;
+  int displays = 0, waterfall = 0;
 };
 
 using StationCoreTest = StationTest<CRecordingUi>;
@@ -115,6 +120,32 @@ TEST_F(StationCoreTest, SwitchingGroupsDisconnectsTheOldGroupWithinTheGroupOnlyR
   ASSERT_EQ(core_.SelectDecoder(kDecoderSstv), 1);
   EXPECT_EQ(core_.GroupActive(kGroupFax), 0);
   EXPECT_EQ(core_.SelectDecoder(12345), 0);
+}
+
+TEST_F(StationCoreTest, CwShowsTheWordItIsReadingAndItsWaterfallAndPrintsItWhenLeavingCw) {
+  ASSERT_EQ(Start(), 1);
+  ASSERT_EQ(core_.SelectDecoder(kDecoderCw), 1);
+  CCwTransmitter tx;
+  ASSERT_EQ(tx.Init(kRate, kBlock), 1);
+  ASSERT_EQ(tx.SetMode(core_.Settings().GetInt(kCfgCwCenter), 12), 1);
+  for (char c : std::string("CQ DE TEST")) tx.Transmit(c);
+  std::vector<AudioBlock*> blocks;
+  // The last letter and a little more than a letter gap, not a word gap.
+  for (int after = 0; after < 2;) {
+    AudioBlock* b = nullptr;
+    ASSERT_EQ(NewAudioBlock(&b, kBlock), 1);
+    if (tx.GetBitCount() == 0) ++after;
+    tx.CreateAudio(b);
+    blocks.push_back(b);
+  }
+  const size_t fed = blocks.size();
+  Feed(core_, blocks, 0);
+  EXPECT_EQ(ui_.text, "CQ DE ");
+  EXPECT_EQ(ui_.pending, "TEST");
+  EXPECT_EQ(size_t(ui_.waterfall), fed) << "the waterfall runs for CW too";
+  ASSERT_EQ(core_.SelectDecoder(kDecoderRtty), 1);
+  EXPECT_EQ(ui_.text, "CQ DE TEST ");
+  EXPECT_EQ(ui_.pending, "");
 }
 
 TEST_F(StationCoreTest, OtherBlockSizesDecodeAndImpossibleOnesAreRefused) {

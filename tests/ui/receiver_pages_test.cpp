@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QStandardItemModel>
 #include <QWheelEvent>
 #include <functional>
@@ -425,4 +426,13 @@ TEST_F(ReceiverPagesTest, DecoderRefreshMarksTheCurrentDecoderAndShowsTheSetting
   decoders_->Refresh();
   EXPECT_TRUE(Decoders<QRadioButton>("qpsk31")->isChecked());
   EXPECT_TRUE(Decoders<QRadioButton>("sitor")->isChecked()) << "the other tab keeps its choice";
+  // The current decoder's tab is the one shown.
+  auto* tabs = decoders_->findChild<QTabWidget*>();
+  ASSERT_NE(tabs, nullptr);
+  for (auto [code, tab] : {std::pair{kDecoderCw, "CW"}, {kDecoderQpsk31, "PSK31"},
+                           {kDecoderSynop, "RTTY / SITOR / NAVTEX"}, {kDecoderSstv, "SSTV"}}) {
+    ASSERT_TRUE(core_.SelectDecoder(code));
+    decoders_->Refresh();
+    EXPECT_EQ(tabs->tabText(tabs->currentIndex()), tab);
+  }
 }

@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QLabel>
 #include <QFile>
 #include <QListWidget>
 #include <QPrinter>
@@ -376,8 +377,12 @@ TEST(TextReceiveView, ReceivedTextTakesTheSettingsColourAndSynopGreen) {
   view.ReceivedChar('A');
   view.ReceivedChar(0xE9);
   view.ReceivedText("\r\rSYNOP", kSynopColour);
+  view.PendingText("KES\xC9");  // a CW word not yet decided stays out of the text
   view.ReceivedChar('B');
   EXPECT_EQ(view.ReceiveEdit()->toPlainText(), QString::fromUtf8("Aé\n\nSYNOPB"));
+  EXPECT_TRUE(view.PendingLabel()->text().startsWith(QString::fromUtf8("KESÉ")));
+  view.PendingText("");
+  EXPECT_TRUE(view.PendingLabel()->text().isEmpty());
   auto colourAt = [&](int position) {
     QTextCursor c(view.ReceiveEdit()->document());
     c.setPosition(position);

@@ -103,10 +103,18 @@ QWidget* CTextReceiveView::MakeReceivePane() {
 
   m_receiveEdit = new QTextEdit(pane);
   m_receive.Init(m_receiveEdit, kTextLimit);
+  // A slow sender's word takes seconds before it is decided: what has been heard of it so far
+  // shows here, greyed, where the next text will appear.
+  m_pending = new QLabel(pane);
+  m_pending->setObjectName(QStringLiteral("pending"));
+  m_pending->setToolTip(tr("the word being received, printed above once it is complete"));
+  m_pending->setStyleSheet(QStringLiteral("color: gray; font-style: italic"));
+  m_pending->setMinimumHeight(m_pending->fontMetrics().height());
   auto* layout = new QVBoxLayout(pane);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addLayout(row);
   layout->addWidget(m_receiveEdit, 1);
+  layout->addWidget(m_pending);
   return pane;
 }
 
@@ -176,6 +184,10 @@ void CTextReceiveView::ReceivedChar(int ch) {
 
 void CTextReceiveView::ReceivedText(const std::string& text, uint32_t colour) {
   m_receive.AppendString(FromWindows1252(text), ColourFromRgb(colour));
+}
+
+void CTextReceiveView::PendingText(const std::string& text) {
+  m_pending->setText(text.empty() ? QString() : FromWindows1252(text) + QStringLiteral(" ..."));
 }
 
 void CTextReceiveView::SetQuality(int quality, const QString& tuning) {

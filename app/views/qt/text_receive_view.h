@@ -31,6 +31,9 @@ class CTextReceiveView : public QWidget {
   void ReceivedChar(int ch);
   // A text (Windows-1252) in a colour (0x00BBGGRR): the SYNOP translations.
   void ReceivedText(const std::string& text, uint32_t colour);
+  // The word the CW decoder is still reading (Windows-1252), shown under the received text
+  // until it is decided and printed; "" clears it.
+  void PendingText(const std::string& text);
   void SaveLamp(int on);
   // The decoder's reception quality (0 ... 100) and where it is tuned.
   void SetQuality(int quality, const QString& tuning);
@@ -50,6 +53,7 @@ class CTextReceiveView : public QWidget {
   CLamp* SaveLampWidget() const { return m_saveLamp; }
   QProgressBar* QualityBar() const { return m_quality; }
   QLabel* TuningLabel() const { return m_tuning; }
+  QLabel* PendingLabel() const { return m_pending; }
   int PrintReceive(QPrinter* printer) { return m_receive.PrintText(printer); }
 
  private:
@@ -79,6 +83,7 @@ class CTextReceiveView : public QWidget {
   CLamp* m_saveLamp = nullptr;
   QProgressBar* m_quality = nullptr;
   QLabel* m_tuning = nullptr;
+  QLabel* m_pending = nullptr;
   QTextEdit* m_workSheet = nullptr;
   QString m_workSheetPath;
   QListWidget* m_requester = nullptr;
