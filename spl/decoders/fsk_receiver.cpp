@@ -41,6 +41,21 @@ constexpr double kQualityPerDb = 9.0;
 // frames, placed where the soft values lean most, give about 3) would otherwise be judged on
 // its most tone-like frames only and open the squelch now and then.
 constexpr double kFrameMinRatio = 2.0;
+// When a signal stops, the long-term quality, full of it, would keep the squelch open on the
+// noise after it for some thirty characters. So once the stronger tone of the latest frames
+// has fallen this far below its long-term level, the quality over those frames alone counts
+// where it is lower, and a frame whose own tones stand less than kSignalFrameRatio apart
+// (noise gives about 3) is not printed. A steady weak signal is judged on the long term alone.
+constexpr double kLevelDrop = 4.0;
+constexpr int kRecentFrames = 3;
+constexpr double kSignalFrameRatio = 4.0;
+// A frame this much stronger or weaker than the frame before it: a signal starting (or coming
+// out of a deep fade), or stopping. The quality is measured afresh from there, starting from
+// that of noise over kQualityPriorBits; where it starts, a clock kept on the noise before is
+// dropped and the frame looked for afresh, so the first characters are not read out of step.
+constexpr double kOnsetRatio = 100.0;
+constexpr int kFrameBits = kBaudotDataBits + 2;  // start, data and the first stop bit
+constexpr int kQualityPriorBits = 2 * kFrameBits;
 // SITOR-B.
 constexpr int kSitorBits = 7;
 constexpr int kSitorRepeat = 35;          // an RX copy follows its DX copy 35 bits later
@@ -96,6 +111,8 @@ int CFskReceiver::Init(int rate, double baud, double one, double zero, int frami
   last_start_ = period_ = 0.0;
   strong_ = weak_ = 0.0;
   tone_count_ = 0;
+  recent_.clear();
+  last_strong_ = 0.0;
   std::fill(std::begin(clock_), std::end(clock_), 0.0);
   phase_ = 0.5;
   last_when_ = 0.0;
@@ -207,13 +224,33 @@ void CFskReceiver::Trim() {
   }
 }
 
-void CFskReceiver::UpdateToneQuality(int64_t at) {
-  const double e1 = e1_[size_t(at - base_)], e0 = e0_[size_t(at - base_)];
-  const double alpha = std::max(kToneAlpha, 1.0 / double(++tone_count_));
-  strong_ += alpha * (std::max(e1, e0) - strong_);
-  weak_ += alpha * (std::min(e1, e0) - weak_);
-  const double db = 10.0 * std::log10((strong_ + kTiny) / (weak_ + kTiny));
-  quality_ = int(std::clamp(std::lround((db - kNoiseRatioDb) * kQualityPerDb), 0L, 100L));
+namespace {
+
+int ToneQuality(double strong, double weak) {
+  const double db = 10.0 * std::log10((strong + kTiny) / (weak + kTiny));
+  return int(std::clamp(std::lround((db - kNoiseRatioDb) * kQualityPerDb), 0L, 100L));
+}
+
+}  // namespace
+
+void CFskReceiver::UpdateToneQuality(int64_t frame, double strong, double weak) {
+  for (int k = 0; k < kFrameBits; ++k) {
+    const size_t i = size_t(frame + int64_t(std::lround(k * spb_)) - base_);
+    const double alpha = std::max(kToneAlpha, 1.0 / double(++tone_count_));
+    strong_ += alpha * (std::max(e1_[i], e0_[i]) - strong_);
+    weak_ += alpha * (std::min(e1_[i], e0_[i]) - weak_);
+  }
+  if (recent_.size() == size_t(kRecentFrames)) recent_.erase(recent_.begin());
+  recent_.push_back({strong, weak});
+  double recent_strong = 0.0, recent_weak = 0.0;
+  for (const auto& [s, w] : recent_) recent_strong += s, recent_weak += w;
+  quality_ = ToneQuality(strong_, weak_);
+  if (Fallen(recent_strong / double(recent_.size())))
+    quality_ = std::min(quality_, ToneQuality(recent_strong, recent_weak));
+}
+
+bool CFskReceiver::Fallen(double frame_strong) const {
+  return frame_strong * kLevelDrop < strong_ * kFrameBits;
 }
 
 // A Baudot character is placed where start bit, the five data bits and the stop bit together
@@ -305,13 +342,29 @@ void CFskReceiver::FrameBaudot() {
       strong += std::max(e1_[i], e0_[i]);
       weak += std::min(e1_[i], e0_[i]);
     }
+    // A jump in level either way: the quality is measured afresh, on the new signal or on
+    // the noise after the old one, starting from "noise" so that one tone-like frame of noise
+    // does not open the squelch.
+    const bool onset = last_strong_ > 0.0 && strong > kOnsetRatio * last_strong_;
+    if (onset || strong * kOnsetRatio < last_strong_) {
+      strong_ = weak_ = weak / kFrameBits;
+      tone_count_ = kQualityPriorBits;
+      recent_.clear();
+    }
+    last_strong_ = strong;
+    if (onset && locked_) {
+      locked_ = have_last_ = false;
+      hunt_ = std::max(base_, at(frame, -kSearchAfter));
+      earliest_ = hunt_;
+      continue;
+    }
     hunt_ = at(frame, kNextHunt);
     earliest_ = at(frame, kNextEarliest);
     if (strong < kFrameMinRatio * weak) continue;
     int code = 0;
     for (int k = 1; k <= kBaudotDataBits; ++k) code = (code << 1) | (V(at(frame, k)) > 0.0f);
-    for (int k = 0; k <= kBaudotDataBits + 1; ++k) UpdateToneQuality(at(frame, k));
-    codes_.push_back({code, quality_});
+    UpdateToneQuality(frame, strong, weak);
+    codes_.push_back({code, Fallen(strong) && strong < kSignalFrameRatio * weak ? 0 : quality_});
   }
 }
 

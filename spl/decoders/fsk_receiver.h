@@ -10,6 +10,7 @@
 #pragma once
 #include <complex>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 // Framings.
@@ -52,7 +53,10 @@ class CFskReceiver {
   void ClockSitor(int64_t n, float v);
   void EmitSitor();
   double Margin(int64_t first_bit) const;
-  void UpdateToneQuality(int64_t at);
+  // The frame starting at sample `frame`, its stronger and weaker tone summed over its bits.
+  void UpdateToneQuality(int64_t frame, double strong, double weak);
+  // A frame's stronger tone summed over its bits lies well below the long-term level.
+  bool Fallen(double frame_strong) const;
 
   static constexpr int kClockBins = 16;
   static constexpr int kSitorCycle = 14;  // a DX and an RX character
@@ -76,6 +80,8 @@ class CFskReceiver {
   double last_start_ = 0.0, period_ = 0.0;  // character clock, samples
   double strong_ = 0.0, weak_ = 0.0;
   int tone_count_ = 0;
+  std::vector<std::pair<double, double>> recent_;  // stronger and weaker tone of recent frames
+  double last_strong_ = 0.0;  // the stronger tone of the last frame placed
   // SITOR-B bit clock, bits and alignment.
   double clock_[kClockBins] = {};
   double phase_ = 0.5;

@@ -202,6 +202,24 @@ TEST(RttySquelch, NoiseAlonePrintsNextToNothing) {
   }
 }
 
+// A strong transmission followed by noise: the squelch closes within a character when it ends
+// (the long-term measure, full of the signal, kept it open on the noise for some thirty
+// characters).
+TEST(RttySquelch, NoiseAfterAStrongTransmissionStaysQuiet) {
+  const Case c{"50 Bd 425 Hz", 11025, 50, 1275, 1700};
+  const std::string text = Flat(kText);
+  for (uint64_t seed : {3u, 4u, 5u}) {
+    const std::vector<float> keyed = fsksig::Key(KeyerFor(c, seed), fsksig::Baudot(text));
+    std::vector<float> s(size_t(3 * c.rate), 0.0f);
+    s.insert(s.end(), keyed.begin(), keyed.end());
+    s.resize(s.size() + size_t(10 * c.rate), 0.0f);
+    sigtest::AddNoise(s, c.rate, 15.0, seed, sigtest::MeanSquare(keyed));
+    const std::string got = Flat(rttysig::DecodeText(LinkFor(c, kRttyAsync), s));
+    EXPECT_TRUE(got.size() >= text.size() && got.compare(got.size() - text.size(), text.size(), text) == 0)
+        << seed << ": " << got;
+  }
+}
+
 // Two paths 1 ms apart with 0.5 Hz Doppler spread at +6 dB: 170 Hz tones fade mostly together,
 // 425 Hz ones mostly apart, 850 Hz ones partly. One fading draw of a minute holds only some
 // thirty fades, so each shift is judged on the mean of four (3 % of characters at most).
