@@ -27,6 +27,9 @@ constexpr int kMaxQuality = 100;
 // From this quality on the receiver holds its carrier against the search, whatever the squelch.
 constexpr int kHeldQuality = 40;
 constexpr long kLookBackSymbols = 64;  // two seconds
+// ... but only characters framed at no less than this share of the signal's level when the
+// squelch opens: noise framed just before a transmission is weaker by far.
+constexpr float kHeldLevelShare = 0.3f;
 constexpr double kQpskQualityShare = 1.0 / 48.0;  // per symbol
 // The trellis bends its decisions towards noise: noise alone agrees with them about this much.
 constexpr double kQpskChanceAgreement = 0.6;
@@ -62,6 +65,8 @@ int CPSK31Decoder::Init(int carrier, int sampleRate, int blockSize, int taps) {
   decided_ = 0;
   qpsk_quality_ = kQpskChanceAgreement;  // quality 0, as close to opening as noise gets
   held_count_ = 0;
+  char_level_sum_ = 0.0;
+  char_level_count_ = 0;
   symbols_ = 0;
   symbol_ = int(rate_ * kSymbolSeconds + 0.5);
   if (!NewAudioBlock(&band_, block_) || !NewAudioBlock(&demodulated_, block_) ||
@@ -129,6 +134,8 @@ void CPSK31Decoder::DecodeStep(const AudioBlock* in) {
 void CPSK31Decoder::TakeSymbol() {
   std::complex<float> d = demodulator_.Difference();
   ++symbols_;
+  char_level_sum_ += std::abs(d);
+  ++char_level_count_;
   // QPSK: a loop a quarter of the symbol rate off still shows a clean fourth power, but the
   // decoded bits no longer agree with the steps: only that agreement holds the carrier.
   demodulator_.SetHeld((bpsk_ ? GetQuality() : CodedQuality()) >= kHeldQuality);
@@ -180,10 +187,14 @@ void CPSK31Decoder::RateQpskBit(int bit) {
 
 void CPSK31Decoder::TakeBit(int bit) {
   register_ = (register_ << 1) | uint32_t(bit & 1);
+  if (register_ == 0) char_level_sum_ = 0.0, char_level_count_ = 0;  // idle
   if (register_ == 0 || (register_ & kCharacterGap) != 0) return;
   // The squelch holds back whole characters; the framing goes on underneath.
   const int ch = VaricodeLookupBits(register_ >> 2);
   register_ = 0;
+  const float level = float(char_level_sum_ / std::max(1, char_level_count_));
+  char_level_sum_ = 0.0;
+  char_level_count_ = 0;
   if (ch < 0) return;
   if (lock_) {
     Char(ch);
@@ -193,15 +204,17 @@ void CPSK31Decoder::TakeBit(int bit) {
     std::copy(held_ + 1, held_ + kHeldChars, held_);
     --held_count_;
   }
-  held_[held_count_++] = {ch, symbols_};
+  held_[held_count_++] = {ch, symbols_, level};
 }
 
 void CPSK31Decoder::UpdateSquelch() {
   const int open = threshold_ == 0 || GetQuality() >= threshold_ ? 1 : 0;
   if (open && !lock_) {
     // Opening: what was framed in the look-back time came from this signal.
+    const float now = demodulator_.DifferenceScale();
     for (int i = 0; i < held_count_; ++i)
-      if (symbols_ - held_[i].symbol <= kLookBackSymbols) Char(held_[i].ch);
+      if (symbols_ - held_[i].symbol <= kLookBackSymbols && held_[i].level >= kHeldLevelShare * now)
+        Char(held_[i].ch);
     held_count_ = 0;
   }
   lock_ = open;

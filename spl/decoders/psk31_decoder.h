@@ -98,10 +98,13 @@ class CPSK31Decoder {
   struct HeldChar {
     int ch;
     long symbol;
+    float level;  // the mean symbol step size over its bits
   };
   static constexpr int kHeldChars = 16;
   HeldChar held_[kHeldChars] = {};
   int held_count_ = 0;
+  double char_level_sum_ = 0.0;  // symbol step sizes since the last character or idle bit
+  int char_level_count_ = 0;
   long symbols_ = 0;  // symbols since Init
   CFilter band_pass_;
   AudioBlock* band_ = nullptr;

@@ -362,6 +362,26 @@ TEST(Psk31Squelch, NoiseAlonePrintsAlmostNothing) {
   }
 }
 
+TEST(Psk31Squelch, NoiseBeforeAStrongSignalIsNotPrintedWithIt) {
+  // When the squelch opens it prints what was framed just before, the signal's first
+  // characters; the noise framed before the signal came is far weaker and stays out (it printed
+  // two to five characters in front of it). QPSK's trellis, settling on the first symbols of
+  // the signal, may still put up to three characters in front.
+  for (bool bpsk : {true, false}) {
+    for (uint64_t seed : {121u, 122u, 123u}) {
+      std::vector<float> s(size_t(3 * kRate), 0.0f);
+      const std::vector<float> signal =
+          bpsk ? pskgen::Bpsk(kUpper, {}, 32) : pskgen::Qpsk(kUpper, {}, 32);
+      s.insert(s.end(), signal.begin(), signal.end());
+      sigtest::AddNoise(s, kRate, 20.0, seed, CarrierPower());
+      std::string got = Decode(s, {bpsk});
+      got.erase(0, got.find_first_not_of(' '));
+      const size_t at = got.find(kUpper.substr(0, 8));
+      EXPECT_LE(at, bpsk ? 0u : 3u) << bpsk << " " << seed << ": " << got;
+    }
+  }
+}
+
 TEST(Psk31Squelch, OpensOnASignalAndRespectsTheThreshold) {
   std::vector<float> s = pskgen::Qpsk(kUpper, {}, 64);
   sigtest::AddNoise(s, kRate, 3.0, 111);
