@@ -118,7 +118,10 @@ int CFskReceiver::Init(int rate, double baud, double one, double zero, int frami
   last_when_ = 0.0;
   bit_index_ = clock_bit_ = 0;
   bits_.clear();
+  bit_tones_.clear();
   bits_base_ = 0;
+  char_level_ = 0.0;
+  char_level_count_ = 0;
   std::fill(std::begin(corr_), std::end(corr_), 0.0);
   corr_count_ = 0;
   corr_next_ = 0;
@@ -220,6 +223,7 @@ void CFskReceiver::Trim() {
   if (bits_.size() > size_t(2 * kKeepCodeBits)) {
     const size_t drop = bits_.size() - size_t(kKeepCodeBits);
     bits_.erase(bits_.begin(), bits_.begin() + long(drop));
+    bit_tones_.erase(bit_tones_.begin(), bit_tones_.begin() + long(drop));
     bits_base_ += int64_t(drop);
   }
 }
@@ -390,6 +394,9 @@ void CFskReceiver::ClockSitor(int64_t n, float v) {
     const int64_t when = int64_t(std::llround(t_bit));
     if (when > n) break;
     bits_.push_back(when >= base_ ? V(when) : 0.0f);
+    const float e1 = when >= base_ ? e1_[size_t(when - base_)] : 0.0f;
+    const float e0 = when >= base_ ? e0_[size_t(when - base_)] : 0.0f;
+    bit_tones_.push_back({std::max(e1, e0), std::min(e1, e0)});
     last_when_ = t_bit;
     ++bit_index_;
     EmitSitor();  // bit by bit, so that the copy does not depend on the block size
@@ -491,8 +498,23 @@ void CFskReceiver::EmitSitor() {
     // the copy with the clearer decision stands.
     const bool dx_valid = __builtin_popcount(unsigned(dx)) == kSitorOnes;
     const bool rx_valid = __builtin_popcount(unsigned(rx)) == kSitorOnes;
+    // The tones of each copy: one copy far weaker than the other (the end of a transmission,
+    // where one copy is noise, or a fade) does not mix into the stronger one.
+    double strong_dx = 0.0, strong_rx = 0.0, weak = 0.0;
+    for (int i = 0; i < kSitorBits; ++i) {
+      const auto& a = bit_tones_[size_t(k + i - bits_base_)];
+      const auto& b = bit_tones_[size_t(k + kSitorRepeat + i - bits_base_)];
+      strong_dx += a.first;
+      strong_rx += b.first;
+      weak += a.second + b.second;
+    }
+    const double strong = strong_dx + strong_rx;
     int code = 0;
-    if (dx_valid && rx_valid && dx != rx) {
+    if (dx_valid && strong_rx * kLevelDrop < strong_dx) {
+      code = dx;
+    } else if (rx_valid && strong_dx * kLevelDrop < strong_rx) {
+      code = rx;
+    } else if (dx_valid && rx_valid && dx != rx) {
       code = Margin(k) >= Margin(k + kSitorRepeat) ? dx : rx;
     } else {
       int order[kSitorBits];
@@ -508,7 +530,13 @@ void CFskReceiver::EmitSitor() {
     const double alpha = std::max(kAgreeAlpha, 1.0 / double(++agree_count_));
     agree_ += alpha * ((agree ? 1.0 : 0.0) - agree_);
     quality_ = corr_count_ < kMinCorr ? 0 : int(std::min(100L, std::lround(kAgreeScale * agree_)));
-    codes_.push_back({code, ordered ? quality_ : 0});
+    // The agreement falls slowly when a transmission stops: as for Baudot, a character whose
+    // stronger tone has fallen well below the recent characters' and whose tones stand no
+    // further apart than noise's is not printed.
+    const bool noise = char_level_count_ > 0 && strong * kLevelDrop < char_level_ &&
+                       strong < kSignalFrameRatio * weak;
+    char_level_ += std::max(kAgreeAlpha, 1.0 / double(++char_level_count_)) * (strong - char_level_);
+    codes_.push_back({code, ordered && !noise ? quality_ : 0});
     next_char_ = k + kSitorCycle;
   }
 }

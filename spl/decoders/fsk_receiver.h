@@ -89,6 +89,9 @@ class CFskReceiver {
   int64_t bit_index_ = 0;  // next bit to take
   int64_t clock_bit_ = 0;  // bit period of the last clock decay
   std::vector<float> bits_;
+  std::vector<std::pair<float, float>> bit_tones_;  // stronger and weaker tone at each bit
+  double char_level_ = 0.0;  // the stronger tone over the characters' DX and RX bits, averaged
+  int char_level_count_ = 0;
   int64_t bits_base_ = 0;
   double corr_[kSitorCycle] = {};
   int corr_count_ = 0;
