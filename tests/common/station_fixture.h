@@ -64,6 +64,20 @@ class CTempBase {
   std::string path;
 };
 
+// What a transmitter with its text queued renders, in blocks, until `idle` blocks after the text.
+template <class Transmitter>
+std::vector<AudioBlock*> RenderBlocks(Transmitter& tx, int block, int idle) {
+  std::vector<AudioBlock*> blocks;
+  for (int after = 0; after < idle;) {
+    AudioBlock* b = nullptr;
+    EXPECT_EQ(NewAudioBlock(&b, block), 1);
+    if (tx.GetBitCount() == 0) ++after;
+    tx.CreateAudio(b);
+    blocks.push_back(b);
+  }
+  return blocks;
+}
+
 // The RTTY audio of text (a '\n' sent as CR LF), in blocks, with twelve idle blocks after it.
 inline std::vector<AudioBlock*> RttyBlocks(const std::string& text, int block = kBlock,
                                            float baud = kBaud, int mark = kMark, int space = kSpace) {
@@ -73,15 +87,7 @@ inline std::vector<AudioBlock*> RttyBlocks(const std::string& text, int block = 
   tx.SetFreq(mark, space);
   EXPECT_EQ(tx.Init(kRate, block), 1);
   for (char c : text) c == '\n' ? (tx.Transmit('\r'), tx.Transmit('\n')) : tx.Transmit(c);
-  std::vector<AudioBlock*> blocks;
-  for (int idle = 0; idle < 12;) {
-    AudioBlock* b = nullptr;
-    EXPECT_EQ(NewAudioBlock(&b, block), 1);
-    if (tx.GetBitCount() == 0) ++idle;
-    tx.CreateAudio(b);
-    blocks.push_back(b);
-  }
-  return blocks;
+  return RenderBlocks(tx, block, 12);
 }
 
 // Feeds blocks through the core's block hub, each as old as ageMs, and frees them.

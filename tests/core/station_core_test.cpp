@@ -129,15 +129,8 @@ TEST_F(StationCoreTest, CwShowsTheWordItIsReadingAndItsWaterfallAndPrintsItWhenL
   ASSERT_EQ(tx.Init(kRate, kBlock), 1);
   ASSERT_EQ(tx.SetMode(core_.Settings().GetInt(kCfgCwCenter), 12), 1);
   for (char c : std::string("CQ DE TEST")) tx.Transmit(c);
-  std::vector<AudioBlock*> blocks;
   // The last letter and a little more than a letter gap, not a word gap.
-  for (int after = 0; after < 2;) {
-    AudioBlock* b = nullptr;
-    ASSERT_EQ(NewAudioBlock(&b, kBlock), 1);
-    if (tx.GetBitCount() == 0) ++after;
-    tx.CreateAudio(b);
-    blocks.push_back(b);
-  }
+  std::vector<AudioBlock*> blocks = RenderBlocks(tx, kBlock, 2);
   const size_t fed = blocks.size();
   Feed(core_, blocks, 0);
   EXPECT_EQ(ui_.text, "CQ DE ");

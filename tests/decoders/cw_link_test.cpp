@@ -192,47 +192,44 @@ TEST(CwDecoder, PendingWordBeforeItIsPrinted) {
   EXPECT_TRUE(d.shown.back().second.empty());
 }
 
+// Keys text after lead_s seconds of noise, with keyer seeds 1 ... seeds (noise seed
+// noise_seed + keyer seed), and expects every copy whole.
+void ExpectWholeAfterNoise(const std::string& text, Keying k, double snr, int seeds,
+                           uint64_t noise_seed) {
+  std::string copies;
+  int wrong = 0;
+  for (int seed = 1; seed <= seeds; ++seed) {
+    k.seed = uint64_t(seed);
+    std::vector<float> s = KeyText(text, k);
+    AddNoise(s, snr, noise_seed + uint64_t(seed));
+    const std::string out = Decode(s);
+    wrong += out != text + " ";
+    copies += out + "\n";
+  }
+  EXPECT_EQ(wrong, 0) << copies;
+}
+
 TEST(CwDecoder, FirstCharacterAfterNoise) {
   // Half a second of noise before a fast transmission: the detector's levels rise out of the
   // noise and its boxcar is made for another speed while the first marks are held, so those
   // marks ran together or took noise in (C read as R, K or +) unless read again once the
   // speed and the levels are known.
-  std::string copies;
-  int wrong = 0;
-  for (uint64_t seed = 1; seed <= 12; ++seed) {
-    Keying k;
-    k.wpm = 35;
-    k.jitter = 0.15;
-    k.seed = seed;
-    k.lead_s = 0.5;
-    std::vector<float> s = KeyText("CQ CQ DE KESTREL", k);
-    AddNoise(s, 0.0, 40 + seed);
-    const std::string out = Decode(s);
-    wrong += out != "CQ CQ DE KESTREL ";
-    copies += out + "\n";
-  }
-  EXPECT_EQ(wrong, 0) << copies;
+  Keying k;
+  k.wpm = 35;
+  k.jitter = 0.15;
+  k.lead_s = 0.5;
+  ExpectWholeAfterNoise("CQ CQ DE KESTREL", k, 0.0, 12, 40);
 }
 
 TEST(CwDecoder, FirstCharacterAfterALongWaitInNoise) {
   // A beacon after twenty seconds of band noise: the marks the noise made while the decoder
   // waited, some of them strong, must not outvote the transmission that ends the wait (its
   // first characters were dropped as noise: "AV" or "TVV" for "VVV").
-  std::string copies;
-  int wrong = 0;
-  for (uint64_t seed = 1; seed <= 8; ++seed) {
-    Keying k;
-    k.wpm = 20;
-    k.jitter = 0.1;
-    k.seed = seed;
-    k.lead_s = 20.0;
-    std::vector<float> s = KeyText("VVV VVV DE KESTREL", k);
-    AddNoise(s, 12.0, 60 + seed);
-    const std::string out = Decode(s);
-    wrong += out != "VVV VVV DE KESTREL ";
-    copies += out + "\n";
-  }
-  EXPECT_EQ(wrong, 0) << copies;
+  Keying k;
+  k.wpm = 20;
+  k.jitter = 0.1;
+  k.lead_s = 20.0;
+  ExpectWholeAfterNoise("VVV VVV DE KESTREL", k, 12.0, 8, 60);
 }
 
 TEST(CwDecoder, FarnsworthSpacingGivesWords) {
